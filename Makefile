@@ -1,0 +1,38 @@
+# Thin wrapper over CMake. The two set-up commands of the README:
+#   make demo   build and run vandrel on the bundled sample
+#   make test   build and run every test (SANITIZE=1 for ASan and UBSan)
+BUILD ?= build
+JOBS ?= $(shell nproc 2>/dev/null || echo 2)
+SANITIZE ?= 0
+
+ifeq ($(SANITIZE),1)
+BUILD := build-sanitize
+CMAKE_FLAGS += -DVANDREL_SANITIZE=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo
+endif
+
+.PHONY: all build demo test bench clean
+
+all: build
+
+$(BUILD)/CMakeCache.txt:
+	cmake -S . -B $(BUILD) $(CMAKE_FLAGS)
+
+build: $(BUILD)/CMakeCache.txt
+	cmake --build $(BUILD) -j $(JOBS)
+
+demo: build
+	@./examples/run_demo.sh $(BUILD)
+
+test: build
+	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+
+bench:
+	cmake -S . -B build-bench -DVANDREL_BENCH=ON -DVANDREL_TESTS=OFF -DCMAKE_BUILD_TYPE=Release
+	cmake --build build-bench -j $(JOBS)
+	./bench/run_bench.sh build-bench
+
+# Windows cross-builds, fuzzing and release archives live in their own files.
+-include mk/*.mk
+
+clean:
+	rm -rf build build-sanitize build-bench

@@ -1,0 +1,119 @@
+#include "packet/packet.h"
+
+#include <cstdio>
+
+namespace vandrel {
+namespace {
+
+uint32_t be32(const uint8_t* p) {
+    return (static_cast<uint32_t>(p[0]) << 24) | (static_cast<uint32_t>(p[1]) << 16) |
+           (static_cast<uint32_t>(p[2]) << 8) | p[3];
+}
+
+uint16_t be16(const uint8_t* p) { return static_cast<uint16_t>((p[0] << 8) | p[1]); }
+
+// Field codes: 0..120 add, 121..240 subtract (code - 120), 0xFA escape;
+// every other byte leaves the value unchanged.
+constexpr uint8_t max_add_code = 120;
+constexpr uint8_t max_subtract_code = 240;
+
+void trace_sample(int pos, const sample& s) {
+    std::printf("@%d: mV=%u packet=%lu mbar=%u  temp=%u cond=%u f=%u logl=%u\n", pos, s.mV,
+                static_cast<unsigned long>(s.packet), s.mbar, s.temp, s.cond, s.f, s.logl);
+}
+
+}  // namespace
+
+bool parse_packet_header(const uint8_t* blk, packet_header& msg) {
+    if (blk[4] == 0x00 || blk[4] == 0xFF) return false;
+    if (blk[0] == 0xEE && blk[1] == 0xEE && blk[2] == 0xEE && blk[3] == 0xEE) return false;
+    msg.year = 1970 + blk[4];
+    msg.year_secs = be32(blk + 5);
+    if (msg.year_secs == 0) return false;
+    msg.ID = be32(blk);
+    return true;
+}
+
+uint8_t decode_field(uint16_t* value, const uint8_t* code, std::size_t available) {
+    if (available < 1) return 0;
+    const uint8_t c = code[0];
+    if (c == code_escape) {
+        if (available < 3) return 0;
+        *value = be16(code + 1);
+        return 3;
+    }
+    if (c <= max_add_code) {
+        *value = static_cast<uint16_t>(*value + c);
+    } else if (c <= max_subtract_code) {
+        *value = static_cast<uint16_t>(*value - (c - max_add_code));
+    }
+    return 1;
+}
+
+int unpack_samples(const uint8_t* payload, int len, sample* samples, int trace) {
+    // The fixed part (number, version, mV, marker, first sample) needs 17
+    // bytes at most; a shorter payload is refused outright.
+    if (len < 17) return 0;
+    const auto number = (static_cast<uint32_t>(payload[0]) << 16) | (static_cast<uint32_t>(payload[1]) << 8) | payload[2];
+    if (trace != 0) {
+        std::printf("pkt %lu: %02hx%02hx%02hx %02hx %02hx%02hx\n", static_cast<unsigned long>(number),
+                    static_cast<unsigned short>(payload[0]), static_cast<unsigned short>(payload[1]),
+                    static_cast<unsigned short>(payload[2]), static_cast<unsigned short>(payload[3]),
+                    static_cast<unsigned short>(payload[4]), static_cast<unsigned short>(payload[5]));
+    }
+    sample& first = samples[0];
+    first.packet = number;
+    int pos = 3;
+    if (payload[pos] == payload_version_3) {
+        if (trace != 0) {
+            std::printf("Version and mV  %02hx%02hx%02hx\n", static_cast<unsigned short>(payload[3]),
+                        static_cast<unsigned short>(payload[4]), static_cast<unsigned short>(payload[5]));
+        }
+        first.mV = be16(payload + 4);
+        pos = 6;
+    } else {
+        first.mV = 0;
+    }
+    if (payload[pos] != code_start_ctd) {
+        std::printf("Error: TDRCODE b[%d] =%hx\n", pos, static_cast<unsigned short>(payload[pos]));
+        return 0;
+    }
+    ++pos;
+    first.mbar = be16(payload + pos);
+    first.temp = be16(payload + pos + 2);
+    first.cond = be16(payload + pos + 4);
+    first.f = be16(payload + pos + 6);
+    first.logl = be16(payload + pos + 8);
+    pos += 10;
+    if (trace != 0) trace_sample(pos, first);
+
+    const int limit = len - 9;
+    int i = 0;
+    while (pos < limit) {
+        if (payload[pos] == TDRCODE_END_CTD) {
+            if (trace != 0) std::printf("TDRCODE_END_CTD at byte %d\n", pos);
+            break;
+        }
+        // Build the sample aside; it counts only if all five codes and their
+        // escape bytes lie inside the payload.
+        sample next = samples[i];
+        uint16_t* fields[5] = {&next.mbar, &next.temp, &next.cond, &next.f, &next.logl};
+        int p = pos;
+        bool complete = true;
+        for (uint16_t* field : fields) {
+            const uint8_t used = decode_field(field, payload + p, static_cast<std::size_t>(len - p));
+            if (used == 0) {
+                complete = false;
+                break;
+            }
+            p += used;
+        }
+        if (!complete) break;
+        pos = p;
+        samples[++i] = next;
+        if (trace != 0) trace_sample(pos, samples[i]);
+    }
+    return i + 1;
+}
+
+}  // namespace vandrel

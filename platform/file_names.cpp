@@ -1,0 +1,70 @@
+#include "platform/file_names.h"
+
+#include <ctime>
+#include <filesystem>
+
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#include <sys/stat.h>
+#include <windows.h>
+#else
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+namespace vandrel {
+
+#ifdef _WIN32
+namespace {
+std::wstring widen(const std::string& s) {
+    if (s.empty()) return std::wstring();
+    int n = MultiByteToWideChar(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), nullptr, 0);
+    std::wstring w(static_cast<std::size_t>(n), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), w.data(), n);
+    return w;
+}
+}  // namespace
+
+int open_read_only(const std::string& path) {
+    const std::wstring w = widen(path);
+    struct _stat64 st {};
+    if (_wstat64(w.c_str(), &st) == 0 && (st.st_mode & _S_IFDIR) != 0) return -1;
+    return _wopen(w.c_str(), _O_RDONLY | _O_BINARY);
+}
+
+std::FILE* open_stream(const std::string& path, const char* mode) {
+    return _wfopen(widen(path).c_str(), widen(mode).c_str());
+}
+
+std::string default_debug_dump_path() { return "c:\\temp\\vandrel_debug.txt"; }
+
+bool stderr_is_terminal() { return _isatty(_fileno(stderr)) != 0; }
+#else
+int open_read_only(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return -1;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+std::FILE* open_stream(const std::string& path, const char* mode) { return std::fopen(path.c_str(), mode); }
+
+std::string default_debug_dump_path() {
+    std::error_code ec;
+    std::filesystem::path dir = std::filesystem::temp_directory_path(ec);
+    if (ec) dir = "/tmp";
+    return (dir / "vandrel_debug.txt").string();
+}
+
+bool stderr_is_terminal() { return ::isatty(STDERR_FILENO) != 0; }
+#endif
+
+long long current_utc_seconds() { return static_cast<long long>(std::time(nullptr)); }
+
+}  // namespace vandrel

@@ -1,0 +1,28 @@
+// File names are UTF-8 strings everywhere in our code; this is the one
+// place that turns them into what the operating system's calls take.
+#pragma once
+
+#include <cstdio>
+#include <string>
+
+namespace vandrel {
+
+// Opens path read-only in binary mode; returns a descriptor or -1. A path
+// that names a directory counts as one that cannot be opened.
+int open_read_only(const std::string& path);
+
+// fopen(path, mode) with the name taken as UTF-8.
+std::FILE* open_stream(const std::string& path, const char* mode);
+
+// Where the debug dump of the TDR decoder goes when no path is given:
+// c:\temp\vandrel_debug.txt on Windows, vandrel_debug.txt in the system's
+// temporary directory elsewhere.
+std::string default_debug_dump_path();
+
+// True when standard error is a terminal (progress bars go there).
+bool stderr_is_terminal();
+
+// Seconds since 1970-01-01 00:00:00 UTC, now.
+long long current_utc_seconds();
+
+}  // namespace vandrel

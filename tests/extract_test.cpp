@@ -1,0 +1,229 @@
+#include "packet/extract.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <ctime>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "test_files.h"
+
+namespace {
+
+using vandrel_test::read_text;
+using vandrel_test::temp_dir;
+using vandrel_test::write_bytes;
+
+const std::string header = "ID\tdt\tPressure\tTemperature\tConductivity\tSalinity\tFluoro\tLight\tmV\r\n";
+
+constexpr int64_t run_2026_12_06 = 1796515200;  // 2026-12-06 00:00:00 UTC
+
+// A packet from its header fields and the start of its payload.
+std::vector<uint8_t> packet(uint32_t id, uint8_t year_byte, uint32_t year_secs, std::vector<uint8_t> payload) {
+    std::vector<uint8_t> p = {static_cast<uint8_t>(id >> 24), static_cast<uint8_t>(id >> 16),
+                              static_cast<uint8_t>(id >> 8),  static_cast<uint8_t>(id),
+                              year_byte,
+                              static_cast<uint8_t>(year_secs >> 24), static_cast<uint8_t>(year_secs >> 16),
+                              static_cast<uint8_t>(year_secs >> 8),  static_cast<uint8_t>(year_secs)};
+    payload.resize(vandrel::payload_size, 0x00);
+    p.insert(p.end(), payload.begin(), payload.end());
+    return p;
+}
+
+// A one-sample version-3 payload with the given raw values.
+std::vector<uint8_t> one_sample(uint16_t mbar, uint16_t temp, uint16_t cond, uint16_t f, uint16_t logl, uint16_t mV) {
+    std::vector<uint8_t> p = {0, 0, 1, 3, static_cast<uint8_t>(mV >> 8), static_cast<uint8_t>(mV), 0xFC};
+    for (uint16_t v : {mbar, temp, cond, f, logl}) {
+        p.push_back(static_cast<uint8_t>(v >> 8));
+        p.push_back(static_cast<uint8_t>(v));
+    }
+    p.push_back(0xFD);
+    return p;
+}
+
+const std::vector<uint8_t> worked_payload = {0x00, 0x00, 0x01, 0x03, 0x0E, 0x10, 0xFC, 0x05, 0xDC, 0x4E, 0x20, 0xA7, 0xA2,
+                                             0x04, 0xD2, 0xFF, 0xFF, 0x0A, 0x79, 0x00, 0xFA, 0x00, 0x00, 0xF1, 0xFD};
+
+struct run_result {
+    int rows;
+    std::string table;
+};
+
+run_result extract(const std::vector<uint8_t>& file, int64_t now = run_2026_12_06) {
+    temp_dir dir;
+    write_bytes(dir.file("in.bin"), file);
+    const int n = vandrel::extract_packet_file(dir.file("in.bin"), dir.file("out.txt"), now);
+    return {n, read_text(dir.file("out.txt"))};
+}
+
+TEST(ExtractPacketFile, WorkedExample) {
+    const auto r = extract(packet(7, 56, 3600, worked_payload));
+    EXPECT_EQ(r.rows, 2);
+    EXPECT_EQ(r.table, header +
+                           "7\t2026-01-01 01:00:00\t5.00\t15.000\t42.914\t34.998\t1.234\t0.00\t3600\r\n"
+                           "7\t2026-01-01 01:00:01\t5.10\t14.999\t42.914\t34.999\t0.000\t0.00\t3600\r\n");
+}
+
+// The year in the header is moved on four years at a time until the packet
+// starts no more than 126130400 s before the run.
+TEST(ExtractPacketFile, FourYearRule) {
+    struct row {
+        uint8_t year_byte;
+        uint32_t year_secs;
+        int64_t now;
+        const char* first_time;
+    };
+    const int64_t start_2026 = 1767229200;  // 2026-01-01 01:00:00
+    const row rows[] = {
+        {56, 3600, 1893359600, "2026-01-01 01:00:00"},              // 2029-12-30 21:13:20: still 2026
+        {56, 3600, 1893359601, "2030-01-01 01:00:00"},              // one second later: 2030
+        {56, 3600, start_2026 + 126130400, "2026-01-01 01:00:00"},  // exactly the limit
+        {56, 3600, start_2026 + 126130401, "2030-01-01 01:00:00"},
+        {52, 29376000, run_2026_12_06, "2026-12-07 00:00:00"},      // 2022-12-07 becomes a day after the run
+        {1, 1, run_2026_12_06, "2023-01-01 00:00:01"},              // 1971 moved on 13 times
+        {60, 3600, run_2026_12_06, "2030-01-01 01:00:00"},          // later than the run: kept
+        {254, 1, run_2026_12_06, "2224-01-01 00:00:01"},
+    };
+    for (const row& r : rows) {
+        const auto out = extract(packet(7, r.year_byte, r.year_secs, worked_payload), r.now);
+        ASSERT_EQ(out.rows, 2);
+        EXPECT_EQ(out.table.substr(header.size() + 2, 19), r.first_time) << int(r.year_byte) << " at " << r.now;
+    }
+}
+
+TEST(ExtractPacketFile, RawValueConversions) {
+    struct row {
+        uint16_t mbar, temp, cond, f, logl, mV;
+        const char* line;
+    };
+    const row rows[] = {
+        {1000, 0, 0, 0, 0, 0, "0.00\t-5.000\t0.000\t0.000\t0.000\t1.00\t   0"},
+        {0, 65535, 65535, 65535, 1000, 12345, "-10.00\t60.535\t65.535\t"},
+        {1000, 20000, 42914, 1, 0xFFFF, 65535, "0.00\t15.000\t42.914\t35.000\t0.001\t0.00\t65535"},
+        {1001, 5000, 1, 0, 65534, 7, "0.01\t0.000\t0.001\t"},
+    };
+    for (const row& r : rows) {
+        const auto out = extract(packet(1, 56, 1, one_sample(r.mbar, r.temp, r.cond, r.f, r.logl, r.mV)));
+        ASSERT_EQ(out.rows, 1);
+        const std::string line = out.table.substr(header.size() + 22);
+        EXPECT_EQ(line.substr(0, std::string(r.line).size()), r.line);
+    }
+    // Light 1000 is e^1; and the signed ID.
+    auto out = extract(packet(0x80000001u, 56, 1, one_sample(1000, 0, 0, 0, 1000, 0)));
+    EXPECT_NE(out.table.find("\t2.72\t   0\r\n"), std::string::npos);
+    EXPECT_EQ(out.table.substr(header.size(), 12), "-2147483647\t");
+}
+
+TEST(ExtractPacketFile, SampleTimesRunOnAcrossMidnightAndYearEnd) {
+    // 2025-12-31 23:59:59 (year 2025, 365 days less one second), two samples.
+    const auto out = extract(packet(3, 55, 31535999, worked_payload));
+    EXPECT_NE(out.table.find("3\t2025-12-31 23:59:59\t"), std::string::npos);
+    EXPECT_NE(out.table.find("3\t2026-01-01 00:00:00\t"), std::string::npos);
+}
+
+// Bad inputs: each gives a clear result and writes only the table.
+TEST(ExtractPacketFile, DamagedFiles) {
+    std::vector<uint8_t> good = packet(7, 56, 3600, worked_payload);
+    std::vector<uint8_t> no_marker = packet(7, 56, 3600, {0, 0, 1, 0xEE});
+    std::vector<uint8_t> all_ff(128, 0xFF), all_00(128, 0x00);
+    std::vector<uint8_t> blank_id = packet(0xEEEEEEEE, 56, 3600, worked_payload);
+    std::vector<uint8_t> zero_secs = packet(7, 56, 0, worked_payload);
+    std::vector<uint8_t> runaway = packet(7, 56, 3600, {0, 0, 1, 0xFC});
+    for (std::size_t i = 109; i < 128 - 9; ++i) runaway[9 + i] = 0xFA;  // last sample needs 14 bytes more
+    auto cat = [](std::initializer_list<std::vector<uint8_t>> parts) {
+        std::vector<uint8_t> all;
+        for (const auto& p : parts) all.insert(all.end(), p.begin(), p.end());
+        return all;
+    };
+    struct row {
+        const char* name;
+        std::vector<uint8_t> file;
+        int rows;
+        std::string console;
+    };
+    const row rows[] = {
+        {"empty", {}, 0, ""},
+        {"shorter than a packet", std::vector<uint8_t>(good.begin(), good.begin() + 100), 0, ""},
+        {"200 bytes", cat({good, std::vector<uint8_t>(72, 0x42)}), 2, ""},
+        {"refused only", cat({all_ff, all_00, blank_id, zero_secs}), 0, ""},
+        {"missing marker", cat({no_marker, good}), 2, "Error: TDRCODE b[3] =ee\n"},
+        {"escapes run off the payload", runaway, 20, ""},
+    };
+    for (const row& r : rows) {
+        testing::internal::CaptureStdout();
+        const auto out = extract(r.file);
+        EXPECT_EQ(testing::internal::GetCapturedStdout(), r.console) << r.name;
+        EXPECT_EQ(out.rows, r.rows) << r.name;
+        EXPECT_EQ(out.table.substr(0, header.size()), header) << r.name;
+        if (r.rows == 0) {
+            EXPECT_EQ(out.table, header) << r.name;
+        }
+    }
+}
+
+TEST(ExtractPacketFile, FilesThatCannotBeUsed) {
+    temp_dir dir;
+    write_bytes(dir.file("in.bin"), packet(7, 56, 3600, worked_payload));
+    // Missing input and a directory: nothing is created.
+    EXPECT_EQ(vandrel::extract_packet_file(dir.file("missing.bin"), dir.file("a.txt"), run_2026_12_06), 0);
+    EXPECT_FALSE(vandrel_test::exists(dir.file("a.txt")));
+    EXPECT_EQ(vandrel::extract_packet_file(dir.file(""), dir.file("b.txt"), run_2026_12_06), 0);
+    EXPECT_FALSE(vandrel_test::exists(dir.file("b.txt")));
+    // An output that cannot be created.
+    EXPECT_EQ(vandrel::extract_packet_file(dir.file("in.bin"), dir.file("no/such/dir/out.txt"), run_2026_12_06), 0);
+#ifndef _WIN32
+    // A full disk is an error, not a success.
+    EXPECT_EQ(vandrel::extract_packet_file(dir.file("in.bin"), "/dev/full", run_2026_12_06),
+              vandrel::extract_write_error);
+    // A read that fails with an error rather than at the end of the file.
+    EXPECT_EQ(vandrel::extract_packet_file("/proc/self/mem", dir.file("c.txt"), run_2026_12_06),
+              vandrel::extract_read_error);
+    EXPECT_EQ(read_text(dir.file("c.txt")), header);
+#endif
+}
+
+// The table does not depend on the machine's time zone.
+TEST(ExtractPacketFile, IndependentOfTimeZone) {
+    std::string tables[2];
+    const char* zones[2] = {"America/New_York", "Asia/Kolkata"};
+    for (int i = 0; i < 2; ++i) {
+        setenv("TZ", zones[i], 1);
+        tzset();
+        tables[i] = extract(packet(7, 56, 3600, worked_payload)).table;
+    }
+    unsetenv("TZ");
+    tzset();
+    EXPECT_EQ(tables[0], tables[1]);
+    EXPECT_NE(tables[0].find("2026-01-01 01:00:00"), std::string::npos);
+}
+
+// Random and mutated packets: the extraction must survive all of them (the
+// sanitizer build turns any stray read or overflow into a failure).
+TEST(ExtractPacketFile, RandomPackets) {
+    std::mt19937 rng(2024);
+    const std::vector<uint8_t> good = packet(7, 56, 3600, worked_payload);
+    std::vector<uint8_t> file;
+    const int packets = 100000;
+    file.reserve(packets * 128);
+    for (int i = 0; i < packets; ++i) {
+        std::vector<uint8_t> p = good;
+        if (i % 2 == 0) {
+            for (auto& b : p) b = static_cast<uint8_t>(rng());
+            p[4] = static_cast<uint8_t>(1 + rng() % 254);
+            p[9 + 3] = i % 4 == 0 ? 0xFC : 3;
+            p[9 + 6] = 0xFC;
+        } else {
+            for (int m = 0; m < 8; ++m) p[rng() % 128] = static_cast<uint8_t>(0xF0 + rng() % 16);
+        }
+        file.insert(file.end(), p.begin(), p.end());
+    }
+    testing::internal::CaptureStdout();
+    const auto out = extract(file);
+    testing::internal::GetCapturedStdout();
+    EXPECT_GT(out.rows, packets);
+    EXPECT_LE(out.rows, packets * 21);
+}
+
+}  // namespace

@@ -1,0 +1,51 @@
+// Temporary files for the tests: a fresh directory per test, removed after.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace vandrel_test {
+
+class temp_dir {
+public:
+    temp_dir() {
+        const auto* info = testing::UnitTest::GetInstance()->current_test_info();
+        std::string name = "vandrel_test_";
+        if (info != nullptr) name += std::string(info->test_suite_name()) + "_" + info->name();
+        name += "_" + std::to_string(std::random_device{}());
+        path_ = std::filesystem::temp_directory_path() / name;
+        std::filesystem::create_directories(path_);
+    }
+    ~temp_dir() {
+        std::error_code ec;
+        std::filesystem::remove_all(path_, ec);
+    }
+    temp_dir(const temp_dir&) = delete;
+    temp_dir& operator=(const temp_dir&) = delete;
+
+    std::string file(const std::string& name) const { return (path_ / name).string(); }
+
+private:
+    std::filesystem::path path_;
+};
+
+inline void write_bytes(const std::string& path, const std::vector<uint8_t>& bytes) {
+    std::ofstream f(path, std::ios::binary);
+    f.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+}
+
+inline std::string read_text(const std::string& path) {
+    std::ifstream f(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
+}
+
+inline bool exists(const std::string& path) { return std::filesystem::exists(path); }
+
+}  // namespace vandrel_test

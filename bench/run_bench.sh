@@ -1,0 +1,16 @@
+#!/bin/sh
+# Runs the benchmarks on generated inputs.   run_bench.sh BUILD_DIR
+set -eu
+build=$1
+data="$build/bench_data"
+mkdir -p "$data"
+if [ ! -s "$data/packets.bin" ]; then
+    "$build/gen_packets" "$data/packets.bin" --bytes 130000000 --seed 11
+fi
+echo "== packet-file extraction (one core) =="
+"$build/bench/bench_extract" "$data/packets.bin" "$data"
+cmp "$data/ours.txt" "$data/fprintf.txt" && echo "tables identical"
+if [ -x "$build/bench/bench_tdr" ]; then
+    echo "== TDR stream decoding (one core) =="
+    "$build/bench/bench_tdr" "$data"
+fi

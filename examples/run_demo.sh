@@ -1,0 +1,16 @@
+#!/bin/sh
+# Runs the commands on the bundled samples, in BUILD_DIR/demo.
+#   run_demo.sh BUILD_DIR
+set -eu
+build=$1
+here=$(dirname "$0")
+demo="$build/demo"
+mkdir -p "$demo"
+cp "$here/sample_packets.bin" "$demo/"
+"$build/vandrel" "$demo/sample_packets.bin"
+echo
+echo "First rows of $demo/sample_packets_extracted.txt:"
+head -n 8 "$demo/sample_packets_extracted.txt"
+if [ -x "$here/run_tdr_demo.sh" ] && [ -x "$build/vandrel-tdr" ]; then
+    "$here/run_tdr_demo.sh" "$build"
+fi

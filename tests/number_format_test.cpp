@@ -25,7 +25,7 @@ TEST(FormatFixed, KnownValues) {
     struct row {
         double v;
         int precision;
-        const char* text;
+        std::string text;
     };
     const row rows[] = {
         {0.0, 3, "0.000"},           {-0.0, 2, "-0.00"},        {-0.0001, 3, "-0.000"},
@@ -33,7 +33,7 @@ TEST(FormatFixed, KnownValues) {
         {2.5, 0, "2"},               {3.5, 0, "4"},             {42.914, 3, "42.914"},
         {1.005, 2, "1.00"},          {-10.0, 2, "-10.00"},      {60.535, 3, "60.535"},
         {2.718281828, 2, "2.72"},    {123456789.0, 1, "123456789.0"},
-        {1e300, 2, std::string(printf_fixed(1e300, 2)).c_str()},
+        {1e300, 2, printf_fixed(1e300, 2)},
         {INFINITY, 3, "inf"},        {-INFINITY, 2, "-inf"},    {NAN, 4, "nan"},
         {-NAN, 4, "-nan"},
     };

@@ -42,8 +42,9 @@ long fprintf_loop(const char* in_path, const char* out_path, int64_t now) {
             const double p = (s.mbar - 1000.0) * 0.01;
             const double te = s.temp * 0.001 - 5.0;
             const double c = s.cond * 0.001;
-            std::fprintf(out, "%ld\t%s\t%.2f\t%.3f\t%.3f\t%.3f\t%.3f\t%.2f\t%4u\r\n", static_cast<long>(static_cast<int32_t>(msg.ID)),
-                         tstr, p, te, c, vandrel::practical_salinity(p, c, te), s.f * 0.001,
+            std::fprintf(out, "%ld\t%s\t%.2f\t%.3f\t%.3f\t%.3f\t%.3f\t%.2f\t%4u\r\n",
+                         static_cast<long>(static_cast<int32_t>(msg.ID)), tstr, p, te, c,
+                         vandrel::practical_salinity(p, c, te), s.f * 0.001,
                          s.logl == 0xFFFF ? 0.0 : std::exp(s.logl * 0.001), static_cast<unsigned>(s.mV));
             ++t;
         }
@@ -87,7 +88,8 @@ int main(int argc, char** argv) {
     const double ref = seconds_since(start);
 
     std::printf("input: %.1f MB, %d rows\n", mb, rows);
-    std::printf("extract_packet_file: %8.3f s  %12.0f rows/s  %7.1f MB/s\n", best_ours, rows / best_ours, mb / best_ours);
+    std::printf("extract_packet_file: %8.3f s  %12.0f rows/s  %7.1f MB/s\n", best_ours, rows / best_ours,
+                mb / best_ours);
     std::printf("fprintf loop:        %8.3f s  %12.0f rows/s  %7.1f MB/s  (%ld rows)\n", ref, ref_rows / ref, mb / ref,
                 ref_rows);
     std::printf("speed-up: %.2fx\n", ref / best_ours);

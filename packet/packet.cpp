@@ -54,7 +54,8 @@ int unpack_samples(const uint8_t* payload, int len, sample* samples, int trace) 
     // The fixed part (number, version, mV, marker, first sample) needs 17
     // bytes at most; a shorter payload is refused outright.
     if (len < 17) return 0;
-    const auto number = (static_cast<uint32_t>(payload[0]) << 16) | (static_cast<uint32_t>(payload[1]) << 8) | payload[2];
+    const auto number =
+        (static_cast<uint32_t>(payload[0]) << 16) | (static_cast<uint32_t>(payload[1]) << 8) | payload[2];
     if (trace != 0) {
         std::printf("pkt %lu: %02hx%02hx%02hx %02hx %02hx%02hx\n", static_cast<unsigned long>(number),
                     static_cast<unsigned short>(payload[0]), static_cast<unsigned short>(payload[1]),

@@ -22,10 +22,10 @@ constexpr std::size_t payload_sample_limit = payload_size - 9;  // 110
 constexpr std::size_t max_samples = 50;
 
 // Stream codes shared with the TDR stream.
-constexpr uint8_t code_escape = 0xFA;       // two-byte absolute value follows
-constexpr uint8_t code_start_ctd = 0xFC;    // start marker of the samples
-constexpr uint8_t TDRCODE_END_CTD = 0xFD;   // ends the samples of a payload
-constexpr uint8_t payload_version_3 = 3;    // payload carries an mV value
+constexpr uint8_t code_escape = 0xFA;      // two-byte absolute value follows
+constexpr uint8_t code_start_ctd = 0xFC;   // start marker of the samples
+constexpr uint8_t TDRCODE_END_CTD = 0xFD;  // ends the samples of a payload
+constexpr uint8_t payload_version_3 = 3;   // payload carries an mV value
 
 struct packet_header {
     uint32_t ID = 0;

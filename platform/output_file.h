@@ -54,7 +54,8 @@ public:
 #if defined(__GNUC__)
     __attribute__((format(printf, 2, 3)))
 #endif
-    void printf(const char* fmt, ...);
+    void
+    printf(const char* fmt, ...);
 
     // Pushes the buffer to the operating system.
     void flush();

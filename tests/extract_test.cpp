@@ -22,11 +22,15 @@ constexpr int64_t run_2026_12_06 = 1796515200;  // 2026-12-06 00:00:00 UTC
 
 // A packet from its header fields and the start of its payload.
 std::vector<uint8_t> packet(uint32_t id, uint8_t year_byte, uint32_t year_secs, std::vector<uint8_t> payload) {
-    std::vector<uint8_t> p = {static_cast<uint8_t>(id >> 24), static_cast<uint8_t>(id >> 16),
-                              static_cast<uint8_t>(id >> 8),  static_cast<uint8_t>(id),
+    std::vector<uint8_t> p = {static_cast<uint8_t>(id >> 24),
+                              static_cast<uint8_t>(id >> 16),
+                              static_cast<uint8_t>(id >> 8),
+                              static_cast<uint8_t>(id),
                               year_byte,
-                              static_cast<uint8_t>(year_secs >> 24), static_cast<uint8_t>(year_secs >> 16),
-                              static_cast<uint8_t>(year_secs >> 8),  static_cast<uint8_t>(year_secs)};
+                              static_cast<uint8_t>(year_secs >> 24),
+                              static_cast<uint8_t>(year_secs >> 16),
+                              static_cast<uint8_t>(year_secs >> 8),
+                              static_cast<uint8_t>(year_secs)};
     payload.resize(vandrel::payload_size, 0x00);
     p.insert(p.end(), payload.begin(), payload.end());
     return p;
@@ -43,8 +47,9 @@ std::vector<uint8_t> one_sample(uint16_t mbar, uint16_t temp, uint16_t cond, uin
     return p;
 }
 
-const std::vector<uint8_t> worked_payload = {0x00, 0x00, 0x01, 0x03, 0x0E, 0x10, 0xFC, 0x05, 0xDC, 0x4E, 0x20, 0xA7, 0xA2,
-                                             0x04, 0xD2, 0xFF, 0xFF, 0x0A, 0x79, 0x00, 0xFA, 0x00, 0x00, 0xF1, 0xFD};
+const std::vector<uint8_t> worked_payload = {0x00, 0x00, 0x01, 0x03, 0x0E, 0x10, 0xFC, 0x05, 0xDC,
+                                             0x4E, 0x20, 0xA7, 0xA2, 0x04, 0xD2, 0xFF, 0xFF, 0x0A,
+                                             0x79, 0x00, 0xFA, 0x00, 0x00, 0xF1, 0xFD};
 
 struct run_result {
     int rows;
@@ -81,9 +86,9 @@ TEST(ExtractPacketFile, FourYearRule) {
         {56, 3600, 1893359601, "2030-01-01 01:00:00"},              // one second later: 2030
         {56, 3600, start_2026 + 126130400, "2026-01-01 01:00:00"},  // exactly the limit
         {56, 3600, start_2026 + 126130401, "2030-01-01 01:00:00"},
-        {52, 29376000, run_2026_12_06, "2026-12-07 00:00:00"},      // 2022-12-07 becomes a day after the run
-        {1, 1, run_2026_12_06, "2023-01-01 00:00:01"},              // 1971 moved on 13 times
-        {60, 3600, run_2026_12_06, "2030-01-01 01:00:00"},          // later than the run: kept
+        {52, 29376000, run_2026_12_06, "2026-12-07 00:00:00"},  // 2022-12-07 becomes a day after the run
+        {1, 1, run_2026_12_06, "2023-01-01 00:00:01"},          // 1971 moved on 13 times
+        {60, 3600, run_2026_12_06, "2030-01-01 01:00:00"},      // later than the run: kept
         {254, 1, run_2026_12_06, "2224-01-01 00:00:01"},
     };
     for (const row& r : rows) {

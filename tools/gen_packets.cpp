@@ -40,9 +40,7 @@ struct options {
 
 // Conductivity ratio of standard seawater at temperature T to that at 15
 // degrees (the PSS-78 rt polynomial). Water with Rt = 1 has salinity 35.
-double rt_of(double T) {
-    return 0.6766097 + T * (2.00564e-2 + T * (1.104259e-4 + T * (-6.9698e-7 + T * 1.0031e-9)));
-}
+double rt_of(double T) { return 0.6766097 + T * (2.00564e-2 + T * (1.104259e-4 + T * (-6.9698e-7 + T * 1.0031e-9))); }
 
 class cast_model {
 public:

@@ -51,7 +51,8 @@ void output_file::write(const char* s, std::size_t n) {
     }
 }
 
-void output_file::printf(const char* fmt, ...) {
+// A C variadic on purpose: it keeps the compiler's printf format checking.
+void output_file::printf(const char* fmt, ...) {  // NOLINT(cert-dcl50-cpp)
     char small[512];
     va_list ap;
     va_start(ap, fmt);

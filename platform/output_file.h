@@ -37,7 +37,7 @@ public:
         if (cap_ - len_ < n) flush();
         return buf_.get() + len_;
     }
-    void commit(char* end) { len_ = static_cast<std::size_t>(end - buf_.get()); }
+    void commit(const char* end) { len_ = static_cast<std::size_t>(end - buf_.get()); }
 
     void write(const char* s, std::size_t n);
     void write(const char* s) { write(s, std::strlen(s)); }

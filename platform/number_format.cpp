@@ -12,16 +12,43 @@ constexpr double powers_of_ten[] = {1e0, 1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7
 // Above this the scaled value no longer has a fractional part we can trust.
 constexpr double fast_path_limit = 4503599627370496.0 / 4;  // 2^50
 
-char* put_digits(char* out, uint64_t v) {
-    char tmp[24];
-    int n = 0;
-    do {
-        tmp[n++] = static_cast<char>('0' + v % 10);
-        v /= 10;
-    } while (v != 0);
-    while (n > 0) *out++ = tmp[--n];
-    return out;
+constexpr uint64_t integer_powers_of_ten[] = {1ULL,
+                                              10ULL,
+                                              100ULL,
+                                              1000ULL,
+                                              10000ULL,
+                                              100000ULL,
+                                              1000000ULL,
+                                              10000000ULL,
+                                              100000000ULL,
+                                              1000000000ULL,
+                                              10000000000ULL,
+                                              100000000000ULL,
+                                              1000000000000ULL,
+                                              10000000000000ULL,
+                                              100000000000000ULL,
+                                              1000000000000000ULL,
+                                              10000000000000000ULL,
+                                              100000000000000000ULL,
+                                              1000000000000000000ULL,
+                                              10000000000000000000ULL};
+
+int count_digits(uint64_t v) {
+    int n = 1;
+    while (n < 20 && v >= integer_powers_of_ten[n]) ++n;
+    return n;
 }
+
+// Writes exactly `width` digits of v (zero-padded), last digit first.
+char* put_digits_fixed(char* out, uint64_t v, int width) {
+    for (int i = width - 1; i >= 0; --i) {
+        out[i] = static_cast<char>('0' + v % 10);
+        v /= 10;
+    }
+    return out + width;
+}
+
+char* put_digits(char* out, uint64_t v) { return put_digits_fixed(out, v, count_digits(v)); }
 
 }  // namespace
 
@@ -38,26 +65,13 @@ char* format_fixed(char* out, double v, int precision) {
             const double frac = y - fl;
             const double margin = y * 2.3e-16 + 1e-300;
             if (std::fabs(frac - 0.5) > margin) {
-                auto n = static_cast<uint64_t>(fl) + (frac > 0.5 ? 1 : 0);
+                const uint64_t n = static_cast<uint64_t>(fl) + (frac > 0.5 ? 1 : 0);
+                const uint64_t unit = integer_powers_of_ten[precision];
                 if (std::signbit(v)) *out++ = '-';
-                char digits[24];
-                char* end = put_digits(digits, n);
-                auto len = static_cast<int>(end - digits);
-                // Left-pad with zeros so there is at least one integer digit.
-                int lead = precision + 1 - len;
-                const char* src = digits;
-                int int_digits = len - precision;
-                if (lead > 0) {
-                    *out++ = '0';
-                    if (precision > 0) *out++ = '.';
-                    for (int i = 1; i < lead; ++i) *out++ = '0';
-                    for (int i = 0; i < len; ++i) *out++ = src[i];
-                    return out;
-                }
-                for (int i = 0; i < int_digits; ++i) *out++ = *src++;
+                out = put_digits(out, n / unit);
                 if (precision > 0) {
                     *out++ = '.';
-                    for (int i = 0; i < precision; ++i) *out++ = *src++;
+                    out = put_digits_fixed(out, n % unit, precision);
                 }
                 return out;
             }
@@ -84,12 +98,9 @@ char* format_int(char* out, int64_t v) {
 }
 
 char* format_uint(char* out, uint64_t v, int width) {
-    char digits[24];
-    char* end = put_digits(digits, v);
-    auto len = static_cast<int>(end - digits);
+    const int len = count_digits(v);
     for (int i = len; i < width; ++i) *out++ = ' ';
-    for (int i = 0; i < len; ++i) *out++ = digits[i];
-    return out;
+    return put_digits_fixed(out, v, len);
 }
 
 }  // namespace vandrel

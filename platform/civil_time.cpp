@@ -1,5 +1,7 @@
 #include "platform/civil_time.h"
 
+#include <cstring>
+
 namespace vandrel {
 namespace {
 
@@ -53,13 +55,22 @@ int64_t utc_from_fields(const civil_fields& f) {
     return days * seconds_per_day + f.hour * 3600 + f.minute * 60 + f.second;
 }
 
-char* format_utc(char* out, int64_t t, char date_sep) {
-    const int64_t days = floor_div(t, seconds_per_day);
-    const auto secs = static_cast<unsigned>(t - days * seconds_per_day);
+namespace {
+
+// The date text of one day, "YYYY-MM-DD " with its separator.
+struct date_text {
+    int64_t day = INT64_MIN;
+    char sep = 0;
+    char text[32] = {};
+    int len = 0;
+};
+
+void make_date_text(date_text& d, int64_t day, char date_sep) {
     int64_t year = 0;
     unsigned month = 0;
-    unsigned day = 0;
-    civil_from_days(days, year, month, day);
+    unsigned mday = 0;
+    civil_from_days(day, year, month, mday);
+    char* out = d.text;
     if (year >= 1000 && year <= 9999) {
         const auto y = static_cast<unsigned>(year);
         out = put2(out, y / 100);
@@ -80,8 +91,24 @@ char* format_utc(char* out, int64_t t, char date_sep) {
     *out++ = date_sep;
     out = put2(out, month);
     *out++ = date_sep;
-    out = put2(out, day);
+    out = put2(out, mday);
     *out++ = ' ';
+    d.day = day;
+    d.sep = date_sep;
+    d.len = static_cast<int>(out - d.text);
+}
+
+}  // namespace
+
+char* format_utc(char* out, int64_t t, char date_sep) {
+    // Tables hold many rows per day: the date text is kept from one call to
+    // the next and only the time of day is formatted each time.
+    thread_local date_text last;
+    const int64_t day = floor_div(t, seconds_per_day);
+    const auto secs = static_cast<unsigned>(t - day * seconds_per_day);
+    if (day != last.day || date_sep != last.sep) make_date_text(last, day, date_sep);
+    std::memcpy(out, last.text, static_cast<std::size_t>(last.len));
+    out += last.len;
     out = put2(out, secs / 3600);
     *out++ = ':';
     out = put2(out, secs / 60 % 60);

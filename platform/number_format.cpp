@@ -61,11 +61,11 @@ char* format_fixed(char* out, double v, int precision) {
         const double a = std::fabs(v);
         const double y = a * powers_of_ten[precision];
         if (y < fast_path_limit) {
-            const double fl = std::floor(y);
-            const double frac = y - fl;
+            const auto whole = static_cast<uint64_t>(y);  // y >= 0: truncation is floor
+            const double frac = y - static_cast<double>(whole);
             const double margin = y * 2.3e-16 + 1e-300;
             if (std::fabs(frac - 0.5) > margin) {
-                const uint64_t n = static_cast<uint64_t>(fl) + (frac > 0.5 ? 1 : 0);
+                const uint64_t n = whole + (frac > 0.5 ? 1 : 0);
                 const uint64_t unit = integer_powers_of_ten[precision];
                 if (std::signbit(v)) *out++ = '-';
                 out = put_digits(out, n / unit);

@@ -35,7 +35,7 @@ bool input_file::open(const std::string& path, std::size_t buffer_size) {
     fd_ = open_read_only(path);
     if (fd_ < 0) return false;
     cap_ = buffer_size == 0 ? 1 : buffer_size;
-    buf_ = std::make_unique<uint8_t[]>(cap_);
+    buf_.reset(new uint8_t[cap_]);  // not zero-filled: filled by reads before use
     pos_ = len_ = 0;
     eof_ = error_ = false;
     return true;

@@ -13,7 +13,7 @@ bool output_file::create(const std::string& path, std::size_t buffer_size) {
     // Our buffer does the buffering; the stream passes whole chunks through.
     std::setvbuf(file_, nullptr, _IONBF, 0);
     cap_ = buffer_size < 4096 ? 4096 : buffer_size;
-    buf_ = std::make_unique<char[]>(cap_);
+    buf_.reset(new char[cap_]);  // not zero-filled: every byte is written before use
     len_ = 0;
     failed_ = false;
     return true;

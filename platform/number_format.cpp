@@ -50,31 +50,68 @@ char* put_digits_fixed(char* out, uint64_t v, int width) {
 
 char* put_digits(char* out, uint64_t v) { return put_digits_fixed(out, v, count_digits(v)); }
 
+// n / 10^p, with constant divisors for the precisions the tables use (a
+// division by a variable is many times slower than one by a constant).
+uint64_t divide_by_power_of_ten(uint64_t n, int p) {
+    switch (p) {
+        case 0:
+            return n;
+        case 1:
+            return n / 10;
+        case 2:
+            return n / 100;
+        case 3:
+            return n / 1000;
+        case 4:
+            return n / 10000;
+        default:
+            return n / integer_powers_of_ten[p];
+    }
+}
+
+// The rounding error of y = a * b, exactly: a * b = y + product_error(a, b, y).
+// Dekker's splitting needs nothing but IEEE double arithmetic rounded to
+// nearest, so it gives the same answer on every platform.
+double product_error(double a, double b, double y) {
+    constexpr double splitter = 134217729.0;  // 2^27 + 1
+    const double ta = splitter * a;
+    const double ah = ta - (ta - a);
+    const double al = a - ah;
+    const double tb = splitter * b;
+    const double bh = tb - (tb - b);
+    const double bl = b - bh;
+    return ((ah * bh - y) + ah * bl + al * bh) + al * bl;
+}
+
 }  // namespace
 
 char* format_fixed(char* out, double v, int precision) {
     if (std::isfinite(v) && precision >= 0 && precision <= 17) {
-        // Fast path: scale by 10^precision (an exact constant) and round to an
-        // integer. The product carries at most half an ulp of error, so the
-        // rounding is certain unless the product lies within that error of a
-        // halfway point; those rare cases go to the exact conversion below.
+        // Scale by 10^precision (an exact constant) and round to an integer.
+        // The product carries at most half an ulp of error, so the rounding
+        // is certain unless the product lies within that error of a halfway
+        // point; there the exact error of the product decides.
         const double a = std::fabs(v);
         const double y = a * powers_of_ten[precision];
         if (y < fast_path_limit) {
             const auto whole = static_cast<uint64_t>(y);  // y >= 0: truncation is floor
             const double frac = y - static_cast<double>(whole);
             const double margin = y * 2.3e-16 + 1e-300;
-            if (std::fabs(frac - 0.5) > margin) {
-                const uint64_t n = whole + (frac > 0.5 ? 1 : 0);
-                const uint64_t unit = integer_powers_of_ten[precision];
-                if (std::signbit(v)) *out++ = '-';
-                out = put_digits(out, n / unit);
-                if (precision > 0) {
-                    *out++ = '.';
-                    out = put_digits_fixed(out, n % unit, precision);
-                }
-                return out;
+            uint64_t n = whole + (frac > 0.5 ? 1 : 0);
+            if (!(std::fabs(frac - 0.5) > margin)) {
+                // Close to halfway: decide on the exact product y + r. frac - 0.5
+                // is exact, and the sign of a rounded sum is that of the exact
+                // sum, so d has the sign of the exact distance from halfway.
+                const double d = (frac - 0.5) + product_error(a, powers_of_ten[precision], y);
+                n = d > 0.0 ? whole + 1 : d < 0.0 ? whole : whole + (whole & 1);  // ties to even, as printf
             }
+            if (std::signbit(v)) *out++ = '-';
+            out = put_digits(out, divide_by_power_of_ten(n, precision));
+            if (precision > 0) {
+                *out++ = '.';
+                out = put_digits_fixed(out, n, precision);  // the last `precision` digits of n
+            }
+            return out;
         }
     }
     if (std::isnan(v)) {

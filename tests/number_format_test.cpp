@@ -64,7 +64,7 @@ TEST(FormatFixed, AgreesWithPrintf) {
     for (int i = 0; i < 400000; ++i) {
         const int p = prec(rng);
         double v = 0.0;
-        switch (i % 4) {
+        switch (i % 5) {
             case 0:  // any magnitude
                 v = unit(rng) * std::pow(10.0, exp10(rng));
                 break;
@@ -78,6 +78,9 @@ TEST(FormatFixed, AgreesWithPrintf) {
             }
             case 2:  // tiny negatives that print as -0.000
                 v = -std::fabs(unit(rng)) * std::pow(10.0, -p - 1);
+                break;
+            case 3:  // accelerometer values: exact multiples of 1/256, many exact ties
+                v = static_cast<double>(rng() % 65536) / 256.0 - 16.0;
                 break;
             default:  // the table's own values: raw 16-bit counts scaled
                 v = static_cast<double>(rng() % 65536) * 0.001 - 5.0;

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "platform/civil_time.h"
 #include "platform/number_format.h"
 #include "tdr/decoder_state.h"
 #include "tdr/stream_reader.h"
@@ -38,7 +39,7 @@ void write_acc_record(output_file* file, double sample_time, const acc_sample& s
         ++seconds;
     }
     char* const start = file->reserve(max_acc_row);
-    char* p = put_time_text(start, seconds, state.acc_time_text);
+    char* p = format_utc(start, seconds, '/');
     *p++ = '.';
     *p++ = static_cast<char>('0' + ms / 100);
     *p++ = static_cast<char>('0' + ms / 10 % 10);

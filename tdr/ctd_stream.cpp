@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "packet/salinity.h"
+#include "platform/civil_time.h"
 #include "platform/number_format.h"
 #include "tdr/decoder_state.h"
 #include "tdr/stream_reader.h"
@@ -52,14 +53,10 @@ constexpr ctd_channel_set preset(const char* header, uint8_t count, double scale
 }
 
 const ctd_channel_set ctd_channel_presets[first_ctd_mask_regime] = {
-    preset("unused", 0, 1.0),
-    preset("", 0, 1.0),
-    preset("\tFluoro(V)", 1, 0.001),
-    preset("\tDOxy(umol/l)", 1, 1 / 31.9988),
-    preset("\tDOxy(umol/l)", 1, 0.01),
-    preset("\tBPhase(deg)", 1, 0.01),
-    preset("unused", 0, 1.0),
-    preset("unused", 0, 1.0),
+    preset("unused", 0, 1.0),          preset("", 0, 1.0),
+    preset("\tFluoro(V)", 1, 0.001),   preset("\tDOxy(umol/l)", 1, 1 / 31.9988),
+    preset("\tDOxy(umol/l)", 1, 0.01), preset("\tBPhase(deg)", 1, 0.01),
+    preset("unused", 0, 1.0),          preset("unused", 0, 1.0),
 };
 
 void add_channel(ctd_channel_set& s, const char* name, double offset, double scale, uint8_t kind) {
@@ -78,8 +75,7 @@ void write_ctd_header(output_file& f, const ctd_channel_set& channels) {
 }
 
 // Converts one raw sample and writes its row.
-void write_ctd_record(output_file* file, const uint16_t* ctd_data, const ctd_channel_set& channels,
-                      bool time_valid) {
+void write_ctd_record(output_file* file, const uint16_t* ctd_data, const ctd_channel_set& channels, bool time_valid) {
     if (file == nullptr) return;
     const double pressure = (ctd_data[0] - static_cast<double>(state.ctd_pressure_zero)) / state.pressure_scale;
     const double temperature = (ctd_data[1] - state.temp_offset) / state.temp_scale;
@@ -94,7 +90,7 @@ void write_ctd_record(output_file* file, const uint16_t* ctd_data, const ctd_cha
 
     char* const start = file->reserve(max_ctd_row);
     // Rounded to the hundredth, then cut to the second.
-    char* p = put_time_text(start, whole_seconds(state.ctd_time + 0.005), state.ctd_time_text);
+    char* p = format_utc(start, whole_seconds(state.ctd_time + 0.005), '/');
     *p++ = '\t';
     p = format_fixed(p, pressure, 2);
     *p++ = '\t';

@@ -19,7 +19,6 @@
 #include "platform/input_file.h"
 #include "platform/output_file.h"
 #include "tdr/decode_tdr_file.h"
-#include "tdr/time_text.h"
 
 namespace vandrel {
 namespace detail {
@@ -120,11 +119,6 @@ struct tdr_decoder_state {
     bool ctd_time_valid = true;
     uint32_t ctd_last_end_count = 0;
     int32_t ppfd_channel = 999;  // 999: no channel carries PPFD
-
-    // The date texts of the last row of each table.
-    time_text_cache tdr_time_text;
-    time_text_cache ctd_time_text;
-    time_text_cache acc_time_text;
 
     // The samples of the accelerometer burst in hand.
     acc_sample acc_samples[acc_buffer_samples];

@@ -80,7 +80,7 @@ char* put_decimal(char* p, int64_t units, int decimals) {
 void write_tdr_record(output_file* file, const tdr_sample& s, unsigned mask) {
     if (file == nullptr) return;
     char* const start = file->reserve(max_tdr_row);
-    char* p = put_time_text(start, whole_seconds(state.tdr_time + 0.0005), state.tdr_time_text);
+    char* p = format_utc(start, whole_seconds(state.tdr_time + 0.0005), '/');
     *p++ = '\t';
     p = put_decimal(p, s.depth, 1);  // * 0.1
     if (mask & channel_temperature) {

@@ -1,11 +1,8 @@
-// The time column of the data files: "YYYY/MM/DD HH:MM:SS" in UTC.
-//
-// Rows come one interval apart, so the date part rarely changes; each writer
-// keeps the text of its last day and formats only the clock after it.
+// The time column of the data files is "YYYY/MM/DD HH:MM:SS" in UTC
+// (format_utc with '/'), of a time in seconds since 1970 held as a double.
 #pragma once
 
 #include <cmath>
-#include <cstddef>
 #include <cstdint>
 
 namespace vandrel {
@@ -23,16 +20,6 @@ inline int64_t whole_seconds(double time) {
     if (u > time_limit) u = time_limit;
     return static_cast<int64_t>(u);
 }
-
-struct time_text_cache {
-    int64_t day = INT64_MIN;  // days since 1970 of the date below
-    char date[32] = {};       // "YYYY/MM/DD " of that day
-    std::size_t date_length = 0;
-};
-
-// Writes seconds (since 1970 UTC) as "YYYY/MM/DD HH:MM:SS" and returns the
-// end (at most 32 bytes, no terminator); the same text as format_utc.
-char* put_time_text(char* out, int64_t seconds, time_text_cache& cache);
 
 }  // namespace detail
 }  // namespace vandrel

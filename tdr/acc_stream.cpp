@@ -106,7 +106,7 @@ uint8_t stream_acc(double block_end_time, tdr_context& context) {
     // Sample i lies in the middle of the i-th of n slots that end at
     // block_end_time.
     const double step = state.acc_interval_ms * 0.001;
-    double t = block_end_time - n * step + 0.5 * step;
+    double t = block_end_time - static_cast<double>(n) * step + 0.5 * step;
     for (std::size_t i = 0; i < n; ++i) {
         write_acc_record(state.acc_file.get(), t, state.acc_samples[i]);
         t += step;

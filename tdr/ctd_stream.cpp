@@ -52,7 +52,7 @@ constexpr ctd_channel_set preset(const char* header, uint8_t count, double scale
     return s;
 }
 
-const ctd_channel_set ctd_channel_presets[first_ctd_mask_regime] = {
+constexpr ctd_channel_set ctd_channel_presets[first_ctd_mask_regime] = {
     preset("unused", 0, 1.0),          preset("", 0, 1.0),
     preset("\tFluoro(V)", 1, 0.001),   preset("\tDOxy(umol/l)", 1, 1 / 31.9988),
     preset("\tDOxy(umol/l)", 1, 0.01), preset("\tBPhase(deg)", 1, 0.01),

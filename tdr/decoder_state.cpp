@@ -13,7 +13,8 @@ void reset_decoder_state() {
     state = tdr_decoder_state{};
 }
 
-void report_error(tdr_context& context, const char* fmt, ...) {
+// A C variadic on purpose: it keeps the compiler's printf format checking.
+void report_error(tdr_context& context, const char* fmt, ...) {  // NOLINT(cert-dcl50-cpp)
     va_list ap;
     va_start(ap, fmt);
     // vsnprintf cuts a longer text to the room left before the terminator.

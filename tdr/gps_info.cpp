@@ -80,7 +80,7 @@ uint8_t decode_gps_record(tdr_context& context) {
                  (unsigned short)t[2], (unsigned short)t[3], (unsigned short)t[4], (unsigned short)t[5],
                  (unsigned short)t[6]);
         for (uint32_t i = 0; i < n; ++i) {
-            const uint8_t* e = entries + i * gps_entry_bytes;
+            const uint8_t* e = entries + static_cast<std::size_t>(i) * gps_entry_bytes;
             f.printf(" %hu %04x", (unsigned short)e[0], (unsigned)(e[1] << 8 | e[2]));
         }
         f.end_line();

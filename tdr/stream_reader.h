@@ -62,7 +62,7 @@ double stream_time_seconds(const uint8_t fields[6]);
 bool read_time(double& time);
 
 // The code-handling part of read_rel, next to dispatch_code (dispatch.cpp).
-uint8_t read_rel_code(uint8_t first, uint16_t& value, tdr_context& context, bool force_abs);
+uint8_t read_rel_code(uint8_t x, uint16_t& value, tdr_context& context, bool force_abs);
 
 // Applies one delta field to value. Returns 0 when it did; 0xFF at the end
 // of the input or at code 0xFF; 0xF9 (inside an accelerometer burst), 0xFB,

@@ -1,13 +1,12 @@
 #include "packet/extract.h"
 
-#include <cmath>
-
 #include "packet/salinity.h"
 #include "platform/civil_time.h"
 #include "platform/file_names.h"
 #include "platform/input_file.h"
 #include "platform/number_format.h"
 #include "platform/output_file.h"
+#include "platform/portable_exp.h"
 
 namespace vandrel {
 namespace {
@@ -33,7 +32,7 @@ char* format_row(char* p, uint32_t id, int64_t t, const sample& s) {
     const double conductivity = s.cond * 0.001;
     const double salinity = practical_salinity(pressure, conductivity, temperature);
     const double fluoro = s.f * 0.001;
-    const double light = s.logl == no_light ? 0.0 : std::exp(s.logl * 0.001);
+    const double light = s.logl == no_light ? 0.0 : exp_thousandths(s.logl);
 
     p = format_int(p, static_cast<int32_t>(id));
     p = put_tab(p);

@@ -1,0 +1,268 @@
+#!/bin/bash
+# The Windows builds under Wine: their DLL imports, the GoogleTest suites,
+# the end-to-end tests of both commands, and every output file compared byte
+# for byte with the one the Linux build makes from the same input.
+#
+#   run_wine_tests.sh LINUX_BUILD WINDOWS_BUILD...
+#
+# LINUX_BUILD holds vandrel, gen_packets and (when built) vandrel-tdr and
+# gen_tdr_stream; each WINDOWS_BUILD the same as .exe files and the test
+# programs under tests/. Wine's prefix is $WINEPREFIX (default ~/.wine); see
+# tools/install_windows_deps.sh.
+set -u
+if [ $# -lt 2 ]; then
+    echo "usage: $0 LINUX_BUILD WINDOWS_BUILD..." >&2
+    exit 2
+fi
+src=$(cd "$(dirname "$0")/../.." && pwd)
+linux=$(cd "$1" && pwd)
+shift
+
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml="
+export WINEPREFIX="${WINEPREFIX:-$HOME/.wine}"
+# Wine turns Unix file names into Windows ones through the locale's
+# character set: UTF-8, so that non-ASCII names survive.
+export LC_ALL=C.UTF-8
+
+if ! command -v wine > /dev/null; then
+    echo "wine not found: run tools/install_windows_deps.sh" >&2
+    exit 2
+fi
+if [ ! -f "$WINEPREFIX/system.reg" ]; then
+    wineboot --init > /dev/null 2>&1
+    wineserver -w
+fi
+# The debug dump's fixed place, c:\temp\vandrel_debug.txt.
+win_temp="$WINEPREFIX/drive_c/temp"
+mkdir -p "$win_temp"
+# One Wine server for the whole run instead of one per program.
+wineserver -p30
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/vandrel_wine.XXXXXX")
+trap 'rm -rf "$work"' EXIT
+passed=0
+failed=0
+failures=()
+
+pass() { passed=$((passed + 1)); }
+fail() {
+    failed=$((failed + 1))
+    failures+=("$1")
+    printf 'FAIL %s\n' "$1"
+}
+check() {  # name, expected, actual
+    if [ "$2" = "$3" ]; then pass; else
+        fail "$1"
+        diff <(printf '%s\n' "$2") <(printf '%s\n' "$3") | head -n 12
+    fi
+}
+# same_file NAME LINUX_FILE WINDOWS_FILE
+same_file() {
+    if [ ! -e "$2" ] && [ ! -e "$3" ]; then pass; return; fi
+    if cmp "$2" "$3"; then pass; else
+        fail "$1"
+        diff <(head -c 2000000 "$2" | tr -d '\r') <(head -c 2000000 "$3" | tr -d '\r') | head -n 8
+    fi
+}
+# same_dir NAME LINUX_DIR WINDOWS_DIR: the same file names, every file the
+# same bytes.
+same_dir() {
+    check "$1: files" "$(cd "$2" && ls | LC_ALL=C sort)" "$(cd "$3" && ls | LC_ALL=C sort)"
+    local f
+    for f in "$2"/*; do
+        [ -f "$f" ] || continue
+        same_file "$1: $(basename "$f")" "$f" "$3/$(basename "$f")"
+    done
+}
+
+# A program of the Linux build, or nothing when that build lacks it.
+linux_tool() { [ -x "$linux/$1" ] && echo "$linux/$1"; }
+
+# Wraps a .exe in a script that runs it under Wine, passes its exit status on
+# and turns its CR LF console lines into LF ones, so that the end-to-end
+# scripts can run it as they run the Linux program. On a terminal the
+# program gets the terminal itself.
+wrap() {  # EXE NAME -> path of the wrapper
+    local w="$work/bin/$2"
+    mkdir -p "$work/bin"
+    cat > "$w" <<EOF
+#!/bin/bash
+if [ -t 1 ] || [ -t 2 ]; then exec wine '$1' "\$@"; fi
+out=\$(mktemp -d '$work/run.XXXXXX')
+if [ -c /dev/stdout ]; then
+    # A device such as /dev/null or /dev/full: the program writes to it
+    # itself and sees what becomes of its writes.
+    wine '$1' "\$@" 2> "\$out/2" < /dev/null
+    status=\$?
+else
+    wine '$1' "\$@" > "\$out/1" 2> "\$out/2" < /dev/null
+    status=\$?
+    tr -d '\r' < "\$out/1"
+fi
+tr -d '\r' < "\$out/2" >&2
+rm -rf "\$out"
+exit \$status
+EOF
+    chmod +x "$w"
+    echo "$w"
+}
+
+# run_both DIR NAME ARGS...: runs the Linux program NAME and the Windows one
+# in DIR/linux and DIR/windows (each a copy of DIR/in), and compares what
+# they print, their exit status and every file they leave.
+run_both() {
+    local dir=$1 name=$2
+    shift 2
+    rm -rf "$dir/linux" "$dir/windows"
+    cp -r "$dir/in" "$dir/linux"
+    cp -r "$dir/in" "$dir/windows"
+    (cd "$dir/linux" && "$linux/$name" "$@" > ../linux.out 2> ../linux.err; echo "status $?" >> ../linux.out)
+    (cd "$dir/windows" && "$wbin/$name" "$@" > ../windows.out 2> ../windows.err; echo "status $?" >> ../windows.out)
+    local what="$tag $name $*"
+    # The console's line ends are the terminal's business; CRs that redraw
+    # a line go too.
+    check "$what: console" "$(tr -d '\r' < "$dir/linux.out")" "$(cat "$dir/windows.out")"
+    check "$what: errors" "$(tr -d '\r' < "$dir/linux.err")" "$(cat "$dir/windows.err")"
+    same_dir "$what" "$dir/linux" "$dir/windows"
+}
+
+# ---- Inputs, made once by the Linux tools.
+inputs="$work/inputs"
+mkdir -p "$inputs/packets" "$inputs/tdr"
+"$linux/gen_packets" "$inputs/packets/casts_compressed.dat" --casts 6 --seed 11
+"$linux/gen_packets" "$inputs/packets/deep.bin" --casts 3 --seed 5 --max-depth 2000
+"$linux/gen_packets" "$inputs/packets/long.bin" --bytes 4000000 --seed 7
+python3 "$src/tests/windows/gen_sweep.py" "$inputs/packets/sweep.bin" 1
+for f in "$src"/examples/*; do
+    case $f in
+    *.sh) ;;
+    *) cp "$f" "$inputs/packets/" && cp "$f" "$inputs/tdr/" ;;
+    esac
+done
+if gen_tdr=$(linux_tool gen_tdr_stream); then
+    "$gen_tdr" "$inputs/tdr/tag12_compressed.dat"
+    "$gen_tdr" "$inputs/tdr/big_compressed.dat" --bytes 3000000 --seed 4
+    "$gen_tdr" "$inputs/tdr/other_compressed.dat" --bytes 200000 --seed 9 --start 1262304000
+fi
+
+# ---- The GoogleTest suites of every build, in the background while the
+# rest runs: much of Wine's time is spent waiting on its server.
+suites=()
+for build in "$@"; do
+    build=$(cd "$build" && pwd)
+    for exe in "$build"/tests/*_tests.exe "$build"/tests/*/*_tests.exe; do
+        [ -f "$exe" ] || continue
+        log="$work/$(basename "$build")-$(basename "$exe").log"
+        (cd "$work" && wine "$exe" --gtest_brief=1 > "$log" 2>&1; echo "$?" > "$log.status") &
+        suites+=("$(basename "$build") $(basename "$exe")|$log")
+    done
+done
+
+for build in "$@"; do
+    build=$(cd "$build" && pwd)
+    tag=$(basename "$build")
+    echo "=== $tag"
+    objdump=x86_64-w64-mingw32-objdump
+    if "$objdump" -f "$build/vandrel.exe" | grep -q 'pei-i386'; then objdump=i686-w64-mingw32-objdump; fi
+
+    # ---- Each program needs only DLLs that every Windows has.
+    for exe in "$build"/*.exe "$build"/tests/*.exe "$build"/tests/*/*.exe; do
+        [ -f "$exe" ] || continue
+        extra=$("$objdump" -p "$exe" | sed -n 's/^\s*DLL Name: //p' | tr 'A-Z' 'a-z' |
+            grep -Ev '^(kernel32|msvcrt|user32|shell32|advapi32|ws2_32|ucrtbase)\.dll$|^api-ms-win-' | tr '\n' ' ')
+        check "$tag $(basename "$exe"): system DLLs only" "" "$extra"
+    done
+
+    # ---- The end-to-end tests of both commands, as on Linux.
+    wbin="$work/bin-$tag"
+    mkdir -p "$wbin"
+    for exe in "$build"/*.exe; do
+        name=$(basename "$exe" .exe)
+        mv "$(wrap "$exe" "$name")" "$wbin/$name"
+    done
+    # For the end-to-end scripts: where --debug-dump alone writes, and that a
+    # terminal shows Wine's repainting of the console rather than the
+    # program's own text.
+    export VANDREL_FIXED_DUMP_DIR="$win_temp"
+    export VANDREL_NO_TERMINAL_TESTS=1
+    log="$work/$tag-cli.log"
+    if (cd "$work" && "$src/tests/cli_test.sh" "$wbin/vandrel" "$linux/gen_packets") > "$log" 2>&1; then pass; else
+        fail "$tag cli_test.sh"
+        cat "$log"
+    fi
+    tail -n 1 "$log" | sed "s/^/$tag cli_test.sh: /"
+    if [ -x "$wbin/vandrel-tdr" ] && gen_tdr=$(linux_tool gen_tdr_stream); then
+        log="$work/$tag-tdr-cli.log"
+        if (cd "$work" && "$src/tests/tdr_cli/tdr_cli_test.sh" "$wbin/vandrel-tdr" "$gen_tdr" \
+            "$src/examples/sample_compressed.dat") > "$log" 2>&1; then pass; else
+            fail "$tag tdr_cli_test.sh"
+            cat "$log"
+        fi
+        tail -n 1 "$log" | sed "s/^/$tag tdr_cli_test.sh: /"
+    fi
+
+    # ---- The packet tool, Linux against Windows, on every input.
+    for f in "$inputs"/packets/*; do
+        d="$work/$tag-cmp-$(basename "$f")"
+        mkdir -p "$d/in"
+        cp "$f" "$d/in/"
+        run_both "$d" vandrel "$(basename "$f")"
+    done
+
+    # ---- The TDR decoder, Linux against Windows, with the debug dump.
+    if [ -x "$wbin/vandrel-tdr" ] && [ -n "$(linux_tool vandrel-tdr)" ]; then
+        for f in "$inputs"/tdr/*; do
+            d="$work/$tag-tdr-$(basename "$f")"
+            mkdir -p "$d/in"
+            cp "$f" "$d/in/"
+            run_both "$d" vandrel-tdr --quiet --debug-dump-path dump.txt "$(basename "$f")"
+            run_both "$d" vandrel-tdr --quiet --skip 100 --output skipped "$(basename "$f")"
+        done
+
+        # --debug-dump alone writes c:\temp\vandrel_debug.txt, the same bytes
+        # as the dump at a path of our choosing.
+        d="$work/$tag-default-dump"
+        mkdir -p "$d"
+        cp "$src/examples/sample_compressed.dat" "$d/"
+        rm -f "$win_temp/vandrel_debug.txt"
+        (cd "$d" && "$wbin/vandrel-tdr" --quiet --debug-dump sample_compressed.dat > /dev/null 2>&1)
+        check "$tag debug dump in c:\\temp" "yes" "$([ -f "$win_temp/vandrel_debug.txt" ] && echo yes)"
+        (cd "$d" && "$linux/vandrel-tdr" --quiet --debug-dump-path linux_dump.txt sample_compressed.dat > /dev/null 2>&1)
+        same_file "$tag debug dump bytes" "$d/linux_dump.txt" "$win_temp/vandrel_debug.txt"
+        rm -f "$win_temp/vandrel_debug.txt"
+    fi
+
+    # ---- File names beyond ASCII and the ANSI code page, in a directory
+    # of such a name, given on the command line.
+    d="$work/$tag-names/données Ωμέγα"
+    mkdir -p "$d/in"
+    cp "$inputs/packets/casts_compressed.dat" "$d/in/проба_ñ_日本_compressed.dat"
+    run_both "$d" vandrel "проба_ñ_日本_compressed.dat"
+    check "$tag non-ASCII table made" "yes" "$([ -f "$d/windows/проба_ñ_日本_extracted.txt" ] && echo yes)"
+    if [ -x "$wbin/vandrel-tdr" ] && [ -f "$inputs/tdr/tag12_compressed.dat" ]; then
+        rm -rf "$d/in" && mkdir -p "$d/in"
+        cp "$inputs/tdr/tag12_compressed.dat" "$d/in/Ταυ_ü_compressed.dat"
+        run_both "$d" vandrel-tdr --quiet --debug-dump-path "δ_dump.txt" "Ταυ_ü_compressed.dat"
+        check "$tag non-ASCII TDR files made" "yes" "$([ -f "$d/windows/Ταυ_ü_tdr.txt" ] && echo yes)"
+    fi
+done
+
+wait
+for suite in "${suites[@]}"; do
+    name=${suite%%|*}
+    log=${suite#*|}
+    summary=$(tr -d '\r' < "$log" | grep -E '^\[  (PASSED|FAILED|SKIPPED)  \]' | tr '\n' ' ')
+    echo "$name: $summary"
+    if [ "$(cat "$log.status")" = 0 ]; then pass; else
+        fail "$name"
+        tr -d '\r' < "$log" | tail -n 40
+    fi
+done
+
+if [ ${#failures[@]} -gt 0 ]; then
+    printf '\nFailed:\n'
+    printf '  %s\n' "${failures[@]}"
+fi
+echo "wine: $passed passed, $failed failed"
+[ "$failed" -eq 0 ]

@@ -14,10 +14,9 @@ endif
 
 all: build
 
-$(BUILD)/CMakeCache.txt:
+# Configuring every time is cheap and recovers from an interrupted configure.
+build:
 	cmake -S . -B $(BUILD) $(CMAKE_FLAGS)
-
-build: $(BUILD)/CMakeCache.txt
 	cmake --build $(BUILD) -j $(JOBS)
 
 demo: build

@@ -10,14 +10,10 @@ DIST_LINUX_BUILD := build-dist-linux
 
 .PHONY: windows test-windows dist clean-windows
 
-build-win32/CMakeCache.txt:
+windows:
 	cmake -S . -B build-win32 -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-mingw32.cmake $(WINDOWS_CMAKE_FLAGS)
-
-build-win64/CMakeCache.txt:
-	cmake -S . -B build-win64 -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-mingw64.cmake $(WINDOWS_CMAKE_FLAGS)
-
-windows: $(WINDOWS_TARGETS:%=build-%/CMakeCache.txt)
 	cmake --build build-win32 -j $(JOBS)
+	cmake -S . -B build-win64 -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-mingw64.cmake $(WINDOWS_CMAKE_FLAGS)
 	cmake --build build-win64 -j $(JOBS)
 
 test-windows: windows build
@@ -25,11 +21,9 @@ test-windows: windows build
 
 # The Linux programs of the archive are linked statically, so that they run
 # on any x86-64 Linux whatever its C and C++ libraries.
-$(DIST_LINUX_BUILD)/CMakeCache.txt:
+dist: windows
 	cmake -S . -B $(DIST_LINUX_BUILD) -DCMAKE_BUILD_TYPE=Release -DVANDREL_TESTS=OFF \
 	  -DCMAKE_EXE_LINKER_FLAGS=-static
-
-dist: windows $(DIST_LINUX_BUILD)/CMakeCache.txt
 	cmake --build $(DIST_LINUX_BUILD) -j $(JOBS) --target vandrel vandrel-tdr
 	test -f README.md
 	rm -rf dist/stage && mkdir -p dist/stage

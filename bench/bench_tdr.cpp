@@ -90,9 +90,9 @@ bool same_contents(const fs::path& a, const fs::path& b) {
 }
 
 void report(const char* what, const run_result& r) {
-    std::printf("%-22s %6.1f MB  cpu %7.3f s %7.2f MB/s  wall %7.3f s %7.2f MB/s  %9llu rows%s\n", what,
-                r.bytes / 1e6, r.cpu_seconds, mb_per_s(r), r.seconds, wall_mb_per_s(r),
-                static_cast<unsigned long long>(r.rows), r.ok ? "" : "  (decoder reported an error)");
+    std::printf("%-22s %6.1f MB  cpu %7.3f s %7.2f MB/s  wall %7.3f s %7.2f MB/s  %9llu rows%s\n", what, r.bytes / 1e6,
+                r.cpu_seconds, mb_per_s(r), r.seconds, wall_mb_per_s(r), static_cast<unsigned long long>(r.rows),
+                r.ok ? "" : "  (decoder reported an error)");
 }
 
 }  // namespace
@@ -121,8 +121,8 @@ int main(int argc, char** argv) {
 
     std::error_code ec;
     const bool keep = !work_dir.empty();
-    const fs::path dir = keep ? fs::path(work_dir)
-                              : fs::temp_directory_path(ec) / ("vandrel_bench_tdr_" + std::to_string(getpid()));
+    const fs::path dir =
+        keep ? fs::path(work_dir) : fs::temp_directory_path(ec) / ("vandrel_bench_tdr_" + std::to_string(getpid()));
     fs::create_directories(dir, ec);
     if (ec) {
         std::fprintf(stderr, "bench_tdr: cannot create %s\n", dir.string().c_str());
@@ -159,7 +159,8 @@ int main(int argc, char** argv) {
 
     bool same = true;
     for (const char* kind : {"_tdr.txt", "_ctd.txt", "_gps.txt", "_acc.txt"}) {
-        if (!same_contents(dir / (std::string("small_buffered") + kind), dir / (std::string("small_one_byte") + kind))) {
+        if (!same_contents(dir / (std::string("small_buffered") + kind),
+                           dir / (std::string("small_one_byte") + kind))) {
             std::printf("MISMATCH: %s differs between buffered and one-byte reading\n", kind);
             same = false;
         }

@@ -203,13 +203,12 @@ int main(int argc, char** argv) {
     context.gps_path = prefix + "_gps.txt";
     context.acc_path = prefix + "_acc.txt";
     if (o.debug_dump) {
-        context.debug_dump_path =
-            o.debug_dump_path.empty() ? vandrel::default_debug_dump_path() : o.debug_dump_path;
+        context.debug_dump_path = o.debug_dump_path.empty() ? vandrel::default_debug_dump_path() : o.debug_dump_path;
     }
 
     // An output named like the input would be truncated before it is read.
-    for (const std::string* out : {&context.tdr_path, &context.ctd_path, &context.gps_path, &context.acc_path,
-                                   &context.debug_dump_path}) {
+    for (const std::string* out :
+         {&context.tdr_path, &context.ctd_path, &context.gps_path, &context.acc_path, &context.debug_dump_path}) {
         if (!out->empty() && same_file(*out, o.input)) {
             std::fprintf(stderr, "vandrel-tdr: output %s is the input file\n", out->c_str());
             print_usage(stderr);

@@ -16,9 +16,9 @@ namespace {
 // dump's own view of the stream: 0xF7 and 0xF8 are not treated as blocks
 // here, and 0xFA is never listed.
 const char* const desc[] = {
-    "F1 Ignore",      "F2 GPS",       "F3 unused",    "F4 unused",  "F5 unused",
-    "F6 info",        "F7 unused",    "F8 unused",    "F9 End of data", "FA absolute",
-    "FB wet start",   "FC CTD start", "FD CTD end",   "FE dry start",   "FF ",
+    "F1 Ignore",    "F2 GPS",       "F3 unused",  "F4 unused",      "F5 unused",
+    "F6 info",      "F7 unused",    "F8 unused",  "F9 End of data", "FA absolute",
+    "FB wet start", "FC CTD start", "FD CTD end", "FE dry start",   "FF ",
 };
 
 // Header sizes the dump reads after a code: GPS time and satellite count;
@@ -39,16 +39,14 @@ void read_header(input_file& in, uint8_t* buf, uint32_t n, uint32_t& position) {
 }
 
 void write_time_line(output_file& dump, uint8_t regime, const uint8_t* ts) {
-    dump.printf(" Type=%hx Time=%hd/%02hd/%02hd %02hd:%02hd:%02hd.%02hd", (unsigned short)regime,
-                (short)(ts[0] + 1900), (short)ts[1], (short)ts[2], (short)ts[3], (short)ts[4],
-                (short)ts[5], (short)ts[6]);
+    dump.printf(" Type=%hx Time=%hd/%02hd/%02hd %02hd:%02hd:%02hd.%02hd", (unsigned short)regime, (short)(ts[0] + 1900),
+                (short)ts[1], (short)ts[2], (short)ts[3], (short)ts[4], (short)ts[5], (short)ts[6]);
 }
 
 }  // namespace
 
 void write_debug_dump(tdr_context& context, int32_t start_offset) {
-    const std::string path =
-        context.debug_dump_path.empty() ? default_debug_dump_path() : context.debug_dump_path;
+    const std::string path = context.debug_dump_path.empty() ? default_debug_dump_path() : context.debug_dump_path;
     input_file in;
     if (!in.open(context.in_path, context.read_buffer_size)) return;
     output_file dump;
@@ -75,41 +73,41 @@ void write_debug_dump(tdr_context& context, int32_t start_offset) {
             std::printf("\r%8X", (unsigned)position);
             uint8_t ts[info_header_bytes];
             switch (tmp) {
-            case TDRCODE_GPS:
-                read_header(in, ts, gps_header_bytes, position);
-                dump.printf("%04d/%02hu/%02hu %02hu:%02hu:%02hu %hu sats", ts[0] + 1900, (unsigned short)ts[1],
-                            (unsigned short)ts[2], (unsigned short)ts[3], (unsigned short)ts[4],
-                            (unsigned short)ts[5], (unsigned short)ts[6]);
-                break;
-            case TDRCODE_INFO:
-                read_header(in, ts, info_header_bytes, position);
-                dump.printf("size=%d ver=%u intvl=%u ctd=%u...", ts[0], (unsigned)(ts[1] << 8 | ts[2]),
-                            (unsigned)(ts[3] << 8 | ts[4]), (unsigned)(ts[5] << 8 | ts[6]));
-                dump.end_line();
-                break;
-            case TDRCODE_WET_START:
-                read_header(in, ts, 1 + time_bytes, position);
-                write_time_line(dump, ts[0], ts + 1);
-                dump.end_line();
-                break;
-            case TDRCODE_START_CTD: {
-                read_header(in, ts, 1 + time_bytes, position);
-                write_time_line(dump, ts[0], ts + 1);
-                uint8_t extra[ctd_extra_bytes];
-                read_header(in, extra, ctd_extra_bytes, position);
-                dump.printf(" Intvl=%hx%hx Press=%hx%hx", (unsigned short)extra[0], (unsigned short)extra[1],
-                            (unsigned short)extra[2], (unsigned short)extra[3]);
-                dump.end_line();
-                state.in_ctd_cast = true;
-                break;
-            }
-            case TDRCODE_END_CTD:
-                dump.write(state.in_ctd_cast ? "OK" : "** Error **");
-                dump.end_line();
-                state.in_ctd_cast = false;
-                break;
-            default:
-                break;
+                case TDRCODE_GPS:
+                    read_header(in, ts, gps_header_bytes, position);
+                    dump.printf("%04d/%02hu/%02hu %02hu:%02hu:%02hu %hu sats", ts[0] + 1900, (unsigned short)ts[1],
+                                (unsigned short)ts[2], (unsigned short)ts[3], (unsigned short)ts[4],
+                                (unsigned short)ts[5], (unsigned short)ts[6]);
+                    break;
+                case TDRCODE_INFO:
+                    read_header(in, ts, info_header_bytes, position);
+                    dump.printf("size=%d ver=%u intvl=%u ctd=%u...", ts[0], (unsigned)(ts[1] << 8 | ts[2]),
+                                (unsigned)(ts[3] << 8 | ts[4]), (unsigned)(ts[5] << 8 | ts[6]));
+                    dump.end_line();
+                    break;
+                case TDRCODE_WET_START:
+                    read_header(in, ts, 1 + time_bytes, position);
+                    write_time_line(dump, ts[0], ts + 1);
+                    dump.end_line();
+                    break;
+                case TDRCODE_START_CTD: {
+                    read_header(in, ts, 1 + time_bytes, position);
+                    write_time_line(dump, ts[0], ts + 1);
+                    uint8_t extra[ctd_extra_bytes];
+                    read_header(in, extra, ctd_extra_bytes, position);
+                    dump.printf(" Intvl=%hx%hx Press=%hx%hx", (unsigned short)extra[0], (unsigned short)extra[1],
+                                (unsigned short)extra[2], (unsigned short)extra[3]);
+                    dump.end_line();
+                    state.in_ctd_cast = true;
+                    break;
+                }
+                case TDRCODE_END_CTD:
+                    dump.write(state.in_ctd_cast ? "OK" : "** Error **");
+                    dump.end_line();
+                    state.in_ctd_cast = false;
+                    break;
+                default:
+                    break;
             }
         }
         ++position;

@@ -32,8 +32,7 @@ void skip_to(input_file& in, uint32_t offset) {
 
 }  // namespace
 
-bool decode_tdr_file(tdr_context& context, progress_fn progress_callback, int32_t start_offset,
-                     bool debug_dump) {
+bool decode_tdr_file(tdr_context& context, progress_fn progress_callback, int32_t start_offset, bool debug_dump) {
     using namespace detail;
     // Every run starts from the load values of the whole decoder state.
     reset_decoder_state();

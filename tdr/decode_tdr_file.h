@@ -16,27 +16,27 @@ namespace vandrel {
 // Called with the input position in bytes and the rows written so far to the
 // TDR, CTD, GPS and ACC outputs, each time a read ends exactly on a multiple
 // of 1024 bytes of the input.
-using progress_fn = void (*)(uint32_t byte_offset, uint32_t tdr_records, uint32_t ctd_records,
-                             uint32_t gps_fixes, uint32_t acc_records);
+using progress_fn = void (*)(uint32_t byte_offset, uint32_t tdr_records, uint32_t ctd_records, uint32_t gps_fixes,
+                             uint32_t acc_records);
 
 // Room of the message text, terminator included.
 constexpr std::size_t tdr_message_size = 60;
 
 // One decoding run: the caller fills the paths, the decoder the rest.
 struct tdr_context {
-    std::string in_path;   // TDR stream file to decode
-    std::string tdr_path;  // TDR data file (created at the first code 0xFB)
-    std::string ctd_path;  // CTD data file (created at the first cast)
-    std::string gps_path;  // GPS data file (created at the first GPS record)
-    std::string acc_path;  // ACC data file (created at the first accelerometer block)
+    std::string in_path;                  // TDR stream file to decode
+    std::string tdr_path;                 // TDR data file (created at the first code 0xFB)
+    std::string ctd_path;                 // CTD data file (created at the first cast)
+    std::string gps_path;                 // GPS data file (created at the first GPS record)
+    std::string acc_path;                 // ACC data file (created at the first accelerometer block)
     char message[tdr_message_size] = {};  // last error; empty when there was none
-    uint32_t tdr_records = 0;  // rows written to the TDR data file
-    uint32_t ctd_records = 0;  // rows written to the CTD data file
-    uint32_t gps_fixes = 0;    // GPS records decoded
-    uint32_t end_offset = 0;   // input position at which decoding stopped
-    uint8_t regime = 9;        // regime of the current run of TDR samples
-    uint32_t fw_version = 0;   // logger firmware, from the info block
-    uint32_t acc_records = 0;  // rows written to the ACC data file
+    uint32_t tdr_records = 0;             // rows written to the TDR data file
+    uint32_t ctd_records = 0;             // rows written to the CTD data file
+    uint32_t gps_fixes = 0;               // GPS records decoded
+    uint32_t end_offset = 0;              // input position at which decoding stopped
+    uint8_t regime = 9;                   // regime of the current run of TDR samples
+    uint32_t fw_version = 0;              // logger firmware, from the info block
+    uint32_t acc_records = 0;             // rows written to the ACC data file
     // Where the debug dump goes; empty for the platform's fixed path.
     std::string debug_dump_path;
     // Input buffer size; 1 reads one byte per system call (for measurements).
@@ -47,8 +47,7 @@ struct tdr_context {
 // false when the input cannot be opened or an error was reported in
 // context.message; true otherwise. With debug_dump set, first writes a list
 // of the stream's codes and their byte positions to the debug dump file.
-bool decode_tdr_file(tdr_context& context, progress_fn progress_callback, int32_t start_offset,
-                     bool debug_dump);
+bool decode_tdr_file(tdr_context& context, progress_fn progress_callback, int32_t start_offset, bool debug_dump);
 
 // An accelerometer block that overflows its buffer ends the process with
 // status 1 after the open outputs are flushed. Tests and fuzzers put a

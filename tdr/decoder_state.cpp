@@ -31,8 +31,7 @@ std::unique_ptr<output_file> create_data_file(const std::string& path) {
 
 namespace {
 
-void close_one(std::unique_ptr<output_file>& file, const char* kind, const std::string& path,
-               tdr_context& context) {
+void close_one(std::unique_ptr<output_file>& file, const char* kind, const std::string& path, tdr_context& context) {
     if (!file) return;
     if (!file->close()) report_error(context, "Can't write %s data file %s\n", kind, path.c_str());
     file.reset();

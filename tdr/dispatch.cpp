@@ -46,8 +46,7 @@ namespace {
 // A block opened from inside relative samples: one level deeper.
 uint8_t dispatch_nested(uint8_t code, tdr_context& context) {
     if (state.nesting_depth >= max_block_nesting) {
-        report_error(context, "Blocks nested too deeply at byte %lu\n",
-                     static_cast<unsigned long>(state.byte_offset));
+        report_error(context, "Blocks nested too deeply at byte %lu\n", static_cast<unsigned long>(state.byte_offset));
         stop_input();
         return TDRCODE_END;
     }
@@ -83,31 +82,31 @@ uint8_t read_rel_code(uint8_t x, uint16_t& value, tdr_context& context, bool for
         if (x < first_code || x == TDRCODE_ABSOLUTE) return apply_delta_field(x, value, force_abs);
         const char* skip_label = nullptr;
         switch (x) {
-        case TDRCODE_IGNORE:
-            skip_label = "ignore";
-            break;
-        case 0xF3:
-        case 0xF4:
-        case 0xF5:
-            skip_label = "unknown";
-            break;
-        case TDRCODE_GPS:
-        case TDRCODE_INFO:
-        case TDRCODE_WETDRY:
-        case TDRCODE_START_ACC:
-        case TDRCODE_START_CTD:
-            x = dispatch_nested(x, context);
-            continue;
-        case TDRCODE_END_ACC:
-            if (state.in_acc_block) return x;
-            skip_label = "end_acc";
-            break;
-        case TDRCODE_END_CTD:
-            if (state.in_ctd_cast) return x;
-            skip_label = "end_ctd";
-            break;
-        default:  // 0xFB, 0xFE, 0xFF end the caller's samples
-            return x;
+            case TDRCODE_IGNORE:
+                skip_label = "ignore";
+                break;
+            case 0xF3:
+            case 0xF4:
+            case 0xF5:
+                skip_label = "unknown";
+                break;
+            case TDRCODE_GPS:
+            case TDRCODE_INFO:
+            case TDRCODE_WETDRY:
+            case TDRCODE_START_ACC:
+            case TDRCODE_START_CTD:
+                x = dispatch_nested(x, context);
+                continue;
+            case TDRCODE_END_ACC:
+                if (state.in_acc_block) return x;
+                skip_label = "end_acc";
+                break;
+            case TDRCODE_END_CTD:
+                if (state.in_ctd_cast) return x;
+                skip_label = "end_ctd";
+                break;
+            default:  // 0xFB, 0xFE, 0xFF end the caller's samples
+                return x;
         }
         if (!read_bytes(skip_label, &x, 1)) return TDRCODE_END;
     }
@@ -116,52 +115,52 @@ uint8_t read_rel_code(uint8_t x, uint16_t& value, tdr_context& context, bool for
 uint8_t dispatch_code(uint8_t code, tdr_context& context) {
     uint8_t next = TDRCODE_END;
     switch (code) {
-    case TDRCODE_GPS:
-        next = decode_gps_record(context);
-        break;
-    case TDRCODE_INFO:
-        next = decode_info_block(context);
-        break;
-    case TDRCODE_WETDRY: {
-        // One byte of new wet/dry state, then the next stream byte.
-        uint8_t wetdry;
-        if (read_bytes("wetdry", &wetdry, 1)) state.wetdry_state = wetdry;
-        read_bytes("wetdry completed", &next, 1);
-        break;
-    }
-    case TDRCODE_START_ACC:
-        state.in_acc_block = true;
-        next = stream_acc(state.tdr_time, context);
-        break;
-    case TDRCODE_END_ACC:
-        // Only the dispatcher closes the burst for read_rel; the burst's own
-        // closing code is consumed by stream_acc.
-        state.in_acc_block = false;
-        read_bytes("end_acc", &next, 1);
-        break;
-    case TDRCODE_WET_START:
-        next = decode_wet_start(context);
-        break;
-    case TDRCODE_START_CTD:
-        next = begin_ctd_cast(context);
-        break;
-    case TDRCODE_END_CTD:
-        // A cast consumes its own closing code; a stray one is passed over.
-        read_bytes("end_ctd", &next, 1);
-        break;
-    case TDRCODE_DRY_START:
-        next = decode_dry_start(context);
-        break;
-    case TDRCODE_END:
-        state.end_of_input = true;
-        return TDRCODE_END;
-    default:
-        // A data byte where a code was expected, or a code that only means
-        // something inside samples (0xF1, 0xFA) or means nothing (0xF3..0xF5).
-        // The stream is out of step: stop here.
-        report_error(context, "Unknown code %hx at byte %lu\n", static_cast<unsigned short>(code),
-                     static_cast<unsigned long>(state.byte_offset));
-        return TDRCODE_END;
+        case TDRCODE_GPS:
+            next = decode_gps_record(context);
+            break;
+        case TDRCODE_INFO:
+            next = decode_info_block(context);
+            break;
+        case TDRCODE_WETDRY: {
+            // One byte of new wet/dry state, then the next stream byte.
+            uint8_t wetdry;
+            if (read_bytes("wetdry", &wetdry, 1)) state.wetdry_state = wetdry;
+            read_bytes("wetdry completed", &next, 1);
+            break;
+        }
+        case TDRCODE_START_ACC:
+            state.in_acc_block = true;
+            next = stream_acc(state.tdr_time, context);
+            break;
+        case TDRCODE_END_ACC:
+            // Only the dispatcher closes the burst for read_rel; the burst's own
+            // closing code is consumed by stream_acc.
+            state.in_acc_block = false;
+            read_bytes("end_acc", &next, 1);
+            break;
+        case TDRCODE_WET_START:
+            next = decode_wet_start(context);
+            break;
+        case TDRCODE_START_CTD:
+            next = begin_ctd_cast(context);
+            break;
+        case TDRCODE_END_CTD:
+            // A cast consumes its own closing code; a stray one is passed over.
+            read_bytes("end_ctd", &next, 1);
+            break;
+        case TDRCODE_DRY_START:
+            next = decode_dry_start(context);
+            break;
+        case TDRCODE_END:
+            state.end_of_input = true;
+            return TDRCODE_END;
+        default:
+            // A data byte where a code was expected, or a code that only means
+            // something inside samples (0xF1, 0xFA) or means nothing (0xF3..0xF5).
+            // The stream is out of step: stop here.
+            report_error(context, "Unknown code %hx at byte %lu\n", static_cast<unsigned short>(code),
+                         static_cast<unsigned long>(state.byte_offset));
+            return TDRCODE_END;
     }
     // The end of the input inside a block ends every level above it too.
     return state.end_of_input ? TDRCODE_END : next;

@@ -76,9 +76,8 @@ uint8_t decode_gps_record(tdr_context& context) {
     if (state.gps_file) {
         // "year/mm/dd hh:mm:ss n 3 0" then " id value" per satellite.
         output_file& f = *state.gps_file;
-        f.printf("%04d/%02hu/%02hu %02hu:%02hu:%02hu %hu 3 0", t[0] + 1900, (unsigned short)t[1],
-                 (unsigned short)t[2], (unsigned short)t[3], (unsigned short)t[4], (unsigned short)t[5],
-                 (unsigned short)t[6]);
+        f.printf("%04d/%02hu/%02hu %02hu:%02hu:%02hu %hu 3 0", t[0] + 1900, (unsigned short)t[1], (unsigned short)t[2],
+                 (unsigned short)t[3], (unsigned short)t[4], (unsigned short)t[5], (unsigned short)t[6]);
         for (uint32_t i = 0; i < n; ++i) {
             const uint8_t* e = entries + static_cast<std::size_t>(i) * gps_entry_bytes;
             f.printf(" %hu %04x", (unsigned short)e[0], (unsigned)(e[1] << 8 | e[2]));
@@ -119,8 +118,7 @@ uint8_t decode_info_block(tdr_context& context) {
     uint8_t acc_offset;
     if (r.get8(info_acc_offset, acc_offset)) state.acc_offset = acc_offset;
 
-    state.abs_mode =
-        context.fw_version == first_abs_mode_firmware || context.fw_version == last_abs_mode_firmware;
+    state.abs_mode = context.fw_version == first_abs_mode_firmware || context.fw_version == last_abs_mode_firmware;
 
     uint8_t next = TDRCODE_END;
     read_bytes("tdrcode_info complete", &next, 1);

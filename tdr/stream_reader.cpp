@@ -6,8 +6,8 @@ namespace vandrel {
 namespace detail {
 
 void report_progress() {
-    state.progress_callback(state.byte_offset, state.tdr_record_count, state.ctd_record_count,
-                            state.gps_fix_count, state.acc_record_count);
+    state.progress_callback(state.byte_offset, state.tdr_record_count, state.ctd_record_count, state.gps_fix_count,
+                            state.acc_record_count);
 }
 
 double stream_time_seconds(const uint8_t fields[6]) {

@@ -27,8 +27,7 @@ void report_progress();
 // received (when given) tells how many arrived. The progress callback fires
 // only when a whole read ends exactly on a multiple of progress_step. The
 // label names the read for whoever traces the decoder; it changes nothing.
-inline bool read_bytes(const char* label, uint8_t* buffer, uint32_t count,
-                       uint32_t* received = nullptr) {
+inline bool read_bytes(const char* label, uint8_t* buffer, uint32_t count, uint32_t* received = nullptr) {
     (void)label;
     input_file& in = *state.input;
     for (uint32_t i = 0; i < count; ++i) {

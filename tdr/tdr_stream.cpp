@@ -150,8 +150,7 @@ uint8_t read_relative_sample(tdr_sample& s, unsigned mask, tdr_context& context,
         if ((r = read_rel(s.depth, context, state.abs_mode)) != 0) return r;
         if (s.depth > max_raw_depth) s.depth = 0;
     }
-    if ((mask & channel_temperature) && (r = read_rel(s.temperature, context, state.abs_mode)) != 0)
-        return r;
+    if ((mask & channel_temperature) && (r = read_rel(s.temperature, context, state.abs_mode)) != 0) return r;
     if (mask & channel_photo) {
         // A nested info block may change n_photo while the sample is read.
         for (unsigned i = 0; i < state.n_photo; ++i) {
@@ -255,20 +254,20 @@ uint8_t decode_dry_start(tdr_context& context) {
     state.haulout_start = state.tdr_interval * 0.02 + state.tdr_time - 60.0;
     read_unint(state.tdr_interval);
     switch (context.regime) {
-    case 1:
-        // On land only the temperature is recorded.
-        return stream_tdr(channel_temperature, state.tdr_interval * 0.01, context);
-    case 2:
-    case 3:
-    case 5: {
-        uint8_t next = TDRCODE_END;
-        read_bytes("start dry completed", &next, 1);
-        return next;
-    }
-    default:
-        // Returned as it is: the caller dispatches 0xFE again on the bytes
-        // that follow. Stored streams rely on this.
-        return TDRCODE_DRY_START;
+        case 1:
+            // On land only the temperature is recorded.
+            return stream_tdr(channel_temperature, state.tdr_interval * 0.01, context);
+        case 2:
+        case 3:
+        case 5: {
+            uint8_t next = TDRCODE_END;
+            read_bytes("start dry completed", &next, 1);
+            return next;
+        }
+        default:
+            // Returned as it is: the caller dispatches 0xFE again on the bytes
+            // that follow. Stored streams rely on this.
+            return TDRCODE_DRY_START;
     }
 }
 

@@ -13,9 +13,9 @@ namespace detail {
 // Channel mask bits: which values a TDR sample holds.
 constexpr unsigned channel_depth = 0x01;
 constexpr unsigned channel_temperature = 0x02;
-constexpr unsigned channel_photo = 0x04;        // n_photo values
+constexpr unsigned channel_photo = 0x04;  // n_photo values
 constexpr unsigned channel_odo = 0x08;
-constexpr unsigned channel_magnetometer = 0x10;  // x, y, z and a temperature byte
+constexpr unsigned channel_magnetometer = 0x10;   // x, y, z and a temperature byte
 constexpr unsigned channel_wetdry_column = 0x20;  // no stream field: shows wetdry_state
 constexpr unsigned channel_wetdry_byte = 0x40;    // a wet/dry byte in every sample
 
@@ -28,7 +28,7 @@ struct tdr_sample {
     uint16_t depth;
     uint16_t temperature;
     uint16_t odo;
-    uint16_t mag[3];   // signed on output
+    uint16_t mag[3];    // signed on output
     uint16_t mag_temp;  // one byte, signed on output
     uint16_t photo[max_photo_channels];
 };

@@ -36,9 +36,9 @@ struct options {
 };
 
 // The logger's settings, written into the info block and the block headers.
-constexpr uint16_t tdr_interval = 400;      // hundredths of a second: a sample every 4 s
+constexpr uint16_t tdr_interval = 400;       // hundredths of a second: a sample every 4 s
 constexpr uint16_t haulout_interval = 6000;  // one temperature a minute while dry
-constexpr uint16_t ctd_interval = 100;      // CTD samples every second
+constexpr uint16_t ctd_interval = 100;       // CTD samples every second
 constexpr int tdr_step = tdr_interval / 100;
 constexpr int haulout_step = haulout_interval / 100;
 constexpr int ctd_chunk = 60;             // samples per CTD chunk
@@ -106,9 +106,7 @@ double water_sal(double depth) { return 34.4 + 0.6 * (1.0 - thermo_of(depth)); }
 
 // Conductivity ratio of standard seawater at temperature T to that at 15
 // degrees (the PSS-78 rt polynomial).
-double rt_of(double T) {
-    return 0.6766097 + T * (2.00564e-2 + T * (1.104259e-4 + T * (-6.9698e-7 + T * 1.0031e-9)));
-}
+double rt_of(double T) { return 0.6766097 + T * (2.00564e-2 + T * (1.104259e-4 + T * (-6.9698e-7 + T * 1.0031e-9))); }
 
 // Conductivity (mS/cm) of water of salinity S near 35, close enough for a
 // sample file.

@@ -84,14 +84,14 @@ struct stream_time {
 // (acc_counts_per_unit 256 is an accelerometer scale of 1/256).
 struct info_fields {
     uint16_t fw_version = 140;
-    uint16_t tdr_interval = 100;        // hundredths of a second
-    uint16_t ctd_interval = 100;        // hundredths of a second
-    uint16_t pressure_scale = 30;       // counts per dbar
+    uint16_t tdr_interval = 100;   // hundredths of a second
+    uint16_t ctd_interval = 100;   // hundredths of a second
+    uint16_t pressure_scale = 30;  // counts per dbar
     uint16_t temp_offset = 8000;
-    uint16_t temp_scale = 1000;         // counts per degree
+    uint16_t temp_scale = 1000;  // counts per degree
     uint16_t cond_offset = 200;
-    uint16_t cond_scale = 800;          // counts per mS/cm
-    uint16_t cond_lag_tau = 1000;       // milliseconds
+    uint16_t cond_scale = 800;     // counts per mS/cm
+    uint16_t cond_lag_tau = 1000;  // milliseconds
     uint8_t n_photo = 0;
     uint16_t acc_interval_ms = 40;
     uint16_t acc_counts_per_unit = 256;  // 0 keeps the decoder's scale
@@ -207,8 +207,7 @@ struct stream_encoder {
         code(code_dry_start);
         return u16(interval);
     }
-    stream_encoder& ctd_start(uint8_t ctd_regime, const stream_time& t, uint16_t interval,
-                              uint16_t pressure_zero) {
+    stream_encoder& ctd_start(uint8_t ctd_regime, const stream_time& t, uint16_t interval, uint16_t pressure_zero) {
         code(code_ctd_start);
         byte(ctd_regime);
         time(t);

@@ -42,8 +42,7 @@ TEST(AccStream, BurstsEndAtTheTdrTime) {
         EXPECT_TRUE(d.ok) << d.context.message;
         // Sample i sits in the middle of the i-th of n 40 ms slots.
         std::string expect = acc_header;
-        for (int i = 0; i < n; ++i)
-            expect += acc_row(40 * (n - i) - 20, i * (1.0 / 256), "1.0000\t-16.0000");
+        for (int i = 0; i < n; ++i) expect += acc_row(40 * (n - i) - 20, i * (1.0 / 256), "1.0000\t-16.0000");
         EXPECT_EQ(d.acc, expect) << n;
         EXPECT_EQ(d.context.acc_records, static_cast<uint32_t>(n));
         // The run goes on after the burst with the byte after 0xF9.

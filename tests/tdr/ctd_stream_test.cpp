@@ -52,11 +52,19 @@ TEST(CtdStream, ChannelSets) {
         {5, 140, {4500}, "\tBPhase(deg)", "\t45.0000"},
         // Bits 0x08, 0x20, 0x40 and 0x80 add no channel.
         {0xE8, 140, {}, "", ""},
-        {0x1F, 160, {1000, 2000, 0xFFF2, 6000},
-         "\tFLUORO(V)\tBPhase(deg)\tPPFD(umol/m2/s)\tINTERNAL_TEMP(C)", "\t1.0000\t20.0000\t-14.0000\t1.0000"},
-        {0x1F, 168, {1000, 2000, 0xFFF2, 6000},
-         "\tFLUORO(V)\tBPhase(deg)\tPPFD(umol/m2/s)\tINTERNAL_TEMP(C)", "\t1.0000\t20.0000\t51.5220\t1.0000"},
-        {0x1F, 150, {1, 2, 3, 4, 5, 6},
+        {0x1F,
+         160,
+         {1000, 2000, 0xFFF2, 6000},
+         "\tFLUORO(V)\tBPhase(deg)\tPPFD(umol/m2/s)\tINTERNAL_TEMP(C)",
+         "\t1.0000\t20.0000\t-14.0000\t1.0000"},
+        {0x1F,
+         168,
+         {1000, 2000, 0xFFF2, 6000},
+         "\tFLUORO(V)\tBPhase(deg)\tPPFD(umol/m2/s)\tINTERNAL_TEMP(C)",
+         "\t1.0000\t20.0000\t51.5220\t1.0000"},
+        {0x1F,
+         150,
+         {1, 2, 3, 4, 5, 6},
          "\tFLUORO(V)\tBPhase(deg)\tPhoto2\tPhoto2\tPhoto3\tINTERNAL_TEMP(C)",
          "\t0.0010\t0.0200\t3.0000\t4.0000\t5.0000\t-4.9940"},
         {0x14, 151, {0xFFF2, 5000}, "\tPPFD(umol/m2/s)\tINTERNAL_TEMP(C)", "\t-14.0000\t0.0000"},
@@ -70,8 +78,8 @@ TEST(CtdStream, ChannelSets) {
         const decode_result d = decode_stream(dir, s);
         const double sal = vandrel::practical_salinity(10.0, 44.75, 15.0);
         EXPECT_TRUE(d.ok);
-        EXPECT_EQ(d.ctd, fixed_header + r.header + "\tTIME_VALID\r\n" + "2019/07/01 12:00:00\t10.00\t15.000\t44.7500\t" +
-                             fmt4(sal) + r.values + "\tY\r\n")
+        EXPECT_EQ(d.ctd, fixed_header + r.header + "\tTIME_VALID\r\n" +
+                             "2019/07/01 12:00:00\t10.00\t15.000\t44.7500\t" + fmt4(sal) + r.values + "\tY\r\n")
             << int(r.ctd_regime) << " fw " << r.fw;
         EXPECT_EQ(d.context.ctd_records, 1u);
         EXPECT_EQ(d.context.end_offset, static_cast<uint32_t>(s.bytes.size()));
@@ -94,9 +102,10 @@ TEST(CtdStream, LagFilterFeedsOnlyTheSalinity) {
     const std::string expect =
         fixed_header + "\tTIME_VALID\r\n" + "2019/07/01 12:00:00\t10.00\t15.000\t40.0000\t" +
         fmt4(vandrel::practical_salinity(10, 40.0, 15)) + "\tY\r\n" + "2019/07/01 12:00:01\t10.00\t15.000\t50.0000\t" +
-        fmt4(vandrel::practical_salinity(10, lagged, 15)) + "\tY\r\n" + "2019/07/01 12:00:02\t10.00\t15.000\t-0.1250\t" +
-        fmt4(vandrel::practical_salinity(10, -0.125, 15)) + "\tY\r\n" + "2019/07/01 12:00:03\t10.00\t15.000\t40.0000\t" +
-        fmt4(vandrel::practical_salinity(10, 40.0, 15)) + "\tN\r\n";
+        fmt4(vandrel::practical_salinity(10, lagged, 15)) + "\tY\r\n" +
+        "2019/07/01 12:00:02\t10.00\t15.000\t-0.1250\t" + fmt4(vandrel::practical_salinity(10, -0.125, 15)) +
+        "\tY\r\n" + "2019/07/01 12:00:03\t10.00\t15.000\t40.0000\t" + fmt4(vandrel::practical_salinity(10, 40.0, 15)) +
+        "\tN\r\n";
     EXPECT_EQ(d.ctd, expect);
 }
 
@@ -106,8 +115,8 @@ std::string cast_rows(int first_second, int n, bool later_valid) {
     for (int i = 0; i < n; ++i) {
         const int t = first_second + i;
         char line[96];
-        std::snprintf(line, sizeof line, "2019/07/01 %02d:%02d:%02d\t0.00\t0.000\t0.0000\t0.0000\t%c\r\n", 12 + t / 3600,
-                      t / 60 % 60, t % 60, i == 0 || later_valid ? 'Y' : 'N');
+        std::snprintf(line, sizeof line, "2019/07/01 %02d:%02d:%02d\t0.00\t0.000\t0.0000\t0.0000\t%c\r\n",
+                      12 + t / 3600, t / 60 % 60, t % 60, i == 0 || later_valid ? 'Y' : 'N');
         out += line;
     }
     return out;
@@ -121,10 +130,10 @@ TEST(CtdStream, TimeValidFollowsTheChunkLength) {
         for (int i = 0; i < relative_samples; ++i) s.raw({0, 0, 0});
         s.ctd_end();
     };
-    cast(noon, 1);                       // 2 rows, all Y; the chunk is not 60 long
-    cast({2019, 7, 1, 13, 0, 0}, 1);     // continues at 12:00:02; second row N
-    cast({2019, 7, 1, 14, 0, 0}, 59);    // continues at 12:00:04; 60 rows
-    cast({2019, 7, 1, 15, 0, 0}, 2);     // the header time again, all Y
+    cast(noon, 1);                     // 2 rows, all Y; the chunk is not 60 long
+    cast({2019, 7, 1, 13, 0, 0}, 1);   // continues at 12:00:02; second row N
+    cast({2019, 7, 1, 14, 0, 0}, 59);  // continues at 12:00:04; 60 rows
+    cast({2019, 7, 1, 15, 0, 0}, 2);   // the header time again, all Y
     s.end();
     const decode_result d = decode_stream(dir, s);
     EXPECT_TRUE(d.ok) << d.context.message;
@@ -147,7 +156,8 @@ TEST(CtdStream, CodesInsideSamples) {
     EXPECT_EQ(d.ctd, fixed_header + "\tTIME_VALID\r\n" + "2019/07/01 12:00:00\t1.00\t0.000\t0.0000\t0.0000\tY\r\n" +
                          "2019/07/01 12:00:01\t2.00\t0.000\t0.0000\t0.0000\tY\r\n" +
                          "2019/07/01 12:00:02\t2.03\t0.002\t" + fmt4(3 / 800.0) + "\t" +
-                         fmt4(vandrel::practical_salinity(61 / 30.0, (1 - std::exp(-1.0)) * (3 / 800.0), 0.002)) + "\tY\r\n");
+                         fmt4(vandrel::practical_salinity(61 / 30.0, (1 - std::exp(-1.0)) * (3 / 800.0), 0.002)) +
+                         "\tY\r\n");
     EXPECT_EQ(d.gps, "2019/07/01 12:00:00 0 3 0\r\n");
 }
 
@@ -173,10 +183,10 @@ TEST(CtdStream, CastCutShort) {
         uint32_t end_offset;
     };
     const row rows[] = {
-        {1, absent, 1},                                    // inside the regime byte: no file
-        {2, fixed_header + "\tTIME_VALID\r\n", 2},         // inside the time
-        {12, fixed_header + "\tTIME_VALID\r\n", 11},       // inside the pressure zero
-        {16, fixed_header + "\tTIME_VALID\r\n", 15},       // inside the first sample
+        {1, absent, 1},                               // inside the regime byte: no file
+        {2, fixed_header + "\tTIME_VALID\r\n", 2},    // inside the time
+        {12, fixed_header + "\tTIME_VALID\r\n", 11},  // inside the pressure zero
+        {16, fixed_header + "\tTIME_VALID\r\n", 15},  // inside the first sample
         {18, fixed_header + "\tTIME_VALID\r\n", 17},
         {19, fixed_header + "\tTIME_VALID\r\n" + "2019/07/01 12:00:00\t1.00\t0.000\t0.0000\t0.0000\tY\r\n", 19},
     };

@@ -60,9 +60,7 @@ TEST(DebugDump, Lines) {
              b.push_back(0xF9);
              return b;
          }(),
-         100,
-         "Skipping 100 bytes\r\n\r\n      64: F9 End of data:\r\n      65: END OF FILE\r\n",
-         "\r      64"},
+         100, "Skipping 100 bytes\r\n\r\n      64: F9 End of data:\r\n      65: END OF FILE\r\n", "\r      64"},
         {"info", info.bytes, 0,
          "\r\n       0: F6 info:size=32 ver=140 intvl=100 ctd=100...\r\n"
          "\r\n      22: FF :\r\n      23: END OF FILE\r\n",
@@ -81,7 +79,9 @@ TEST(DebugDump, Lines) {
          "\r       0\r       1\r       E\r       F"},
         // The input ends inside a header: the bytes not supplied print as 0,
         // and the header counts whole (code at 1, 8 header bytes, then 10).
-        {"cut header", {0x00, 0xFB, 0x02, 0x77, 0x07}, 0,
+        {"cut header",
+         {0x00, 0xFB, 0x02, 0x77, 0x07},
+         0,
          "\r\n       1: FB wet start: Type=2 Time=2019/07/00 00:00:00.00\r\n\r\n       A: END OF FILE\r\n",
          "\r       1"},
         {"empty", {}, 0, "\r\n       0: END OF FILE\r\n", ""},

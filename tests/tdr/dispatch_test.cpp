@@ -60,7 +60,7 @@ TEST(Driver, NoStartCode) {
 TEST(Driver, StartOffsetCountsFromTheStartOfTheFile) {
     temp_dir dir;
     stream_encoder s;
-    s.raw(std::vector<uint8_t>(100, 0xFB));  // would be start codes if not skipped
+    for (int i = 0; i < 100; ++i) s.byte(0xFB);  // would be start codes if not skipped
     s.wet_start(2, noon, 100).u16(10).end();
     decode_options opt;
     opt.start_offset = 100;
@@ -80,10 +80,8 @@ TEST(Dispatch, UnknownCodesEndDecoding) {
         std::string message;
     };
     const row rows[] = {
-        {{0xF3, 0xFB}, "Unknown code f3 at byte 1234\n"},
-        {{0x41}, "Unknown code 41 at byte 1234\n"},
-        {{0xF1}, "Unknown code f1 at byte 1234\n"},
-        {{0xFA}, "Unknown code fa at byte 1234\n"},
+        {{0xF3, 0xFB}, "Unknown code f3 at byte 1234\n"}, {{0x41}, "Unknown code 41 at byte 1234\n"},
+        {{0xF1}, "Unknown code f1 at byte 1234\n"},       {{0xFA}, "Unknown code fa at byte 1234\n"},
         {{0x00}, "Unknown code 0 at byte 1234\n"},
     };
     for (const row& rw : rows) {
@@ -127,15 +125,14 @@ TEST(Dispatch, HeaderFollowsTheFirstRegime) {
 TEST(Dispatch, HaulOutLineAndDrySamples) {
     temp_dir dir;
     stream_encoder s;
-    s.wet_start(1, noon, 100).u16(50).u16(5863);     // one row at 12:00:00
-    s.dry_start(100).u16(5864).delta(5864, 5866);    // dry rows: temperature only
+    s.wet_start(1, noon, 100).u16(50).u16(5863);   // one row at 12:00:00
+    s.dry_start(100).u16(5864).delta(5864, 5866);  // dry rows: temperature only
     s.wet_start(1, {2019, 7, 1, 13, 0, 0}, 200).u16(60).u16(5863).end();
     const decode_result r = decode_stream(dir, s);
     EXPECT_TRUE(r.ok);
     EXPECT_EQ(r.tdr, lines({"DATE (UTC)\tDEPTH (m)\tTEMP (C)", "2019/07/01 12:00:00\t5.0\t20.00",
                             "2019/07/01 12:00:00\t0.0\t20.05", "2019/07/01 12:00:01\t0.0\t20.15",
-                            "HAULOUT: 2019/07/01 11:59:02 2019/07/01 12:59:58",
-                            "2019/07/01 13:00:00\t6.0\t20.00"}));
+                            "HAULOUT: 2019/07/01 11:59:02 2019/07/01 12:59:58", "2019/07/01 13:00:00\t6.0\t20.00"}));
     EXPECT_EQ(r.context.tdr_records, 4u);
 }
 
@@ -182,8 +179,8 @@ TEST(Dispatch, EndOfInputRightAfterWetDryCode) {
     s.wet_start(6, noon, 100).u16(10).wetdry(4).byte(0x01).code(0xF7);
     const decode_result r = decode_stream(dir, s);
     EXPECT_TRUE(r.ok);
-    EXPECT_EQ(r.tdr, lines({"DATE (UTC)\tDEPTH (m)\tWETDRY", "2019/07/01 12:00:00\t1.0\t4",
-                            "2019/07/01 12:00:01\t1.1\t4"}));
+    EXPECT_EQ(r.tdr,
+              lines({"DATE (UTC)\tDEPTH (m)\tWETDRY", "2019/07/01 12:00:00\t1.0\t4", "2019/07/01 12:00:01\t1.1\t4"}));
 }
 
 TEST(Dispatch, NestedBlocksTravelBackUp) {

@@ -111,10 +111,10 @@ TEST(Info, IntervalAndPhotoChannels) {
     const decode_result r = decode_stream(dir, s);
     EXPECT_TRUE(r.ok) << r.context.message;
     // The haul-out began 60 s before the last row, less two intervals (3 s).
-    EXPECT_EQ(r.tdr, lines({"DATE (UTC)\tDEPTH (m)\tPHOTO0\tPHOTO1", "2019/07/01 12:00:00\t1.0\t    7\t    8",
-                            "2019/07/01 12:00:01\t1.1\t    8\t    6", "2019/07/01 12:00:02\t1.1\t    8\t    6",
-                            "HAULOUT: 2019/07/01 11:59:08 2019/07/01 12:59:59",
-                            "2019/07/01 13:00:00\t0.1\t    2\t    3"}));
+    EXPECT_EQ(r.tdr,
+              lines({"DATE (UTC)\tDEPTH (m)\tPHOTO0\tPHOTO1", "2019/07/01 12:00:00\t1.0\t    7\t    8",
+                     "2019/07/01 12:00:01\t1.1\t    8\t    6", "2019/07/01 12:00:02\t1.1\t    8\t    6",
+                     "HAULOUT: 2019/07/01 11:59:08 2019/07/01 12:59:59", "2019/07/01 13:00:00\t0.1\t    2\t    3"}));
 }
 
 TEST(Info, FirmwareSwitchesAbsoluteMode) {
@@ -125,11 +125,15 @@ TEST(Info, FirmwareSwitchesAbsoluteMode) {
     };
     const row rows[] = {
         // 132 and 133: every field two bytes, high byte first; 0xFA is a high byte.
-        {132, {0x00, 0x64, 0xFA, 0x00}, "2019/07/01 12:00:00\t0.1\r\n2019/07/01 12:00:01\t10.0\r\n"
-                                        "2019/07/01 12:00:02\t0.0\r\n"},
+        {132,
+         {0x00, 0x64, 0xFA, 0x00},
+         "2019/07/01 12:00:00\t0.1\r\n2019/07/01 12:00:01\t10.0\r\n"
+         "2019/07/01 12:00:02\t0.0\r\n"},
         {133, {0x01, 0x00}, "2019/07/01 12:00:00\t0.1\r\n2019/07/01 12:00:01\t25.6\r\n"},
-        {134, {0x01, 0x00}, "2019/07/01 12:00:00\t0.1\r\n2019/07/01 12:00:01\t0.2\r\n"
-                            "2019/07/01 12:00:02\t0.2\r\n"},
+        {134,
+         {0x01, 0x00},
+         "2019/07/01 12:00:00\t0.1\r\n2019/07/01 12:00:01\t0.2\r\n"
+         "2019/07/01 12:00:02\t0.2\r\n"},
     };
     for (const row& rw : rows) {
         temp_dir dir;
@@ -153,8 +157,8 @@ TEST(Info, FirmwareSwitchesAbsoluteMode) {
     s.info(f).wet_start(2, {2019, 7, 1, 12, 0, 10}, 100).u16(1).byte(0x02).end();
     const decode_result r = decode_stream(dir, s);
     EXPECT_EQ(r.tdr, lines({"DATE (UTC)\tDEPTH (m)", "2019/07/01 12:00:00\t0.1", "2019/07/01 12:00:01\t0.5",
-                            "HAULOUT: 2019/07/01 11:59:03 2019/07/01 12:00:09",
-                            "2019/07/01 12:00:10\t0.1", "2019/07/01 12:00:11\t0.3"}));
+                            "HAULOUT: 2019/07/01 11:59:03 2019/07/01 12:00:09", "2019/07/01 12:00:10\t0.1",
+                            "2019/07/01 12:00:11\t0.3"}));
 }
 
 TEST(Info, ShortBlockKeepsTheFieldsPastItsEnd) {

@@ -22,7 +22,8 @@ stream_encoder sample_stream() {
     s.raw({0x00, 0x13}).info(f).gps({2019, 7, 1, 11, 59, 0}, {{3, 0x0102}, {9, 0xFFFF}});
     s.wet_start(1, {2019, 7, 1, 12, 0, 0}, 100).u16(100).u16(5863);
     std::vector<uint16_t> prev{100, 5863};
-    for (uint16_t i = 0; i < 40; ++i) s.deltas(prev, {static_cast<uint16_t>(100 + i * 7), static_cast<uint16_t>(5863 - i)});
+    for (uint16_t i = 0; i < 40; ++i)
+        s.deltas(prev, {static_cast<uint16_t>(100 + i * 7), static_cast<uint16_t>(5863 - i)});
     s.ctd_start(0x13, {2019, 7, 1, 12, 0, 40}, 100, 30).u16(330).u16(23000).u16(36000).u16(1).u16(2).u16(3);
     for (int i = 0; i < 5; ++i) s.raw({0x02, 0x01, 0x79, 0x01, 0x01, 0x7A});
     s.acc_start().u16(4096).u16(4352).u16(0).raw({0x01, 0x02, 0x03, 0xFA, 0x10, 0x00, 0x00, 0x00}).acc_end();
@@ -133,9 +134,12 @@ TEST(Robustness, RandomAndMutatedStreams) {
     // decisions are.
     auto interesting = [&rng]() -> uint8_t {
         switch (rng() % 4) {
-        case 0: return static_cast<uint8_t>(0xF1 + rng() % 15);
-        case 1: return static_cast<uint8_t>(rng() % 8);
-        default: return static_cast<uint8_t>(rng());
+            case 0:
+                return static_cast<uint8_t>(0xF1 + rng() % 15);
+            case 1:
+                return static_cast<uint8_t>(rng() % 8);
+            default:
+                return static_cast<uint8_t>(rng());
         }
     };
     int decoded = 0;
@@ -150,10 +154,18 @@ TEST(Robustness, RandomAndMutatedStreams) {
             for (int e = 0; e < edits && !bytes.empty(); ++e) {
                 const std::size_t at = pick(bytes.size());
                 switch (rng() % 4) {
-                case 0: bytes[at] = interesting(); break;
-                case 1: bytes.insert(bytes.begin() + static_cast<std::ptrdiff_t>(at), interesting()); break;
-                case 2: bytes.erase(bytes.begin() + static_cast<std::ptrdiff_t>(at)); break;
-                default: bytes.resize(at); break;
+                    case 0:
+                        bytes[at] = interesting();
+                        break;
+                    case 1:
+                        bytes.insert(bytes.begin() + static_cast<std::ptrdiff_t>(at), interesting());
+                        break;
+                    case 2:
+                        bytes.erase(bytes.begin() + static_cast<std::ptrdiff_t>(at));
+                        break;
+                    default:
+                        bytes.resize(at);
+                        break;
                 }
             }
         }

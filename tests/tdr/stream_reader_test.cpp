@@ -100,8 +100,8 @@ TEST(StreamReader, ReadRel) {
         {{0x78}, 1000, false, false, false, 0, 1120, 1},
         {{0x79}, 1000, false, false, false, 0, 999, 1},
         {{0xF0}, 1000, false, false, false, 0, 880, 1},
-        {{0x7E}, 3, false, false, false, 0, 65533, 1},     // wraps below 0
-        {{0x0A}, 65530, false, false, false, 0, 4, 1},     // wraps past 65535
+        {{0x7E}, 3, false, false, false, 0, 65533, 1},  // wraps below 0
+        {{0x0A}, 65530, false, false, false, 0, 4, 1},  // wraps past 65535
         {{0xFA, 0x01, 0x02}, 7, false, false, false, 0, 258, 3},
         {{0xFA, 0x10}, 7, true, false, false, 0, 0xFA10, 2},  // no escape in absolute mode
         {{0x12, 0x34}, 7, true, false, false, 0, 0x1234, 2},

@@ -21,12 +21,9 @@ TEST(TdrStream, TimeText) {
     };
     const double t0 = 1561982400.0;  // 2019/07/01 12:00:00
     const row rows[] = {
-        {t0 + 0.9996, "2019/07/01 12:00:01"},
-        {t0 + 0.9994, "2019/07/01 12:00:00"},
-        {t0 + 0.9995, "2019/07/01 12:00:01"},
-        {-1.0, "1969/12/31 23:59:59"},
-        {-0.0004, "1970/01/01 00:00:00"},
-        {-0.0006, "1969/12/31 23:59:59"},
+        {t0 + 0.9996, "2019/07/01 12:00:01"}, {t0 + 0.9994, "2019/07/01 12:00:00"},
+        {t0 + 0.9995, "2019/07/01 12:00:01"}, {-1.0, "1969/12/31 23:59:59"},
+        {-0.0004, "1970/01/01 00:00:00"},     {-0.0006, "1969/12/31 23:59:59"},
         {0.0, "1970/01/01 00:00:00"},
     };
     for (const row& r : rows) {
@@ -88,11 +85,10 @@ TEST(TdrStream, Rows) {
         s.info(f).wet_start(3, noon, 50).u16(1);
         for (uint16_t v : {1, 22, 333, 4444, 55555, 65535}) s.u16(v);
         s.raw({0x00, 0x01, 0x02, 0xF1, 0x03, 0x04, 0x05, 0xFA, 0x00, 0x00}).end();
-        rows.push_back(
-            {"photo", s,
-             lines({"DATE (UTC)\tDEPTH (m)\tPHOTO0\tPHOTO1\tPHOTO2\tPHOTO3\tPHOTO4\tPHOTO5",
-                    "2019/07/01 12:00:00\t0.1\t    1\t   22\t  333\t 4444\t55555\t65535",
-                    "2019/07/01 12:00:00\t0.1\t    2\t   24\t  336\t 4448\t55560\t    0"})});
+        rows.push_back({"photo", s,
+                        lines({"DATE (UTC)\tDEPTH (m)\tPHOTO0\tPHOTO1\tPHOTO2\tPHOTO3\tPHOTO4\tPHOTO5",
+                               "2019/07/01 12:00:00\t0.1\t    1\t   22\t  333\t 4444\t55555\t65535",
+                               "2019/07/01 12:00:00\t0.1\t    2\t   24\t  336\t 4448\t55560\t    0"})});
     }
     {
         // Before 1970: the time reads as -1 and the rows count on from it.
@@ -130,9 +126,9 @@ TEST(TdrStream, ColumnsMatchPrintfForEveryRawValue) {
         char b[160];
         const int t = 12 * 3600 + second;
         std::snprintf(b, sizeof b, "2019/07/%02d %02d:%02d:%02d\t%.1f\t%.2f\t%.2f\t%.1f\t%.1f\t%.1f\t%hd\t0\r\n",
-                      1 + t / 86400, t / 3600 % 24, t / 60 % 60, t % 60, depth * 0.1, raw * 0.05 - 273.15,
-                      raw * 0.12, static_cast<int16_t>(raw) * 0.1, static_cast<int16_t>(raw) * 0.1,
-                      static_cast<int16_t>(raw) * 0.1, static_cast<short>(static_cast<int8_t>(raw & 0xFF)));
+                      1 + t / 86400, t / 3600 % 24, t / 60 % 60, t % 60, depth * 0.1, raw * 0.05 - 273.15, raw * 0.12,
+                      static_cast<int16_t>(raw) * 0.1, static_cast<int16_t>(raw) * 0.1, static_cast<int16_t>(raw) * 0.1,
+                      static_cast<short>(static_cast<int8_t>(raw & 0xFF)));
         expect += b;
     };
     row(0, 65535, 0);
@@ -150,8 +146,15 @@ TEST(TdrStream, ColumnsMatchPrintfForEveryRawValue) {
     const auto diff = std::mismatch(d.tdr.begin(), d.tdr.end(), expect.begin(), expect.end());
     EXPECT_TRUE(diff.first == d.tdr.end() && diff.second == expect.end())
         << "at " << (diff.first - d.tdr.begin()) << ": "
-        << d.tdr.substr(static_cast<std::size_t>(diff.first - d.tdr.begin()) > 80 ? static_cast<std::size_t>(diff.first - d.tdr.begin()) - 80 : 0, 160)
-        << "\nexpected: " << expect.substr(static_cast<std::size_t>(diff.second - expect.begin()) > 80 ? static_cast<std::size_t>(diff.second - expect.begin()) - 80 : 0, 160);
+        << d.tdr.substr(static_cast<std::size_t>(diff.first - d.tdr.begin()) > 80
+                            ? static_cast<std::size_t>(diff.first - d.tdr.begin()) - 80
+                            : 0,
+                        160)
+        << "\nexpected: "
+        << expect.substr(static_cast<std::size_t>(diff.second - expect.begin()) > 80
+                             ? static_cast<std::size_t>(diff.second - expect.begin()) - 80
+                             : 0,
+                         160);
     EXPECT_EQ(d.context.tdr_records, 65536u);
 }
 

@@ -17,9 +17,7 @@ namespace vandrel_test {
 // What a missing file reads as.
 inline const std::string absent = "(absent)";
 
-inline std::string read_or_absent(const std::string& path) {
-    return exists(path) ? read_text(path) : absent;
-}
+inline std::string read_or_absent(const std::string& path) { return exists(path) ? read_text(path) : absent; }
 
 struct decode_result {
     bool ok = false;
@@ -37,8 +35,7 @@ struct decode_options {
 
 // Dir: anything with file(name) giving a path in a scratch directory.
 template <typename Dir>
-decode_result decode_bytes(const Dir& dir, const std::vector<uint8_t>& bytes,
-                                  const decode_options& opt = {}) {
+decode_result decode_bytes(const Dir& dir, const std::vector<uint8_t>& bytes, const decode_options& opt = {}) {
     write_bytes(dir.file("in.dat"), bytes);
     decode_result r;
     r.context.in_path = dir.file("in.dat");
@@ -57,8 +54,7 @@ decode_result decode_bytes(const Dir& dir, const std::vector<uint8_t>& bytes,
 }
 
 template <typename Dir>
-decode_result decode_stream(const Dir& dir, const vandrel::encode::stream_encoder& s,
-                                   const decode_options& opt = {}) {
+decode_result decode_stream(const Dir& dir, const vandrel::encode::stream_encoder& s, const decode_options& opt = {}) {
     return decode_bytes(dir, s.bytes, opt);
 }
 

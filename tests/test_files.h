@@ -15,12 +15,7 @@ namespace vandrel_test {
 
 class temp_dir {
 public:
-    temp_dir() {
-        const auto* info = testing::UnitTest::GetInstance()->current_test_info();
-        std::string name = "vandrel_test_";
-        if (info != nullptr) name += std::string(info->test_suite_name()) + "_" + info->name();
-        name += "_" + std::to_string(std::random_device{}());
-        path_ = std::filesystem::temp_directory_path() / name;
+    temp_dir() : path_(std::filesystem::temp_directory_path() / unique_name()) {
         std::filesystem::create_directories(path_);
     }
     ~temp_dir() {
@@ -33,6 +28,13 @@ public:
     std::string file(const std::string& name) const { return (path_ / name).string(); }
 
 private:
+    static std::string unique_name() {
+        const auto* info = testing::UnitTest::GetInstance()->current_test_info();
+        std::string name = "vandrel_test_";
+        if (info != nullptr) name += std::string(info->test_suite_name()) + "_" + info->name();
+        return name + "_" + std::to_string(std::random_device{}());
+    }
+
     std::filesystem::path path_;
 };
 

@@ -22,6 +22,6 @@ fi
 
 echo "== cppcheck =="
 cppcheck --enable=warning,performance,portability --inline-suppr --error-exitcode=1 -q \
-    --std=c++17 -I . platform packet driver tools tdr bench tests
+    --std=c++17 --library=googletest -I . platform packet driver tools tdr bench tests
 
 echo "static analysis: no findings"

@@ -41,15 +41,16 @@ void ignore_overflow() {}
 // Thousands of runs rewrite the same small files: on a disk file system each
 // truncation can cost milliseconds, so use memory-backed storage where the
 // system has it.
+std::filesystem::path scratch_path() {
+    std::error_code ec;
+    const std::filesystem::path shm = "/dev/shm";
+    return (std::filesystem::is_directory(shm, ec) ? shm : std::filesystem::temp_directory_path()) /
+           ("vandrel_tdr_fuzz_" + std::to_string(std::random_device{}()));
+}
+
 class scratch_dir {
 public:
-    scratch_dir() {
-        std::error_code ec;
-        const std::filesystem::path shm = "/dev/shm";
-        path_ = (std::filesystem::is_directory(shm, ec) ? shm : std::filesystem::temp_directory_path()) /
-                ("vandrel_tdr_fuzz_" + std::to_string(std::random_device{}()));
-        std::filesystem::create_directories(path_);
-    }
+    scratch_dir() : path_(scratch_path()) { std::filesystem::create_directories(path_); }
     ~scratch_dir() {
         std::error_code ec;
         std::filesystem::remove_all(path_, ec);

@@ -73,6 +73,11 @@ bool decode_tdr_file(tdr_context& context, progress_fn progress_callback, int32_
     }
     while (!state.end_of_input) x = dispatch_code(x, context);
 
+    // A read that failed with an error rather than at the end of the file
+    // ended decoding early: that is not a complete decoding.
+    if (state.input && state.input->error()) {
+        report_error(context, "Can't read TDR data file %s\n", context.in_path.c_str());
+    }
     state.input.reset();
     close_data_files(context);
 

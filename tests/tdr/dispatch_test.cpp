@@ -25,6 +25,18 @@ TEST(Driver, MissingInput) {
     EXPECT_EQ(c.end_offset, 0u);
 }
 
+#ifndef _WIN32
+// A read error is not the end of the stream: the run reports it.
+TEST(Driver, ReadErrorIsReported) {
+    temp_dir dir;
+    vandrel::tdr_context c;
+    c.in_path = "/proc/self/mem";  // opens, but reading at offset 0 fails
+    c.tdr_path = dir.file("tdr.txt");
+    EXPECT_FALSE(vandrel::decode_tdr_file(c, nullptr, 0, false));
+    EXPECT_EQ(std::string(c.message), "Can't read TDR data file /proc/self/mem\n");
+}
+#endif
+
 TEST(Driver, LongMessageIsCutTo59Characters) {
     vandrel::tdr_context c;
     c.in_path = "/no/such/directory/with/a/rather/long/name/for/the/input/file.dat";

@@ -1,0 +1,119 @@
+// Fuzz target: the whole TDR decode on an arbitrary stream.
+//
+// Input: three switch bytes, then the stream file.
+//   byte 0  bit 0  write the debug dump first
+//           bit 1  skip leading bytes; bits 2-3 say how many:
+//                    0: N, 1: -N-1 (a negative count), 2: INT32_MAX, 3: N*256
+//           bit 4  pass a progress callback
+//           bit 5  read through a 7-byte buffer, so that refills fall inside
+//                  blocks and fields
+//   bytes 1-2  N, big-endian
+// The stream is written to a scratch directory of this process; the four
+// data files and the dump go beside it. An accelerometer overflow, which
+// ends the process in the tool, is caught by a hook and lets the decoder
+// unwind as at the end of the input.
+//
+// Checked after each run: the message is terminated, nothing but the
+// expected files is left, the dump exists only when asked for, every record
+// counted is a line in its file, and the outputs grow at most in proportion
+// to the input (a few hundred bytes out per byte in, past the headers).
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <filesystem>
+#include <limits>
+#include <memory>
+#include <string>
+
+#include "tdr/decode_tdr_file.h"
+#include "tests/fuzz/fuzz_support.h"
+
+namespace {
+
+constexpr std::size_t switch_bytes = 3;
+constexpr long long max_output_per_input_byte = 256;
+constexpr long long output_allowance = 64LL * 1024;
+
+std::unique_ptr<vandrel::fuzz::scratch_dir> scratch;
+int overflows = 0;
+
+void on_overflow() { ++overflows; }
+
+uint32_t last_progress_offset = 0;
+
+void on_progress(uint32_t byte_offset, uint32_t /*tdr*/, uint32_t /*ctd*/, uint32_t /*gps*/, uint32_t /*acc*/) {
+    // Reported positions only move forward within a run.
+    FUZZ_CHECK(byte_offset >= last_progress_offset);
+    last_progress_offset = byte_offset;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int* /*argc*/, char*** /*argv*/) {
+    vandrel::fuzz::silence_stdout();
+    scratch = std::make_unique<vandrel::fuzz::scratch_dir>();
+    vandrel::set_overflow_exit(on_overflow);
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
+    using namespace vandrel;
+    uint8_t switches[switch_bytes] = {};
+    std::memcpy(switches, data, size < switch_bytes ? size : switch_bytes);
+    const uint8_t* stream = data + (size < switch_bytes ? size : switch_bytes);
+    const std::size_t stream_size = size < switch_bytes ? 0 : size - switch_bytes;
+
+    const bool dump = (switches[0] & 0x01) != 0;
+    int32_t start_offset = 0;
+    if ((switches[0] & 0x02) != 0) {
+        const int32_t n = switches[1] << 8 | switches[2];
+        switch ((switches[0] >> 2) & 3) {
+            case 0:
+                start_offset = n;
+                break;
+            case 1:
+                start_offset = -n - 1;
+                break;
+            case 2:
+                start_offset = std::numeric_limits<int32_t>::max();
+                break;
+            default:
+                start_offset = n * 256;
+                break;
+        }
+    }
+    const progress_fn progress = (switches[0] & 0x10) != 0 ? on_progress : nullptr;
+
+    scratch->clear();
+    tdr_context context;
+    context.in_path = scratch->file("stream.dat");
+    context.tdr_path = scratch->file("tdr.txt");
+    context.ctd_path = scratch->file("ctd.txt");
+    context.gps_path = scratch->file("gps.txt");
+    context.acc_path = scratch->file("acc.txt");
+    context.debug_dump_path = scratch->file("dump.txt");
+    if ((switches[0] & 0x20) != 0) context.read_buffer_size = 7;
+    fuzz::write_file(context.in_path, stream, stream_size);
+
+    last_progress_offset = 0;
+    overflows = 0;
+    const bool ok = decode_tdr_file(context, progress, start_offset, dump);
+    if (overflows > 0) FUZZ_CHECK(!ok);
+    FUZZ_CHECK(overflows <= 1);
+    FUZZ_CHECK(std::memchr(context.message, '\0', sizeof context.message) != nullptr);
+
+    long long output_bytes = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(scratch->path())) {
+        const std::string name = entry.path().filename().string();
+        FUZZ_CHECK(name == "stream.dat" || name == "tdr.txt" || name == "ctd.txt" || name == "gps.txt" ||
+                   name == "acc.txt" || (dump && name == "dump.txt"));
+        if (name != "stream.dat") output_bytes += fuzz::file_size(entry.path().string());
+    }
+    FUZZ_CHECK(output_bytes <= output_allowance + max_output_per_input_byte * static_cast<long long>(stream_size));
+
+    FUZZ_CHECK(fuzz::count_lines(context.tdr_path) >= context.tdr_records);
+    FUZZ_CHECK(fuzz::count_lines(context.ctd_path) >= context.ctd_records);
+    FUZZ_CHECK(fuzz::count_lines(context.gps_path) >= context.gps_fixes);
+    FUZZ_CHECK(fuzz::count_lines(context.acc_path) >= context.acc_records);
+    return 0;
+}

@@ -5,20 +5,10 @@
 set -u
 VANDREL=$1
 GEN=$2
+. "$(dirname "$0")/check.sh"
 dir=$(mktemp -d "${TMPDIR:-/tmp}/vandrel_cli.XXXXXX")
 trap 'rm -rf "$dir"' EXIT
 cd "$dir" || exit 1
-passed=0
-failed=0
-
-check() {  # name, expected, actual
-    if [ "$2" = "$3" ]; then
-        passed=$((passed + 1))
-    else
-        failed=$((failed + 1))
-        printf 'FAIL %s\n--- expected\n%s\n--- got\n%s\n' "$1" "$2" "$3"
-    fi
-}
 
 # One packet: ID 7, 2026, 3600 s into the year; two samples.
 worked_packet() {
@@ -88,5 +78,4 @@ mv cast_extracted.txt ny.txt
 TZ=Asia/Tokyo "$VANDREL" cast.bin > /dev/null
 check "time zone" "same" "$(cmp -s ny.txt cast_extracted.txt && echo same || echo differ)"
 
-echo "$passed passed, $failed failed"
-[ "$failed" -eq 0 ]
+finish

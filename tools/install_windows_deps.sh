@@ -9,35 +9,11 @@
 #   tools/install_windows_deps.sh          (as root, or with sudo on PATH)
 set -euo pipefail
 
-SUDO=
-if [ "$(id -u)" != 0 ]; then SUDO=sudo; fi
-export DEBIAN_FRONTEND=noninteractive
-APT="$SUDO apt-get -y -q -o DPkg::Lock::Timeout=900 -o Dpkg::Use-Pty=0"
-
-packages=(
-  cmake make
-  g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
-  wine wine64 wine32:i386
+"$(dirname "$0")/apt_install_missing.sh" \
+  cmake make \
+  g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix \
+  wine wine64 wine32:i386 \
   googletest zip python3
-)
-
-missing=()
-for p in "${packages[@]}"; do
-  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
-    missing+=("$p")
-  fi
-done
-
-if [ ${#missing[@]} -gt 0 ]; then
-  echo "install_windows_deps: installing ${missing[*]}"
-  if ! dpkg --print-foreign-architectures | grep -qx i386; then
-    $SUDO dpkg --add-architecture i386
-  fi
-  $APT update
-  $APT install --no-install-recommends "${missing[@]}"
-else
-  echo "install_windows_deps: all packages present"
-fi
 
 # A Wine prefix made once, without a display and without the prompts for the
 # .NET and HTML runtimes. The debug dump of the TDR decoder goes to c:\temp.

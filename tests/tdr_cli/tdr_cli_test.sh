@@ -6,21 +6,11 @@ set -u
 TOOL=$1
 GEN=$2
 SAMPLE=$3
+. "$(dirname "$0")/../check.sh"
 dir=$(mktemp -d "${TMPDIR:-/tmp}/vandrel_tdr_cli.XXXXXX")
 trap 'rm -rf "$dir"' EXIT
 cd "$dir" || exit 1
-passed=0
-failed=0
 CR=$(printf '\r')
-
-check() {  # name, expected, actual
-    if [ "$2" = "$3" ]; then
-        passed=$((passed + 1))
-    else
-        failed=$((failed + 1))
-        printf 'FAIL %s\n--- expected\n%s\n--- got\n%s\n' "$1" "$2" "$3"
-    fi
-}
 
 exists() { [ -e "$1" ] && echo yes || echo no; }
 
@@ -244,5 +234,4 @@ if [ -z "${VANDREL_NO_TERMINAL_TESTS:-}" ] && command -v script > /dev/null 2>&1
     check "no bar with --quiet" "no" "$(grep -q 'rows' tty.txt && echo yes || echo no)"
 fi
 
-echo "$passed passed, $failed failed"
-[ "$failed" -eq 0 ]
+finish

@@ -1,0 +1,41 @@
+// One dive of the dive table, as the dive detector finds it in the TDR rows.
+//
+// A dive is a maximal series of consecutive rows i..j of one run whose depth
+// less the zero offset lies deeper than the threshold. Depths are whole
+// decimetres after the zero offset is taken off; times are the TDR rows'
+// times in seconds since 1970 UTC, before the tables round them.
+#pragma once
+
+#include <cstdint>
+
+namespace vandrel {
+
+struct dive_record {
+    uint32_t number;        // 1, 2, ... over the whole stream
+    uint32_t run;           // the TDR run the dive lies in
+    double start_time;      // time of row i
+    double end_time;        // time of row j
+    double max_depth_time;  // time of the first row at the greatest depth
+    int32_t max_depth_dm;   // greatest depth, decimetres
+    uint32_t samples;       // n = j - i + 1
+    double duration;        // seconds: n * dt
+    double bottom_time;     // seconds
+    double bottom_depth_mean;  // metres
+    double descent_time;       // seconds
+    double descent_rate;       // m/s; NaN when the descent time is 0
+    double ascent_time;        // seconds
+    double ascent_rate;        // m/s; NaN when the ascent time is 0
+    double temp_mean;          // degrees Celsius; NaN when the run has no temperature
+    double postdive;           // seconds to the next dive of the run; NaN for the run's last dive
+    bool complete;             // neither the first nor the last row of its run
+};
+
+// Receives each dive once it is complete (when the next dive of its run
+// begins or its run ends, since the surface interval after it is part of it).
+class dive_sink {
+public:
+    virtual ~dive_sink() = default;
+    virtual void dive(const dive_record&) = 0;
+};
+
+}  // namespace vandrel

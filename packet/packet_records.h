@@ -1,0 +1,55 @@
+// What the packet-file extraction hands to its writers: each accepted
+// packet, each of its samples in engineering units, and each packet passed
+// over with the reason. The extracted text table is one writer of these
+// records; the netCDF file and the report are others.
+#pragma once
+
+#include <cstdint>
+
+namespace vandrel {
+
+// Light is stored as 1000 times its natural logarithm; all ones means none.
+constexpr uint16_t no_light = 0xFFFF;
+
+// A packet whose header was accepted; its samples follow.
+struct packet_info {
+    uint32_t id;            // printed as a signed 32-bit number
+    int64_t start_time;     // seconds since 1970 UTC of its first sample
+    int header_year;        // the year its header stores
+    int year;               // the year used: header_year moved on by whole four-year steps
+    int samples;            // samples that follow (0 when the start marker is missing)
+    uint64_t byte_offset;   // position of the packet in the file
+};
+
+// One sample: the numbers of one table row before the table rounds them.
+struct packet_row {
+    uint32_t id;
+    int64_t time;  // seconds since 1970 UTC
+    double pressure;      // dbar, sea pressure
+    double temperature;   // degrees Celsius
+    double conductivity;  // mS/cm
+    double salinity;      // practical salinity
+    double fluorescence;
+    double light;    // 0 when raw_light is no_light (the table's convention)
+    uint16_t raw_light;
+    uint16_t mV;
+};
+
+// Why a packet gave no rows.
+enum class packet_skip {
+    erased,          // year byte 0x00 or 0xFF: erased flash
+    blank_id,        // ID EE EE EE EE
+    zero_time,       // seconds into the year 0
+    missing_marker,  // no start marker where the samples should begin
+    truncated,       // the file ends inside the packet (a piece shorter than a packet)
+};
+
+class packet_record_sink {
+public:
+    virtual ~packet_record_sink() = default;
+    virtual void packet(const packet_info&) {}
+    virtual void sample(const packet_row&) {}
+    virtual void skipped(packet_skip /*why*/, uint64_t /*byte_offset*/) {}
+};
+
+}  // namespace vandrel

@@ -11,15 +11,15 @@
 namespace vandrel {
 
 struct dive_record {
-    uint32_t number;        // 1, 2, ... over the whole stream
-    uint32_t run;           // the TDR run the dive lies in
-    double start_time;      // time of row i
-    double end_time;        // time of row j
-    double max_depth_time;  // time of the first row at the greatest depth
-    int32_t max_depth_dm;   // greatest depth, decimetres
-    uint32_t samples;       // n = j - i + 1
-    double duration;        // seconds: n * dt
-    double bottom_time;     // seconds
+    uint32_t number;           // 1, 2, ... over the whole stream
+    uint32_t run;              // the TDR run the dive lies in
+    double start_time;         // time of row i
+    double end_time;           // time of row j
+    double max_depth_time;     // time of the first row at the greatest depth
+    int64_t max_depth_dm;      // greatest depth, decimetres (a raw depth less a zero offset of up to 2^31)
+    uint64_t samples;          // n = j - i + 1
+    double duration;           // seconds: n * dt
+    double bottom_time;        // seconds
     double bottom_depth_mean;  // metres
     double descent_time;       // seconds
     double descent_rate;       // m/s; NaN when the descent time is 0

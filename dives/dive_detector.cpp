@@ -1,0 +1,180 @@
+#include "dives/dive_detector.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <limits>
+#include <system_error>
+
+namespace vandrel {
+
+namespace {
+
+constexpr double not_available = std::numeric_limits<double>::quiet_NaN();
+
+// The bottom phase: the rows within 85 % of the greatest depth m.
+constexpr int64_t bottom_percent = 85;
+
+bool is_digit(char c) { return c >= '0' && c <= '9'; }
+
+// Skips the digits from p; returns how many there were.
+std::size_t skip_digits(const char*& p, const char* end) {
+    const char* start = p;
+    while (p != end && is_digit(*p)) ++p;
+    return static_cast<std::size_t>(p - start);
+}
+
+// True when [p, end) is exactly a decimal number as parse_dive_metres
+// describes it.
+bool is_decimal_number(const char* p, const char* end) {
+    if (p != end && (*p == '+' || *p == '-')) ++p;
+    std::size_t digits = skip_digits(p, end);
+    if (p != end && *p == '.') {
+        ++p;
+        digits += skip_digits(p, end);
+    }
+    if (digits == 0) return false;
+    if (p != end && (*p == 'e' || *p == 'E')) {
+        ++p;
+        if (p != end && (*p == '+' || *p == '-')) ++p;
+        if (skip_digits(p, end) == 0) return false;
+    }
+    return p == end;
+}
+
+}  // namespace
+
+bool parse_dive_metres(const std::string& text, bool allow_negative, int32_t& decimetres) {
+    const char* begin = text.data();
+    const char* const end = begin + text.size();
+    if (!is_decimal_number(begin, end)) return false;
+    // from_chars reads the C locale's numbers, whatever the user's locale,
+    // but takes no plus sign.
+    if (*begin == '+') ++begin;
+    double metres = 0.0;
+    const auto result = std::from_chars(begin, end, metres);
+    if (result.ec != std::errc() || result.ptr != end || !std::isfinite(metres)) return false;
+    if (!allow_negative && metres < 0.0) return false;
+    const double rounded = std::round(metres * 10.0);  // halves away from zero
+    if (!(rounded >= std::numeric_limits<int32_t>::min() && rounded <= std::numeric_limits<int32_t>::max())) {
+        return false;
+    }
+    decimetres = static_cast<int32_t>(rounded);
+    return true;
+}
+
+dive_detector::dive_detector(const dive_settings& settings, dive_sink& sink)
+    : zero_(settings.zero_offset_dm),
+      threshold_(std::max<int64_t>(settings.threshold_dm, 0)),
+      surface_limit_(threshold_ + zero_),
+      sink_(sink) {}
+
+void dive_detector::tdr_run(const tdr_run_info& run) {
+    tdr_run_end();
+    in_run_ = (run.mask & channel_depth) != 0;
+    has_temperature_ = (run.mask & channel_temperature) != 0;
+    run_ = run.run;
+    dt_ = run.interval * 0.01;
+    position_ = 0;
+}
+
+// The one call per row: a comparison outside dives, a few sums and at most
+// one list entry inside them (the lists keep their memory from dive to dive).
+void dive_detector::tdr_sample(const tdr_row& row) {
+    if (!in_run_) return;
+    const uint64_t index = position_++;
+    if (row.depth <= surface_limit_) {
+        if (diving_) close_dive(false);
+        return;
+    }
+    if (!diving_) begin_dive(index, row);
+    detail::open_dive& d = dive_;
+    d.sum += static_cast<uint64_t>(row.depth - zero_);
+    if (has_temperature_) d.temp_sum += row.temperature * 0.05 - 273.15;
+    const detail::depth_mark mark{index, d.sum, row.depth};
+    if (row.depth > d.max_depth) {
+        d.max_depth = row.depth;
+        d.max_time = row.time;
+        d.rises.push_back(mark);
+    }
+    while (!d.falls.empty() && d.falls.back().depth <= row.depth) d.falls.pop_back();
+    d.falls.push_back(mark);
+    d.last = index;
+    d.end_time = row.time;
+    d.last_depth = row.depth;
+}
+
+void dive_detector::tdr_run_end() {
+    if (!in_run_) return;
+    if (diving_) close_dive(true);
+    if (pending_) emit_pending(not_available);
+    in_run_ = false;
+}
+
+void dive_detector::begin_dive(uint64_t index, const tdr_row& row) {
+    // The surface interval of the dive before ends here.
+    if (pending_) emit_pending(static_cast<double>(index - pending_last_ - 1) * dt_);
+    detail::open_dive& d = dive_;
+    diving_ = true;
+    d.first = index;
+    d.start_time = row.time;
+    d.first_depth = row.depth;
+    d.max_depth = -1;  // below every raw depth
+    d.sum = 0;
+    d.temp_sum = 0.0;
+    d.rises.clear();
+    d.falls.clear();
+}
+
+void dive_detector::close_dive(bool run_ended) {
+    const detail::open_dive& d = dive_;
+    diving_ = false;
+    const int64_t m = d.max_depth - zero_;
+    const auto shallower_than_bottom = [this, m](const detail::depth_mark& k) {
+        return 100 * (k.depth - zero_) < bottom_percent * m;
+    };
+    const auto deep_as_bottom = [this, m](const detail::depth_mark& k) {
+        return 100 * (k.depth - zero_) >= bottom_percent * m;
+    };
+    // rises grow deeper and falls shallower; the last of rises is the first
+    // row at m and the first of falls the last row at m, both in the bottom.
+    const detail::depth_mark& k1 = *std::partition_point(d.rises.begin(), d.rises.end(), shallower_than_bottom);
+    const detail::depth_mark& k2 = *(std::partition_point(d.falls.begin(), d.falls.end(), deep_as_bottom) - 1);
+
+    dive_record& r = pending_record_;
+    r.number = ++count_;
+    r.run = run_;
+    r.start_time = d.start_time;
+    r.end_time = d.end_time;
+    r.max_depth_time = d.max_time;
+    r.max_depth_dm = m;
+    r.samples = d.last - d.first + 1;
+    r.duration = static_cast<double>(r.samples) * dt_;
+
+    const uint64_t bottom_rows = k2.index - k1.index + 1;
+    const uint64_t bottom_sum = k2.sum - k1.sum + static_cast<uint64_t>(k1.depth - zero_);
+    r.bottom_time = static_cast<double>(bottom_rows) * dt_;
+    r.bottom_depth_mean =
+        static_cast<double>(static_cast<int64_t>(bottom_sum)) * 0.1 / static_cast<double>(bottom_rows);
+
+    r.descent_time = static_cast<double>(k1.index - d.first) * dt_;
+    r.descent_rate =
+        r.descent_time == 0.0 ? not_available : static_cast<double>(k1.depth - d.first_depth) * 0.1 / r.descent_time;
+    r.ascent_time = static_cast<double>(d.last - k2.index) * dt_;
+    r.ascent_rate =
+        r.ascent_time == 0.0 ? not_available : static_cast<double>(k2.depth - d.last_depth) * 0.1 / r.ascent_time;
+    r.temp_mean = has_temperature_ ? d.temp_sum / static_cast<double>(r.samples) : not_available;
+    r.postdive = not_available;
+    r.complete = d.first != 0 && !run_ended;
+
+    pending_ = true;
+    pending_last_ = d.last;
+}
+
+void dive_detector::emit_pending(double postdive) {
+    pending_ = false;
+    pending_record_.postdive = postdive;
+    sink_.dive(pending_record_);
+}
+
+}  // namespace vandrel

@@ -1,0 +1,112 @@
+// Dive detection in the TDR rows, in one pass as they are decoded.
+//
+// Depths are the rows' raw depths D in decimetres less a zero offset Z in
+// whole decimetres, d = D - Z. A dive is a maximal series of consecutive rows
+// i..j of one run with d above the threshold T; runs without a depth channel
+// (the dry rows of a haul-out) hold no dives, and a dive never spans two runs.
+// Its greatest depth m is taken at the first row that has it; its bottom phase
+// runs from the first row k1 to the last row k2 with 100 d >= 85 m; descent
+// is i..k1 and ascent k2..j. A dive is complete when it neither begins with
+// its run's first row nor ends with its last.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "dives/dive_record.h"
+#include "tdr/tdr_records.h"
+
+namespace vandrel {
+
+struct dive_settings {
+    int32_t threshold_dm = 40;   // T, decimetres; a negative value counts as 0
+    int32_t zero_offset_dm = 0;  // Z, decimetres
+};
+
+// Reads a length in metres from the command line and rounds it to whole
+// decimetres: M * 10 in doubles, halves away from zero. The text is an
+// optional sign, digits with an optional fraction (".5", "5." and "5.25" are
+// numbers), and an optional exponent ("e" or "E", an optional sign, digits);
+// nothing else, not even spaces. Refused: any other text (empty, "nan",
+// "inf", "0x10", "4m"), a value whose decimetres lie outside int32_t, and a
+// value below zero when allow_negative is false ("-0" is zero). On refusal
+// decimetres is left unchanged.
+bool parse_dive_metres(const std::string& text, bool allow_negative, int32_t& decimetres);
+
+namespace detail {
+
+// A row of the open dive that may still bound its bottom phase once the
+// dive's greatest depth is known.
+struct depth_mark {
+    uint64_t index;  // position of the row in its run, from 0
+    uint64_t sum;    // sum of d over the dive's rows up to and including this one (mod 2^64)
+    uint16_t depth;  // raw D, decimetres
+};
+
+// The dive being read. Instead of every depth it keeps two short lists of
+// rows: the rows deeper than all rows before them in the dive (where the
+// bottom phase can begin, since k1 is deeper than every row before it) and
+// the rows deeper than all rows after them so far (where it can end). Each
+// list holds at most one row per raw depth value, so the memory of a dive is
+// bounded whatever its length, and the running sums give the bottom mean.
+struct open_dive {
+    uint64_t first = 0;  // i
+    uint64_t last = 0;   // j so far
+    double start_time = 0.0;
+    double end_time = 0.0;
+    double max_time = 0.0;
+    uint16_t first_depth = 0;
+    uint16_t last_depth = 0;
+    int32_t max_depth = -1;         // raw; the last entry of rises (-1 before the first row)
+    uint64_t sum = 0;               // sum of d so far (mod 2^64)
+    double temp_sum = 0.0;          // degrees Celsius, summed in row order
+    std::vector<depth_mark> rises;  // strictly deeper than all rows before
+    std::vector<depth_mark> falls;  // strictly deeper than all rows after, so far
+};
+
+}  // namespace detail
+
+class dive_detector : public tdr_record_sink {
+public:
+    dive_detector(const dive_settings& settings, dive_sink& sink);
+
+    void tdr_run(const tdr_run_info& run) override;
+    void tdr_sample(const tdr_row& row) override;
+    void tdr_run_end() override;
+
+    // Ends a run that the decoder left open (as tdr_run_end does; nothing
+    // when no run is open). Call once the decoding is over.
+    void finish() { tdr_run_end(); }
+
+    // Dives found so far, including the one waiting for its surface interval.
+    uint32_t dives() const { return count_; }
+
+private:
+    void begin_dive(uint64_t index, const tdr_row& row);
+    void close_dive(bool run_ended);
+    void emit_pending(double postdive);
+
+    int64_t zero_;           // Z
+    int64_t threshold_;      // T
+    int64_t surface_limit_;  // T + Z: rows with a raw depth above it are in a dive
+    dive_sink& sink_;
+
+    bool in_run_ = false;  // between tdr_run and tdr_run_end of a run with depths
+    bool has_temperature_ = false;
+    uint32_t run_ = 0;
+    double dt_ = 0.0;        // seconds between rows
+    uint64_t position_ = 0;  // rows of the run so far
+
+    bool diving_ = false;
+    detail::open_dive dive_;
+
+    // The last dive found, sent once its surface interval is known.
+    bool pending_ = false;
+    uint64_t pending_last_ = 0;
+    dive_record pending_record_{};
+
+    uint32_t count_ = 0;
+};
+
+}  // namespace vandrel

@@ -1,0 +1,159 @@
+// Worked examples of the dive table: rows of TDR runs in, table lines out.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "dives/dive_detector.h"
+#include "dives/dive_table.h"
+#include "test_files.h"
+
+namespace {
+
+using vandrel::dive_settings;
+
+struct run_rows {
+    unsigned mask;
+    uint16_t interval;  // hundredths of a second
+    double start;
+    std::vector<uint16_t> depths;  // decimetres; temperatures are 16.85 C + 0.1 C per row
+};
+
+struct dive_case {
+    const char* name;
+    dive_settings settings;
+    std::vector<run_rows> runs;
+    const char* table;  // lines after the header, '|' for a tab, '\n' for CR LF
+};
+
+constexpr unsigned wet = vandrel::channel_depth | vandrel::channel_temperature;
+
+const std::string header =
+    "DIVE\tSTART (UTC)\tEND (UTC)\tDURATION (s)\tMAX_DEPTH (m)\tMAX_DEPTH_TIME (UTC)\tBOTTOM_TIME (s)"
+    "\tBOTTOM_DEPTH_MEAN (m)\tDESCENT_TIME (s)\tDESCENT_RATE (m/s)\tASCENT_TIME (s)\tASCENT_RATE (m/s)"
+    "\tTEMP_MEAN (C)\tPOSTDIVE (s)\tCOMPLETE\r\n";
+
+const dive_case cases[] = {
+    {"cut at both ends, equal maxima, dip in the bottom, one-row dive",
+     {40, 0},
+     {{wet, 100, 0.0, {50, 60, 30, 45, 80, 100, 70, 100, 90, 50, 20, 41, 10, 45, 55}}},
+     "1|1970/01/01 00:00:00|1970/01/01 00:00:01|2.00|6.0|1970/01/01 "
+     "00:00:01|1.00|6.00|1.00|1.000|0.00|NA|16.90|1.00|N\n"
+     "2|1970/01/01 00:00:03|1970/01/01 00:00:09|7.00|10.0|1970/01/01 "
+     "00:00:05|4.00|9.00|2.00|2.750|1.00|4.000|17.45|1.00|Y\n"
+     "3|1970/01/01 00:00:11|1970/01/01 00:00:11|1.00|4.1|1970/01/01 00:00:11|1.00|4.10|0.00|NA|0.00|NA|17.95|1.00|Y\n"
+     "4|1970/01/01 00:00:13|1970/01/01 00:00:14|2.00|5.5|1970/01/01 "
+     "00:00:14|1.00|5.50|1.00|1.000|0.00|NA|18.20|NA|N\n"},
+    {"zero offset, no temperature, no descent, times rounded to the millisecond",
+     {40, -5},
+     {{vandrel::channel_depth, 250, 0.9996, {30, 36, 35, 50, 36, 10}}},
+     "1|1970/01/01 00:00:03|1970/01/01 00:00:03|2.50|4.1|1970/01/01 00:00:03|2.50|4.10|0.00|NA|0.00|NA|NA|2.50|Y\n"
+     "2|1970/01/01 00:00:08|1970/01/01 00:00:11|5.00|5.5|1970/01/01 00:00:08|2.50|5.50|0.00|NA|2.50|0.560|NA|NA|Y\n"},
+    {"a haul-out: dry rows hold no dives and every run cuts its dives",
+     {45, 0},
+     {{wet, 100, 0.0, {10, 50, 60}},
+      {vandrel::channel_temperature, 6000, 100.0, {99, 99}},
+      {wet, 100, 1000.0, {70, 20, 45, 50, 10}}},
+     "1|1970/01/01 00:00:01|1970/01/01 00:00:02|2.00|6.0|1970/01/01 00:00:02|1.00|6.00|1.00|1.000|0.00|NA|17.00|NA|N\n"
+     "2|1970/01/01 00:16:40|1970/01/01 00:16:40|1.00|7.0|1970/01/01 00:16:40|1.00|7.00|0.00|NA|0.00|NA|16.85|2.00|N\n"
+     "3|1970/01/01 00:16:43|1970/01/01 00:16:43|1.00|5.0|1970/01/01 00:16:43|1.00|5.00|0.00|NA|0.00|NA|17.15|NA|Y\n"},
+    {"no dive: the header alone", {40, 0}, {{wet, 100, 0.0, {40, 0, 40}}}, ""},
+};
+
+std::string expected_table(const char* lines) {
+    std::string text = header;
+    for (const char* p = lines; *p != '\0'; ++p)
+        text += *p == '|' ? std::string("\t") : *p == '\n' ? "\r\n" : std::string(1, *p);
+    return text;
+}
+
+TEST(dive_table, worked_examples) {
+    for (const dive_case& c : cases) {
+        vandrel_test::temp_dir dir;
+        const std::string path = dir.file("x_dives.txt");
+        vandrel_test::write_bytes(path, {'o', 'l', 'd'});  // an earlier table is replaced
+        vandrel::dive_table_writer writer(path);
+        vandrel::dive_detector detector(c.settings, writer);
+        uint32_t run_number = 0;
+        for (const run_rows& run : c.runs) {
+            vandrel::tdr_run_info info{};
+            info.run = run_number++;
+            info.mask = run.mask;
+            info.interval = run.interval;
+            detector.tdr_run(info);
+            for (std::size_t k = 0; k < run.depths.size(); ++k) {
+                vandrel::tdr_row row{};
+                row.time = run.start + static_cast<double>(k) * run.interval * 0.01;
+                row.depth = run.depths[k];
+                row.temperature = static_cast<uint16_t>(5800 + 2 * k);
+                detector.tdr_sample(row);
+            }
+            detector.tdr_run_end();
+        }
+        detector.finish();
+        std::string error;
+        EXPECT_TRUE(writer.finish(true, error)) << c.name;
+        EXPECT_EQ(vandrel_test::read_text(path), expected_table(c.table)) << c.name;
+        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(std::filesystem::path(path).parent_path()), {}), 1);
+    }
+}
+
+TEST(dive_table, nothing_left_without_a_tdr_table_or_on_error) {
+    vandrel_test::temp_dir dir;
+    std::string error;
+    {
+        vandrel::dive_table_writer writer(dir.file("a_dives.txt"));
+        writer.dive(vandrel::dive_record{});
+        EXPECT_TRUE(writer.finish(false, error));
+    }
+    EXPECT_TRUE(std::filesystem::is_empty(std::filesystem::path(dir.file(""))));
+    const std::string bad = dir.file("missing/b_dives.txt");
+    vandrel::dive_table_writer writer(bad);
+    EXPECT_FALSE(writer.finish(true, error));
+    EXPECT_EQ(error, "Can't create DIVE data file " + bad);
+}
+
+TEST(dive_metres, accepted_and_refused_texts) {
+    const struct {
+        const char* text;
+        bool allow_negative;
+        bool ok;
+        int32_t decimetres;
+    } rows[] = {
+        {"4", false, true, 40},
+        {"0.35", false, true, 4},
+        {"-0.35", true, true, -4},
+        {"2.25", false, true, 23},
+        {"-2.25", true, true, -23},
+        {"0.04", false, true, 0},
+        {"+1.e1", false, true, 100},
+        {".5", false, true, 5},
+        {"1E-1", false, true, 1},
+        {"-0", false, true, 0},
+        {"214748364.7", false, true, 2147483647},
+        {"-214748364.8", true, true, -2147483647 - 1},
+        {"-0.35", false, false, 7},
+        {"214748364.8", false, false, 7},
+        {"-214748364.9", true, false, 7},
+        {"", true, false, 7},
+        {"nan", true, false, 7},
+        {"inf", true, false, 7},
+        {"-", true, false, 7},
+        {".", true, false, 7},
+        {"1e", true, false, 7},
+        {"4m", true, false, 7},
+        {" 4", true, false, 7},
+        {"0x10", true, false, 7},
+        {"1e400", true, false, 7},
+        {"1,5", true, false, 7},
+        {"e1", true, false, 7},
+    };
+    for (const auto& r : rows) {
+        int32_t dm = 7;
+        EXPECT_EQ(vandrel::parse_dive_metres(r.text, r.allow_negative, dm), r.ok) << r.text;
+        EXPECT_EQ(dm, r.decimetres) << r.text;
+    }
+}
+
+}  // namespace

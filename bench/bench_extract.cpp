@@ -10,7 +10,7 @@
 
 #include "packet/extract.h"
 #include "packet/packet.h"
-#include "packet/salinity.h"
+#include "science/salinity.h"
 
 namespace {
 

@@ -28,9 +28,6 @@ namespace {
 constexpr int exit_decode_error = 1;
 constexpr int exit_usage = 2;
 
-// A cast prints "Stop" on the console when it reads on past this many rows.
-constexpr uint32_t stop_marker_rows = 14168;
-
 // --skip becomes the decoder's signed 32-bit start offset.
 constexpr uint64_t max_skip = 2147483647;
 
@@ -160,20 +157,6 @@ void show_progress(uint32_t byte_offset, uint32_t tdr_records, uint32_t ctd_reco
     active_bar->update(byte_offset, rows);
 }
 
-// Set while decode_tdr_file runs. The decoder ends the process itself (with
-// status 1) when an accelerometer block overflows; the bar must not be left
-// on the terminal line then, and the user is told why the run stopped.
-bool decoding = false;
-
-void at_exit() {
-    if (active_bar != nullptr) active_bar->clear();
-    if (decoding) {
-        std::fprintf(stderr,
-                     "vandrel-tdr: an accelerometer block holds more than 998 samples; decoding stopped "
-                     "(ACC OVERFLOW in the TDR data file)\n");
-    }
-}
-
 uint64_t input_size(const std::string& path) {
     std::error_code ec;
     const uintmax_t n = std::filesystem::file_size(std::filesystem::u8path(path), ec);
@@ -229,18 +212,24 @@ int main(int argc, char** argv) {
         active_bar = &bar;
         callback = show_progress;
     }
-    std::atexit(at_exit);
-
-    decoding = true;
     const bool ok = vandrel::decode_tdr_file(context, callback, o.skip, o.debug_dump);
-    decoding = false;
     bar.clear();
     active_bar = nullptr;
 
+    if (context.acc_overflow) {
+        // The stream is corrupt past this point: the tables end with the
+        // "ACC OVERFLOW" line, and no summary is printed.
+        std::fflush(stdout);
+        std::fprintf(stderr,
+                     "vandrel-tdr: an accelerometer block holds more than 998 samples; decoding stopped "
+                     "(ACC OVERFLOW in the TDR data file)\n");
+        return exit_decode_error;
+    }
+
     // The decoder's own console text has no line end: the positions of the
     // dump pass (one line rewritten with "\r") and the "Stop" marker that a
-    // cast prints when it passes row 14168. The summary starts a line.
-    if (o.debug_dump || context.ctd_records > stop_marker_rows) std::printf("\n");
+    // cast prints at row 14168. The summary starts a line.
+    if (o.debug_dump || context.stop_marker_printed) std::printf("\n");
     std::printf("tdr=%lu ctd=%lu gps=%lu acc=%lu end_offset=%lu\n", static_cast<unsigned long>(context.tdr_records),
                 static_cast<unsigned long>(context.ctd_records), static_cast<unsigned long>(context.gps_fixes),
                 static_cast<unsigned long>(context.acc_records), static_cast<unsigned long>(context.end_offset));

@@ -1,59 +1,29 @@
 #include "packet/extract.h"
 
-#include "packet/salinity.h"
 #include "platform/civil_time.h"
 #include "platform/file_names.h"
 #include "platform/input_file.h"
-#include "platform/number_format.h"
-#include "platform/output_file.h"
 #include "platform/portable_exp.h"
+#include "science/salinity.h"
+#include "text/packet_table.h"
 
 namespace vandrel {
 namespace {
 
-constexpr char table_header[] = "ID\tdt\tPressure\tTemperature\tConductivity\tSalinity\tFluoro\tLight\tmV\r\n";
-
-// Light is stored as 1000 times its natural logarithm; all ones means none.
-constexpr uint16_t no_light = 0xFFFF;
-
-// Longest row: ID, time, six numbers, mV, tabs and line end, with room to
-// spare for numbers far outside their usual range.
-constexpr std::size_t max_row_chars = 12 + 32 + 6 * 48 + 8 + 16;
-
-char* put_tab(char* p) {
-    *p++ = '\t';
-    return p;
-}
-
-// One row: "%ld\t%s\t%.2f\t%.3f\t%.3f\t%.3f\t%.3f\t%.2f\t%4u" and CR LF.
-char* format_row(char* p, uint32_t id, int64_t t, const sample& s) {
-    const double pressure = (s.mbar - 1000.0) * 0.01;
-    const double temperature = s.temp * 0.001 - 5.0;
-    const double conductivity = s.cond * 0.001;
-    const double salinity = practical_salinity(pressure, conductivity, temperature);
-    const double fluoro = s.f * 0.001;
-    const double light = s.logl == no_light ? 0.0 : exp_thousandths(s.logl);
-
-    p = format_int(p, static_cast<int32_t>(id));
-    p = put_tab(p);
-    p = format_utc(p, t, '-');
-    p = put_tab(p);
-    p = format_fixed(p, pressure, 2);
-    p = put_tab(p);
-    p = format_fixed(p, temperature, 3);
-    p = put_tab(p);
-    p = format_fixed(p, conductivity, 3);
-    p = put_tab(p);
-    p = format_fixed(p, salinity, 3);
-    p = put_tab(p);
-    p = format_fixed(p, fluoro, 3);
-    p = put_tab(p);
-    p = format_fixed(p, light, 2);
-    p = put_tab(p);
-    p = format_uint(p, s.mV, 4);
-    *p++ = '\r';
-    *p++ = '\n';
-    return p;
+// The numbers of one table row, converted from the raw counts.
+packet_row convert(uint32_t id, int64_t t, const sample& s) {
+    packet_row r;
+    r.id = id;
+    r.time = t;
+    r.pressure = (s.mbar - 1000.0) * 0.01;
+    r.temperature = s.temp * 0.001 - 5.0;
+    r.conductivity = s.cond * 0.001;
+    r.salinity = practical_salinity(r.pressure, r.conductivity, r.temperature);
+    r.fluorescence = s.f * 0.001;
+    r.light = s.logl == no_light ? 0.0 : exp_thousandths(s.logl);
+    r.raw_light = s.logl;
+    r.mV = s.mV;
+    return r;
 }
 
 }  // namespace
@@ -66,38 +36,57 @@ void compute_start_time(int64_t now, packet_header& msg) {
         if (!(now - msg.start_time > max_start_age_seconds)) break;
         year += 4;
     }
+    msg.dated_year = static_cast<int>(year);
 }
 
-int extract_packet_file(const std::string& in_fname, const std::string& out_fname, int64_t now) {
+int extract_packet_file(const std::string& in_fname, const std::string& out_fname, int64_t now,
+                        packet_record_sink* writers) {
     input_file in;
     if (!in.open(in_fname)) return 0;
-    output_file out;
-    if (!out.create(out_fname)) return 0;
-    out.write(table_header, sizeof table_header - 1);
+    packet_table_writer table;
+    if (!table.create(out_fname)) return 0;
 
     int count = 0;
+    uint64_t offset = 0;
     uint8_t blk[packet_size];
     sample samples[max_samples];
-    for (;;) {
-        if (in.read(blk, packet_size) != packet_size) break;
+    for (;; offset += packet_size) {
+        const std::size_t got = in.read(blk, packet_size);
+        if (got != packet_size) {
+            // A final piece shorter than a packet is no packet.
+            if (got > 0 && writers != nullptr) writers->skipped(packet_skip::truncated, offset);
+            break;
+        }
         packet_header msg;
-        if (!parse_packet_header(blk, msg)) continue;
+        packet_skip why = packet_skip::erased;
+        if (!parse_packet_header(blk, msg, &why)) {
+            if (writers != nullptr) writers->skipped(why, offset);
+            continue;
+        }
         compute_start_time(now, msg);
         const int n = unpack_samples(blk + packet_header_size, static_cast<int>(payload_size), samples, 0);
+        if (writers != nullptr) {
+            if (n == 0) {
+                writers->skipped(packet_skip::missing_marker, offset);
+            } else {
+                writers->packet({msg.ID, msg.start_time, msg.year, msg.dated_year, n, offset});
+            }
+        }
         int64_t t = msg.start_time;
         for (int i = 0; i < n; ++i) {
-            char* p = out.reserve(max_row_chars);
-            out.commit(format_row(p, msg.ID, t, samples[i]));
+            const packet_row row = convert(msg.ID, t, samples[i]);
+            table.sample(row);
+            if (writers != nullptr) writers->sample(row);
             ++t;
         }
         count += n;
-        if (!out.ok()) break;
+        if (!table.ok()) break;
     }
     if (in.error()) {
-        out.close();
+        table.close();
         return extract_read_error;
     }
-    if (!out.close()) return extract_write_error;
+    if (!table.close()) return extract_write_error;
     return count;
 }
 

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "packet/packet.h"
+#include "packet/packet_records.h"
 
 namespace vandrel {
 
@@ -25,8 +26,11 @@ void compute_start_time(int64_t now, packet_header& msg);
 // rows written: 0 when the input cannot be opened (nothing is created), when
 // the output cannot be created, or when no packet yields a sample;
 // extract_write_error or extract_read_error when writing or reading fails
-// part-way (the rows already written stay). `now` dates the packets.
-int extract_packet_file(const std::string& in_fname, const std::string& out_fname, int64_t now);
+// part-way (the rows already written stay). `now` dates the packets. Every
+// packet, row and skipped packet also goes to writers, when given, while
+// the table is written.
+int extract_packet_file(const std::string& in_fname, const std::string& out_fname, int64_t now,
+                        packet_record_sink* writers = nullptr);
 
 // The same, dated by the computer's clock.
 int extract_packet_file(const std::string& in_fname, const std::string& out_fname);

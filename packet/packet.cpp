@@ -12,11 +12,6 @@ uint32_t be32(const uint8_t* p) {
 
 uint16_t be16(const uint8_t* p) { return static_cast<uint16_t>((p[0] << 8) | p[1]); }
 
-// Field codes: 0..120 add, 121..240 subtract (code - 120), 0xFA escape;
-// every other byte leaves the value unchanged.
-constexpr uint8_t max_add_code = 120;
-constexpr uint8_t max_subtract_code = 240;
-
 void trace_sample(int pos, const sample& s) {
     std::printf("@%d: mV=%u packet=%lu mbar=%u  temp=%u cond=%u f=%u logl=%u\n", pos, s.mV,
                 static_cast<unsigned long>(s.packet), s.mbar, s.temp, s.cond, s.f, s.logl);
@@ -24,12 +19,23 @@ void trace_sample(int pos, const sample& s) {
 
 }  // namespace
 
-bool parse_packet_header(const uint8_t* blk, packet_header& msg) {
-    if (blk[4] == 0x00 || blk[4] == 0xFF) return false;
-    if (blk[0] == 0xEE && blk[1] == 0xEE && blk[2] == 0xEE && blk[3] == 0xEE) return false;
+bool parse_packet_header(const uint8_t* blk, packet_header& msg, packet_skip* why) {
+    packet_skip ignored;
+    packet_skip& reason = why != nullptr ? *why : ignored;
+    if (blk[4] == 0x00 || blk[4] == 0xFF) {
+        reason = packet_skip::erased;
+        return false;
+    }
+    if (blk[0] == 0xEE && blk[1] == 0xEE && blk[2] == 0xEE && blk[3] == 0xEE) {
+        reason = packet_skip::blank_id;
+        return false;
+    }
     msg.year = 1970 + blk[4];
     msg.year_secs = be32(blk + 5);
-    if (msg.year_secs == 0) return false;
+    if (msg.year_secs == 0) {
+        reason = packet_skip::zero_time;
+        return false;
+    }
     msg.ID = be32(blk);
     return true;
 }
@@ -37,16 +43,13 @@ bool parse_packet_header(const uint8_t* blk, packet_header& msg) {
 uint8_t decode_field(uint16_t* value, const uint8_t* code, std::size_t available) {
     if (available < 1) return 0;
     const uint8_t c = code[0];
-    if (c == code_escape) {
+    if (c == TDRCODE_ABSOLUTE) {
         if (available < 3) return 0;
         *value = be16(code + 1);
         return 3;
     }
-    if (c <= max_add_code) {
-        *value = static_cast<uint16_t>(*value + c);
-    } else if (c <= max_subtract_code) {
-        *value = static_cast<uint16_t>(*value - (c - max_add_code));
-    }
+    // The other codes leave the value unchanged.
+    if (!is_stream_code(c)) *value = apply_delta(*value, c);
     return 1;
 }
 
@@ -75,7 +78,7 @@ int unpack_samples(const uint8_t* payload, int len, sample* samples, int trace) 
     } else {
         first.mV = 0;
     }
-    if (payload[pos] != code_start_ctd) {
+    if (payload[pos] != TDRCODE_START_CTD) {
         std::printf("Error: TDRCODE b[%d] =%hx\n", pos, static_cast<unsigned short>(payload[pos]));
         return 0;
     }

@@ -11,6 +11,9 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "coding/stream_codes.h"
+#include "packet/packet_records.h"
+
 namespace vandrel {
 
 constexpr std::size_t packet_size = 128;
@@ -21,11 +24,7 @@ constexpr std::size_t payload_sample_limit = payload_size - 9;  // 110
 // Room the caller provides; a payload fills at most 21.
 constexpr std::size_t max_samples = 50;
 
-// Stream codes shared with the TDR stream.
-constexpr uint8_t code_escape = 0xFA;      // two-byte absolute value follows
-constexpr uint8_t code_start_ctd = 0xFC;   // start marker of the samples
-constexpr uint8_t TDRCODE_END_CTD = 0xFD;  // ends the samples of a payload
-constexpr uint8_t payload_version_3 = 3;   // payload carries an mV value
+constexpr uint8_t payload_version_3 = 3;  // payload carries an mV value
 
 struct packet_header {
     uint32_t ID = 0;
@@ -33,6 +32,7 @@ struct packet_header {
     int year = 0;            // 1970 + header byte 4
     uint32_t year_secs = 0;  // seconds into the year of the first sample
     int64_t jan1_time = 0;   // seconds since 1970 of 1 January of the year used
+    int dated_year = 0;      // the year used: year moved on by whole four-year steps
 };
 
 struct sample {
@@ -46,8 +46,9 @@ struct sample {
 };
 
 // Decides whether a packet holds data. On true, ID, year and year_secs are
-// set. Refused: year byte 0x00 or 0xFF, ID EE EE EE EE, year seconds 0.
-bool parse_packet_header(const uint8_t* blk, packet_header& msg);
+// set. Refused: year byte 0x00 or 0xFF, ID EE EE EE EE, year seconds 0; why
+// (when given) then tells which.
+bool parse_packet_header(const uint8_t* blk, packet_header& msg, packet_skip* why = nullptr);
 
 // Applies one field code to value, reading at most `available` bytes from
 // code. Returns the bytes used (1, or 3 for the 0xFA escape), or 0 when the

@@ -8,15 +8,15 @@
 
 #include <cstdint>
 
-#include "tdr/decode_tdr_file.h"
+#include "tdr/decoder_state.h"
 
 namespace vandrel {
 namespace detail {
 
 // Decodes one burst, writes its rows and returns the byte after its closing
 // 0xF9, or the code that ended it otherwise. A burst of more than
-// acc_buffer_samples samples is an overflow (see set_overflow_exit).
-uint8_t stream_acc(double block_end_time, tdr_context& context);
+// acc_buffer_samples samples is an overflow: decoding stops.
+uint8_t stream_acc(tdr_decoder_state& st, double block_end_time);
 
 }  // namespace detail
 }  // namespace vandrel

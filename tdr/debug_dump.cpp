@@ -29,6 +29,8 @@ constexpr uint32_t info_header_bytes = 33;
 constexpr uint32_t time_bytes = 7;
 constexpr uint32_t ctd_extra_bytes = 4;
 
+constexpr std::size_t dump_buffer_size = 1 << 16;
+
 // Reads up to n bytes into a zeroed buffer: bytes the input does not
 // supply print as 0. The listing counts a header as whole even when the
 // input ends inside it, so the END OF FILE position then lies past the end.
@@ -45,12 +47,15 @@ void write_time_line(output_file& dump, uint8_t regime, const uint8_t* ts) {
 
 }  // namespace
 
-void write_debug_dump(tdr_context& context, int32_t start_offset) {
+void write_debug_dump(tdr_decoder_state& st, int32_t start_offset) {
+    const tdr_context& context = st.context;
     const std::string path = context.debug_dump_path.empty() ? default_debug_dump_path() : context.debug_dump_path;
     input_file in;
     if (!in.open(context.in_path, context.read_buffer_size)) return;
     output_file dump;
-    if (!dump.create(path, output_buffer_size)) return;
+    if (!dump.create(path, dump_buffer_size)) return;
+    // The dump pairs 0xFC with 0xFD on its own; decoding does not inherit it.
+    bool in_ctd_cast = false;
 
     uint32_t position = 0;
     if (start_offset > 0) {
@@ -98,13 +103,13 @@ void write_debug_dump(tdr_context& context, int32_t start_offset) {
                     dump.printf(" Intvl=%hx%hx Press=%hx%hx", (unsigned short)extra[0], (unsigned short)extra[1],
                                 (unsigned short)extra[2], (unsigned short)extra[3]);
                     dump.end_line();
-                    state.in_ctd_cast = true;
+                    in_ctd_cast = true;
                     break;
                 }
                 case TDRCODE_END_CTD:
-                    dump.write(state.in_ctd_cast ? "OK" : "** Error **");
+                    dump.write(in_ctd_cast ? "OK" : "** Error **");
                     dump.end_line();
-                    state.in_ctd_cast = false;
+                    in_ctd_cast = false;
                     break;
                 default:
                     break;
@@ -115,7 +120,7 @@ void write_debug_dump(tdr_context& context, int32_t start_offset) {
     dump.end_line();
     dump.printf("%8X: END OF FILE", (unsigned)position);
     dump.end_line();
-    if (!dump.close()) report_error(context, "Can't write debug dump file %s\n", path.c_str());
+    if (!dump.close()) report_error(st, "Can't write debug dump file %s\n", path.c_str());
 }
 
 }  // namespace detail

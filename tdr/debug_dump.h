@@ -4,16 +4,16 @@
 
 #include <cstdint>
 
-#include "tdr/decode_tdr_file.h"
+#include "tdr/decoder_state.h"
 
 namespace vandrel {
 namespace detail {
 
-// Reads context.in_path from start_offset on, on its own, and writes the
-// dump to context.debug_dump_path (the platform's fixed path when empty),
+// Reads the context's in_path from start_offset on, on its own, and writes
+// the dump to its debug_dump_path (the platform's fixed path when empty),
 // printing each listed position on the console. Does nothing when the dump
-// file cannot be created. Leaves in_ctd_cast as its CTD pairing left it.
-void write_debug_dump(tdr_context& context, int32_t start_offset);
+// file cannot be created.
+void write_debug_dump(tdr_decoder_state& st, int32_t start_offset);
 
 }  // namespace detail
 }  // namespace vandrel

@@ -2,6 +2,8 @@
 
 #include "tdr/decode_tdr_file.h"
 
+#include <memory>
+
 #include "tdr/debug_dump.h"
 #include "tdr/decoder_state.h"
 #include "tdr/dispatch.h"
@@ -14,8 +16,8 @@ namespace {
 // Codes that can begin decoding; everything before the first of them (a
 // partial block at the cut of a download, say) is passed over.
 bool is_start_code(uint8_t b) {
-    return b == detail::TDRCODE_WET_START || b == detail::TDRCODE_DRY_START || b == detail::TDRCODE_INFO ||
-           b == detail::TDRCODE_START_CTD || b == detail::TDRCODE_GPS;
+    return b == TDRCODE_WET_START || b == TDRCODE_DRY_START || b == TDRCODE_INFO || b == TDRCODE_START_CTD ||
+           b == TDRCODE_GPS;
 }
 
 // Moves the input to offset, reading over the bytes when it cannot seek.
@@ -34,8 +36,6 @@ void skip_to(input_file& in, uint32_t offset) {
 
 bool decode_tdr_file(tdr_context& context, progress_fn progress_callback, int32_t start_offset, bool debug_dump) {
     using namespace detail;
-    // Every run starts from the load values of the whole decoder state.
-    reset_decoder_state();
     context.tdr_records = 0;
     context.ctd_records = 0;
     context.gps_fixes = 0;
@@ -43,50 +43,39 @@ bool decode_tdr_file(tdr_context& context, progress_fn progress_callback, int32_
     context.acc_records = 0;
     context.message[0] = '\0';
     context.regime = 9;  // no regime yet
-    state.progress_callback = progress_callback;
-    state.decode_ok = true;
+    context.acc_overflow = false;
+    context.stop_marker_printed = false;
 
-    state.input = std::make_unique<input_file>();
-    if (!state.input->open(context.in_path, context.read_buffer_size)) {
-        state.input.reset();
-        report_error(context, "Can't open TDR data file %s\n", context.in_path.c_str());
-        state.decode_ok = true;  // the run never started
+    // Every run starts from the load values of the whole decoder state; the
+    // accelerometer buffer makes it too large for the stack.
+    auto owned = std::make_unique<tdr_decoder_state>(context);
+    tdr_decoder_state& st = *owned;
+    st.progress_callback = progress_callback;
+
+    if (!st.input.open(context.in_path, context.read_buffer_size)) {
+        report_error(st, "Can't open TDR data file %s\n", context.in_path.c_str());
         return false;
     }
-    state.end_of_input = false;
 
     // A negative count of bytes to skip is taken as none.
     const uint32_t skip = start_offset > 0 ? static_cast<uint32_t>(start_offset) : 0;
-    if (debug_dump) {
-        write_debug_dump(context, static_cast<int32_t>(skip));
-        // The dump pairs 0xFC with 0xFD through the cast flag; decoding must
-        // not inherit what it left, so the data files are the same with and
-        // without the dump.
-        state.in_ctd_cast = false;
-    }
+    if (debug_dump) write_debug_dump(st, static_cast<int32_t>(skip));
 
-    state.byte_offset = skip;
-    if (skip > 0) skip_to(*state.input, skip);
+    st.byte_offset = skip;
+    if (skip > 0) skip_to(st.input, skip);
 
     uint8_t x = 0;
-    while (read_bytes("look for start", &x, 1) && !is_start_code(x)) {
+    while (read_bytes(st, &x, 1) && !is_start_code(x)) {
     }
-    while (!state.end_of_input) x = dispatch_code(x, context);
+    while (!st.end_of_input) x = dispatch_code(st, x);
 
     // A read that failed with an error rather than at the end of the file
     // ended decoding early: that is not a complete decoding.
-    if (state.input && state.input->error()) {
-        report_error(context, "Can't read TDR data file %s\n", context.in_path.c_str());
-    }
-    state.input.reset();
-    close_data_files(context);
-
-    context.tdr_records = state.tdr_record_count;
-    context.ctd_records = state.ctd_record_count;
-    context.gps_fixes = state.gps_fix_count;
-    context.acc_records = state.acc_record_count;
-    context.end_offset = state.byte_offset;
-    return state.decode_ok;
+    if (st.input.error()) report_error(st, "Can't read TDR data file %s\n", context.in_path.c_str());
+    st.input.close();
+    close_tables(st);
+    context.end_offset = st.byte_offset;
+    return st.decode_ok;
 }
 
 }  // namespace vandrel

@@ -11,6 +11,8 @@
 #include <cstdint>
 #include <string>
 
+#include "tdr/tdr_records.h"
+
 namespace vandrel {
 
 // Called with the input position in bytes and the rows written so far to the
@@ -41,20 +43,24 @@ struct tdr_context {
     std::string debug_dump_path;
     // Input buffer size; 1 reads one byte per system call (for measurements).
     std::size_t read_buffer_size = 1 << 16;
+    // Writers that receive the decoded records besides the text tables
+    // (netCDF files, a report, the dive detector); nullptr for none.
+    tdr_record_sink* writers = nullptr;
+    // Set when decoding stopped at an accelerometer burst of more than 998
+    // samples; "ACC OVERFLOW" is then the last line of the TDR data file.
+    bool acc_overflow = false;
+    // Set when a CTD cast printed "Stop" on the console (a relative sample
+    // began at row 14168); the console line is then left open.
+    bool stop_marker_printed = false;
 };
 
-// Decodes context.in_path into the data files named in context. Returns
-// false when the input cannot be opened or an error was reported in
-// context.message; true otherwise. With debug_dump set, first writes a list
-// of the stream's codes and their byte positions to the debug dump file.
+// Decodes context.in_path into the data files named in context, handing
+// every record to context.writers too. Returns false when the input cannot
+// be opened or an error was reported in context.message; true otherwise. An
+// accelerometer burst that overflows its buffer stops decoding: the tables
+// are closed with "ACC OVERFLOW" last in the TDR data file, acc_overflow is
+// set and the result is false. With debug_dump set, first writes a list of
+// the stream's codes and their byte positions to the debug dump file.
 bool decode_tdr_file(tdr_context& context, progress_fn progress_callback, int32_t start_offset, bool debug_dump);
-
-// An accelerometer block that overflows its buffer ends the process with
-// status 1 after the open outputs are flushed. Tests and fuzzers put a
-// function of theirs in place of that exit: when it returns, decoding stops
-// as at the end of the input, the files are closed and decode_tdr_file
-// returns false. nullptr restores the exit.
-using overflow_exit_fn = void (*)();
-void set_overflow_exit(overflow_exit_fn fn);
 
 }  // namespace vandrel

@@ -1,43 +1,27 @@
-// The state of the TDR stream decoder, in one place.
+// The state of one run of the TDR stream decoder, in one place.
 //
 // The decoder's blocks call each other on one thread (a CTD cast or an
-// accelerometer burst can open in the middle of another block's samples), and
-// they all share the values below: the input and its position, the output
-// files, the calibration that the info block sets, the state of the current
-// TDR run and CTD cast, and the accelerometer buffer. Keeping all of it in
-// one struct with one instance makes the sharing explicit and lets every run
-// start from the same known values: decode_tdr_file rebuilds the whole struct
-// at its start, so a second run in the same process decodes exactly as the
-// first (counters, calibration and cast state included). One decoding may run
-// at a time.
+// accelerometer burst can open in the middle of another block's samples),
+// and they all share the values below: the input and its position, the
+// tables and the other writers, the calibration that the info block sets,
+// the state of the current TDR run and CTD cast, and the accelerometer
+// buffer. decode_tdr_file owns one instance for the run and passes it by
+// reference to every reader and block function, so every run starts from
+// the same known values and nothing outlives it.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <memory>
 
+#include "coding/stream_codes.h"
 #include "platform/input_file.h"
-#include "platform/output_file.h"
 #include "tdr/decode_tdr_file.h"
+#include "tdr/tdr_records.h"
+#include "text/tdr_tables.h"
 
 namespace vandrel {
 namespace detail {
-
-// Stream codes. 0xF1..0xFF other than 0xFA are codes; 0xFA is the escape of
-// an absolute value inside relative samples.
-constexpr uint8_t first_code = 0xF1;
-constexpr uint8_t TDRCODE_IGNORE = 0xF1;     // filler, skipped inside samples
-constexpr uint8_t TDRCODE_GPS = 0xF2;        // GPS record
-constexpr uint8_t TDRCODE_INFO = 0xF6;       // info block (firmware, intervals, calibration)
-constexpr uint8_t TDRCODE_WETDRY = 0xF7;     // wet/dry change
-constexpr uint8_t TDRCODE_START_ACC = 0xF8;  // accelerometer burst
-constexpr uint8_t TDRCODE_END_ACC = 0xF9;    // end of an accelerometer burst
-constexpr uint8_t TDRCODE_ABSOLUTE = 0xFA;   // escape: two-byte absolute value follows
-constexpr uint8_t TDRCODE_WET_START = 0xFB;  // run of TDR samples
-constexpr uint8_t TDRCODE_START_CTD = 0xFC;  // CTD cast
-constexpr uint8_t TDRCODE_END_CTD = 0xFD;    // end of a CTD cast
-constexpr uint8_t TDRCODE_DRY_START = 0xFE;  // haul-out
-constexpr uint8_t TDRCODE_END = 0xFF;        // end of data; also "stop" as a result
 
 // The progress callback fires when a read ends on a multiple of this.
 constexpr uint32_t progress_step = 1024;
@@ -45,9 +29,6 @@ constexpr uint32_t progress_step = 1024;
 // An accelerometer burst holds at most this many samples; one more is an
 // overflow.
 constexpr std::size_t acc_buffer_samples = 998;
-
-// The photo channel count is one byte of the info block.
-constexpr std::size_t max_photo_channels = 255;
 
 // Blocks nest only through codes met inside relative samples: a CTD cast or
 // an accelerometer burst inside TDR samples, a burst inside a cast. Loggers
@@ -63,31 +44,36 @@ struct acc_sample {
 };
 
 struct tdr_decoder_state {
+    explicit tdr_decoder_state(tdr_context& c)
+        : context(c), tables({c.tdr_path, c.ctd_path, c.gps_path, c.acc_path}), writers(c.writers) {}
+
+    // The caller's record of the run: paths in, counters, regime, firmware
+    // and message out. The counters are the rows handed to the tables.
+    tdr_context& context;
+
     // Input. byte_offset counts the bytes consumed from the start of the
     // file; end_of_input is set by a short read and by code 0xFF.
-    std::unique_ptr<input_file> input;
+    input_file input;
     uint32_t byte_offset = 0;
     bool end_of_input = false;
     progress_fn progress_callback = nullptr;
-
-    // Results.
-    uint32_t tdr_record_count = 0;
-    uint32_t ctd_record_count = 0;
-    uint32_t gps_fix_count = 0;
-    uint32_t acc_record_count = 0;
     bool decode_ok = true;  // false once an error has been put in the message
 
-    // Output files; absent until the first block of their kind creates them.
-    std::unique_ptr<output_file> tdr_file;
-    std::unique_ptr<output_file> gps_file;
-    std::unique_ptr<output_file> ctd_file;
-    std::unique_ptr<output_file> acc_file;
+    // The text tables, and the caller's other writers (nullptr: none). A
+    // table's rows go to both while the table's text file is open.
+    tdr_text_tables tables;
+    tdr_record_sink* writers;
 
     // Depth of blocks opened from inside relative samples.
     int nesting_depth = 0;
 
     bool in_ctd_cast = false;
     bool in_acc_block = false;
+
+    // Ordinals of the runs, casts and bursts handed to the writers.
+    uint32_t run_count = 0;
+    uint32_t cast_count = 0;
+    uint32_t burst_count = 0;
 
     // TDR runs.
     double tdr_time = 0.0;      // time of the current TDR row, seconds since 1970 UTC
@@ -124,33 +110,24 @@ struct tdr_decoder_state {
     acc_sample acc_samples[acc_buffer_samples];
 };
 
-// The one instance.
-extern tdr_decoder_state state;
-
-// Restores every load value and closes whatever is still open.
-void reset_decoder_state();
-
-// Puts an error text into context.message (cut to fit, always terminated)
-// and clears decode_ok.
+// Puts an error text into the context's message (cut to fit, always
+// terminated), clears decode_ok and tells the writers.
 #if defined(__GNUC__)
 __attribute__((format(printf, 2, 3)))
 #endif
-void report_error(tdr_context& context, const char* fmt, ...);
+void report_error(tdr_decoder_state& st, const char* fmt, ...);
 
-// Buffer of each data file and of the dump: large enough that writes are
-// few, small enough that a run over a short stream costs little.
-constexpr std::size_t output_buffer_size = 1 << 16;
+// After a table's first block has asked the text tables to create its file:
+// true when the file is open, else false with "Can't create ..." reported.
+bool table_created(tdr_decoder_state& st, tdr_table_kind kind);
 
-// Creates the data file at path; nullptr when it cannot be created.
-std::unique_ptr<output_file> create_data_file(const std::string& path);
-
-// Closes the four data files, TDR, ACC, CTD then GPS; a file whose writes
-// failed is reported in context.message.
-void close_data_files(tdr_context& context);
+// Closes the four tables, TDR, ACC, CTD then GPS; a file whose writes failed
+// is reported in the message.
+void close_tables(tdr_decoder_state& st);
 
 // Makes every further read fail as at the end of the input, so that decoding
 // unwinds through the nested blocks and stops.
-void stop_input();
+void stop_input(tdr_decoder_state& st);
 
 }  // namespace detail
 }  // namespace vandrel

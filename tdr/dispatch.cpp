@@ -44,126 +44,121 @@ namespace detail {
 namespace {
 
 // A block opened from inside relative samples: one level deeper.
-uint8_t dispatch_nested(uint8_t code, tdr_context& context) {
-    if (state.nesting_depth >= max_block_nesting) {
-        report_error(context, "Blocks nested too deeply at byte %lu\n", static_cast<unsigned long>(state.byte_offset));
-        stop_input();
+uint8_t dispatch_nested(tdr_decoder_state& st, uint8_t code) {
+    if (st.nesting_depth >= max_block_nesting) {
+        report_error(st, "Blocks nested too deeply at byte %lu\n", static_cast<unsigned long>(st.byte_offset));
+        stop_input(st);
         return TDRCODE_END;
     }
-    ++state.nesting_depth;
-    const uint8_t next = dispatch_code(code, context);
-    --state.nesting_depth;
+    ++st.nesting_depth;
+    const uint8_t next = dispatch_code(st, code);
+    --st.nesting_depth;
     return next;
 }
 
 // The delta field whose first byte is x (not a code).
-uint8_t apply_delta_field(uint8_t x, uint16_t& value, bool force_abs) {
+uint8_t apply_delta_field(tdr_decoder_state& st, uint8_t x, uint16_t& value, bool force_abs) {
     if (force_abs) {
         // Absolute mode: x is the high byte (0xFA included) of the new value.
         uint8_t low;
-        if (!read_bytes("force_abs", &low, 1)) return TDRCODE_END;
+        if (!read_bytes(st, &low, 1)) return TDRCODE_END;
         value = static_cast<uint16_t>(x << 8 | low);
         return 0;
     }
-    if (x == TDRCODE_ABSOLUTE) return read_unint(value) ? 0 : TDRCODE_END;
-    if (x <= 120)
-        value = static_cast<uint16_t>(value + x);
-    else
-        value = static_cast<uint16_t>(value - (x - 120));
+    if (x == TDRCODE_ABSOLUTE) return read_unint(st, value) ? 0 : TDRCODE_END;
+    value = apply_delta(value, x);
     return 0;
 }
 
 }  // namespace
 
-uint8_t read_rel_code(uint8_t x, uint16_t& value, tdr_context& context, bool force_abs) {
+uint8_t read_rel_code(tdr_decoder_state& st, uint8_t x, uint16_t& value, bool force_abs) {
     // x is a code, or any byte in absolute mode. Handle codes until the byte
     // in hand is the first byte of the delta field.
     for (;;) {
-        if (x < first_code || x == TDRCODE_ABSOLUTE) return apply_delta_field(x, value, force_abs);
-        const char* skip_label = nullptr;
+        if (x < first_code || x == TDRCODE_ABSOLUTE) return apply_delta_field(st, x, value, force_abs);
         switch (x) {
-            case TDRCODE_IGNORE:
-                skip_label = "ignore";
-                break;
-            case 0xF3:
+            case TDRCODE_IGNORE:  // filler
+            case 0xF3:            // codes without a meaning
             case 0xF4:
             case 0xF5:
-                skip_label = "unknown";
                 break;
             case TDRCODE_GPS:
             case TDRCODE_INFO:
             case TDRCODE_WETDRY:
             case TDRCODE_START_ACC:
             case TDRCODE_START_CTD:
-                x = dispatch_nested(x, context);
+                x = dispatch_nested(st, x);
                 continue;
             case TDRCODE_END_ACC:
-                if (state.in_acc_block) return x;
-                skip_label = "end_acc";
+                if (st.in_acc_block) return x;
                 break;
             case TDRCODE_END_CTD:
-                if (state.in_ctd_cast) return x;
-                skip_label = "end_ctd";
+                if (st.in_ctd_cast) return x;
                 break;
             default:  // 0xFB, 0xFE, 0xFF end the caller's samples
                 return x;
         }
-        if (!read_bytes(skip_label, &x, 1)) return TDRCODE_END;
+        // Skipped: the next byte takes its place.
+        if (!read_bytes(st, &x, 1)) return TDRCODE_END;
     }
 }
 
-uint8_t dispatch_code(uint8_t code, tdr_context& context) {
+uint8_t dispatch_code(tdr_decoder_state& st, uint8_t code) {
     uint8_t next = TDRCODE_END;
     switch (code) {
         case TDRCODE_GPS:
-            next = decode_gps_record(context);
+            next = decode_gps_record(st);
             break;
         case TDRCODE_INFO:
-            next = decode_info_block(context);
+            next = decode_info_block(st);
             break;
         case TDRCODE_WETDRY: {
             // One byte of new wet/dry state, then the next stream byte.
             uint8_t wetdry;
-            if (read_bytes("wetdry", &wetdry, 1)) state.wetdry_state = wetdry;
-            read_bytes("wetdry completed", &next, 1);
+            if (read_bytes(st, &wetdry, 1)) {
+                st.wetdry_state = wetdry;
+                if (st.writers != nullptr) st.writers->wetdry({st.tdr_time, wetdry, st.byte_offset});
+            }
+            read_bytes(st, &next, 1);
             break;
         }
         case TDRCODE_START_ACC:
-            state.in_acc_block = true;
-            next = stream_acc(state.tdr_time, context);
+            st.in_acc_block = true;
+            next = stream_acc(st, st.tdr_time);
             break;
         case TDRCODE_END_ACC:
             // Only the dispatcher closes the burst for read_rel; the burst's own
             // closing code is consumed by stream_acc.
-            state.in_acc_block = false;
-            read_bytes("end_acc", &next, 1);
+            st.in_acc_block = false;
+            read_bytes(st, &next, 1);
             break;
         case TDRCODE_WET_START:
-            next = decode_wet_start(context);
+            next = decode_wet_start(st);
             break;
         case TDRCODE_START_CTD:
-            next = begin_ctd_cast(context);
+            next = begin_ctd_cast(st);
             break;
         case TDRCODE_END_CTD:
             // A cast consumes its own closing code; a stray one is passed over.
-            read_bytes("end_ctd", &next, 1);
+            read_bytes(st, &next, 1);
             break;
         case TDRCODE_DRY_START:
-            next = decode_dry_start(context);
+            next = decode_dry_start(st);
             break;
         case TDRCODE_END:
-            state.end_of_input = true;
+            st.end_of_input = true;
             return TDRCODE_END;
         default:
             // A data byte where a code was expected, or a code that only means
             // something inside samples (0xF1, 0xFA) or means nothing (0xF3..0xF5).
             // The stream is out of step: stop here.
-            report_error(context, "Unknown code %hx at byte %lu\n", static_cast<unsigned short>(code),
-                         static_cast<unsigned long>(state.byte_offset));
+            report_error(st, "Unknown code %hx at byte %lu\n", static_cast<unsigned short>(code),
+                         static_cast<unsigned long>(st.byte_offset));
             return TDRCODE_END;
     }
     // The end of the input inside a block ends every level above it too.
-    return state.end_of_input ? TDRCODE_END : next;
+    return st.end_of_input ? TDRCODE_END : next;
 }
 
 }  // namespace detail

@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "tdr/decode_tdr_file.h"
+#include "tdr/decoder_state.h"
 
 namespace vandrel {
 namespace detail {
@@ -13,7 +13,7 @@ namespace detail {
 // stream byte, already consumed, for the caller to examine: the file driver
 // dispatches it, read_rel takes it as a delta field or another code. Returns
 // 0xFF when decoding must end (end of input, code 0xFF, an unknown code).
-uint8_t dispatch_code(uint8_t code, tdr_context& context);
+uint8_t dispatch_code(tdr_decoder_state& st, uint8_t code);
 
 }  // namespace detail
 }  // namespace vandrel

@@ -61,67 +61,74 @@ struct info_reader {
 
 }  // namespace
 
-uint8_t decode_gps_record(tdr_context& context) {
-    if (!state.gps_file) {
-        state.gps_file = create_data_file(context.gps_path);
-        if (!state.gps_file) report_error(context, "Can't create GPS data file %s\n", context.gps_path.c_str());
+uint8_t decode_gps_record(tdr_decoder_state& st) {
+    // The GPS table is created at the first record (tried again at each
+    // record while it cannot be).
+    if (!st.tables.is_open(tdr_table_kind::gps)) {
+        st.tables.gps_table();
+        if (table_created(st, tdr_table_kind::gps) && st.writers != nullptr) st.writers->gps_table();
     }
+    const bool open = st.tables.is_open(tdr_table_kind::gps);
     // The time (no hundredths) and the satellite count.
     uint8_t t[7];
-    if (!read_bytes("gps time", t, 7)) return TDRCODE_END;
+    if (!read_bytes(st, t, 7)) return TDRCODE_END;
     const uint32_t n = t[6];
     uint8_t entries[max_gps_satellites * gps_entry_bytes];
-    if (!read_bytes("gps nbytes", entries, n * gps_entry_bytes)) return TDRCODE_END;
+    if (!read_bytes(st, entries, n * gps_entry_bytes)) return TDRCODE_END;
 
-    if (state.gps_file) {
-        // "year/mm/dd hh:mm:ss n 3 0" then " id value" per satellite.
-        output_file& f = *state.gps_file;
-        f.printf("%04d/%02hu/%02hu %02hu:%02hu:%02hu %hu 3 0", t[0] + 1900, (unsigned short)t[1], (unsigned short)t[2],
-                 (unsigned short)t[3], (unsigned short)t[4], (unsigned short)t[5], (unsigned short)t[6]);
-        for (uint32_t i = 0; i < n; ++i) {
-            const uint8_t* e = entries + static_cast<std::size_t>(i) * gps_entry_bytes;
-            f.printf(" %hu %04x", (unsigned short)e[0], (unsigned)(e[1] << 8 | e[2]));
-        }
-        f.end_line();
+    if (open) {
+        gps_record record{};
+        for (int i = 0; i < 6; ++i) record.time_fields[i] = t[i];
+        record.time = stream_time_seconds(t);
+        record.satellites = t[6];
+        record.entries = entries;
+        record.byte_offset = st.byte_offset;
+        st.tables.gps(record);
+        if (st.writers != nullptr) st.writers->gps(record);
     }
-    ++state.gps_fix_count;
+    ++st.context.gps_fixes;
 
     uint8_t next = TDRCODE_END;
-    read_bytes("gps finished", &next, 1);
+    read_bytes(st, &next, 1);
     return next;
 }
 
-uint8_t decode_info_block(tdr_context& context) {
+uint8_t decode_info_block(tdr_decoder_state& st) {
     uint8_t n_to_come;
-    if (!read_bytes("tdrcode_info n", &n_to_come, 1)) return TDRCODE_END;
+    if (!read_bytes(st, &n_to_come, 1)) return TDRCODE_END;
     uint8_t block[max_info_block];
     uint32_t received = 0;
-    read_bytes("tdrcode_info block", block, n_to_come, &received);
+    read_bytes(st, block, n_to_come, &received);
 
     // Every field is applied, 0 included, when it lies wholly inside the
     // block; a later info block replaces the calibration of an earlier one.
     const info_reader r{block, received};
     uint16_t fw;
-    if (r.get16(info_fw_version, fw)) context.fw_version = fw;
-    r.get16(info_tdr_interval, state.tdr_interval);
-    r.get16(info_ctd_interval, state.ctd_interval);
-    r.get16(info_pressure_scale, state.pressure_scale);
-    r.get16(info_temp_offset, state.temp_offset);
-    r.get16(info_temp_scale, state.temp_scale);
-    r.get16(info_cond_offset, state.cond_offset);
-    r.get16(info_cond_scale, state.cond_scale);
-    r.get16(info_cond_lag_tau, state.cond_lag_tau);
-    r.get8(info_n_photo, state.n_photo);
-    r.get16(info_acc_interval, state.acc_interval_ms);
+    if (r.get16(info_fw_version, fw)) st.context.fw_version = fw;
+    r.get16(info_tdr_interval, st.tdr_interval);
+    r.get16(info_ctd_interval, st.ctd_interval);
+    r.get16(info_pressure_scale, st.pressure_scale);
+    r.get16(info_temp_offset, st.temp_offset);
+    r.get16(info_temp_scale, st.temp_scale);
+    r.get16(info_cond_offset, st.cond_offset);
+    r.get16(info_cond_scale, st.cond_scale);
+    r.get16(info_cond_lag_tau, st.cond_lag_tau);
+    r.get8(info_n_photo, st.n_photo);
+    r.get16(info_acc_interval, st.acc_interval_ms);
     uint16_t acc_counts = 0;
-    if (r.get16(info_acc_counts, acc_counts) && acc_counts != 0) state.acc_scale = 1.0 / acc_counts;
+    if (r.get16(info_acc_counts, acc_counts) && acc_counts != 0) st.acc_scale = 1.0 / acc_counts;
     uint8_t acc_offset;
-    if (r.get8(info_acc_offset, acc_offset)) state.acc_offset = acc_offset;
+    if (r.get8(info_acc_offset, acc_offset)) st.acc_offset = acc_offset;
 
-    state.abs_mode = context.fw_version == first_abs_mode_firmware || context.fw_version == last_abs_mode_firmware;
+    st.abs_mode = st.context.fw_version == first_abs_mode_firmware || st.context.fw_version == last_abs_mode_firmware;
+    if (st.writers != nullptr) {
+        st.writers->info({st.context.fw_version, st.tdr_interval, st.ctd_interval, st.pressure_scale, st.temp_offset,
+                          st.temp_scale, st.cond_offset, st.cond_scale, st.cond_lag_tau, st.n_photo,
+                          st.acc_interval_ms, st.acc_scale, st.acc_offset, st.byte_offset});
+    }
 
     uint8_t next = TDRCODE_END;
-    read_bytes("tdrcode_info complete", &next, 1);
+    read_bytes(st, &next, 1);
     return next;
 }
 

@@ -5,9 +5,9 @@
 namespace vandrel {
 namespace detail {
 
-void report_progress() {
-    state.progress_callback(state.byte_offset, state.tdr_record_count, state.ctd_record_count, state.gps_fix_count,
-                            state.acc_record_count);
+void report_progress(const tdr_decoder_state& st) {
+    const tdr_context& c = st.context;
+    st.progress_callback(st.byte_offset, c.tdr_records, c.ctd_records, c.gps_fixes, c.acc_records);
 }
 
 double stream_time_seconds(const uint8_t fields[6]) {
@@ -24,9 +24,9 @@ double stream_time_seconds(const uint8_t fields[6]) {
     return t < 0 ? -1.0 : static_cast<double>(t);
 }
 
-bool read_time(double& time) {
+bool read_time(tdr_decoder_state& st, double& time) {
     uint8_t tmfields[7];
-    if (!read_bytes("read_time", tmfields, 7)) return false;
+    if (!read_bytes(st, tmfields, 7)) return false;
     time = stream_time_seconds(tmfields);  // tmfields[6], the hundredths, is dropped
     return true;
 }

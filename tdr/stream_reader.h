@@ -20,33 +20,30 @@
 namespace vandrel {
 namespace detail {
 
-void report_progress();
+void report_progress(const tdr_decoder_state& st);
 
 // Reads count bytes into buffer. On a short read the bytes that did arrive
 // are in buffer, end_of_input is set and byte_offset is not advanced at all;
 // received (when given) tells how many arrived. The progress callback fires
-// only when a whole read ends exactly on a multiple of progress_step. The
-// label names the read for whoever traces the decoder; it changes nothing.
-inline bool read_bytes(const char* label, uint8_t* buffer, uint32_t count, uint32_t* received = nullptr) {
-    (void)label;
-    input_file& in = *state.input;
+// only when a whole read ends exactly on a multiple of progress_step.
+inline bool read_bytes(tdr_decoder_state& st, uint8_t* buffer, uint32_t count, uint32_t* received = nullptr) {
     for (uint32_t i = 0; i < count; ++i) {
-        if (!in.get(buffer[i])) {
-            state.end_of_input = true;
+        if (!st.input.get(buffer[i])) {
+            st.end_of_input = true;
             if (received != nullptr) *received = i;
             return false;
         }
     }
     if (received != nullptr) *received = count;
-    state.byte_offset += count;
-    if (state.progress_callback != nullptr && state.byte_offset % progress_step == 0) report_progress();
+    st.byte_offset += count;
+    if (st.progress_callback != nullptr && st.byte_offset % progress_step == 0) report_progress(st);
     return true;
 }
 
 // A 16-bit big-endian integer; value unchanged at the end of the input.
-inline bool read_unint(uint16_t& value) {
+inline bool read_unint(tdr_decoder_state& st, uint16_t& value) {
     uint8_t b[2];
-    if (!read_bytes("read_unint", b, 2)) return false;
+    if (!read_bytes(st, b, 2)) return false;
     value = static_cast<uint16_t>(b[0] << 8 | b[1]);
     return true;
 }
@@ -58,28 +55,25 @@ inline bool read_unint(uint16_t& value) {
 double stream_time_seconds(const uint8_t fields[6]);
 
 // A 7-byte time; time unchanged at the end of the input.
-bool read_time(double& time);
+bool read_time(tdr_decoder_state& st, double& time);
 
 // The code-handling part of read_rel, next to dispatch_code (dispatch.cpp).
-uint8_t read_rel_code(uint8_t x, uint16_t& value, tdr_context& context, bool force_abs);
+uint8_t read_rel_code(tdr_decoder_state& st, uint8_t x, uint16_t& value, bool force_abs);
 
 // Applies one delta field to value. Returns 0 when it did; 0xFF at the end
 // of the input or at code 0xFF; 0xF9 (inside an accelerometer burst), 0xFB,
 // 0xFD (inside a CTD cast) or 0xFE when that code ends the caller's samples,
 // value unchanged. Other codes in front of the field are skipped or decoded
 // as whole blocks first (see dispatch.cpp).
-inline uint8_t read_rel(uint16_t& value, tdr_context& context, bool force_abs) {
+inline uint8_t read_rel(tdr_decoder_state& st, uint16_t& value, bool force_abs) {
     uint8_t x;
-    if (!read_bytes("read_rel", &x, 1)) return TDRCODE_END;
+    if (!read_bytes(st, &x, 1)) return TDRCODE_END;
     if (x < first_code && !force_abs) {
         // The common case: a one-byte change, modulo 65536.
-        if (x <= 120)
-            value = static_cast<uint16_t>(value + x);
-        else
-            value = static_cast<uint16_t>(value - (x - 120));
+        value = apply_delta(value, x);
         return 0;
     }
-    return read_rel_code(x, value, context, force_abs);
+    return read_rel_code(st, x, value, force_abs);
 }
 
 }  // namespace detail

@@ -4,23 +4,10 @@
 
 #include <cstdint>
 
-#include "tdr/decode_tdr_file.h"
 #include "tdr/decoder_state.h"
 
 namespace vandrel {
 namespace detail {
-
-// Channel mask bits: which values a TDR sample holds.
-constexpr unsigned channel_depth = 0x01;
-constexpr unsigned channel_temperature = 0x02;
-constexpr unsigned channel_photo = 0x04;  // n_photo values
-constexpr unsigned channel_odo = 0x08;
-constexpr unsigned channel_magnetometer = 0x10;   // x, y, z and a temperature byte
-constexpr unsigned channel_wetdry_column = 0x20;  // no stream field: shows wetdry_state
-constexpr unsigned channel_wetdry_byte = 0x40;    // a wet/dry byte in every sample
-
-// Text room of format_time_text.
-constexpr std::size_t time_text_size = 40;
 
 // One TDR sample, raw. The photo channels come last so that a copy can stop
 // after the ones in use.
@@ -36,21 +23,16 @@ struct tdr_sample {
 // The channel mask of a TDR regime; 0 for a regime without one.
 unsigned tdr_channel_mask(uint8_t regime);
 
-// Writes time (seconds since 1970 UTC) as "YYYY/MM/DD HH:MM:SS", rounded to
-// the millisecond and then cut to the second, into text (time_text_size
-// bytes); returns the end of the text (no terminator).
-char* format_time_text(double time, char* text);
-
 // Reads the samples of one run with the given mask and interval dt in
 // seconds, writes a row for each, and returns the code that ended the run.
-uint8_t stream_tdr(unsigned mask, double dt, tdr_context& context);
+uint8_t stream_tdr(tdr_decoder_state& st, unsigned mask, double dt, bool dry);
 
 // Code 0xFB: regime, time of the first sample, interval, then the samples.
-uint8_t decode_wet_start(tdr_context& context);
+uint8_t decode_wet_start(tdr_decoder_state& st);
 
 // Code 0xFE: interval of the haul-out, then by regime dry samples, one byte,
 // or nothing.
-uint8_t decode_dry_start(tdr_context& context);
+uint8_t decode_dry_start(tdr_decoder_state& st);
 
 }  // namespace detail
 }  // namespace vandrel

@@ -3,7 +3,10 @@
 #pragma once
 
 #include <cmath>
+#include <cstddef>
 #include <cstdint>
+
+#include "platform/civil_time.h"
 
 namespace vandrel {
 namespace detail {
@@ -20,6 +23,14 @@ inline int64_t whole_seconds(double time) {
     if (u > time_limit) u = time_limit;
     return static_cast<int64_t>(u);
 }
+
+// Text room of format_time_text.
+constexpr std::size_t time_text_size = 40;
+
+// Writes time as the TDR table prints it, "YYYY/MM/DD HH:MM:SS": rounded to
+// the millisecond, then cut to the second. Returns the end of the text (no
+// terminator); text needs time_text_size bytes.
+inline char* format_time_text(double time, char* text) { return format_utc(text, whole_seconds(time + 0.0005), '/'); }
 
 }  // namespace detail
 }  // namespace vandrel

@@ -4,7 +4,7 @@
 #include <cmath>
 #include <cstdio>
 
-#include "packet/salinity.h"
+#include "science/salinity.h"
 #include "tdr_test_support.h"
 
 namespace vandrel_test {

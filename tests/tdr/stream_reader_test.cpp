@@ -17,19 +17,23 @@ using namespace vandrel::detail;
 struct reader_input {
     temp_dir dir;
     vandrel::tdr_context context;
+    std::unique_ptr<tdr_decoder_state> owned;
+    tdr_decoder_state& st;
 
-    explicit reader_input(const std::vector<uint8_t>& bytes, uint32_t offset = 0) {
-        reset_decoder_state();
+    explicit reader_input(const std::vector<uint8_t>& bytes, uint32_t offset = 0)
+        : context(paths(dir)), owned(std::make_unique<tdr_decoder_state>(context)), st(*owned) {
         write_bytes(dir.file("in.dat"), bytes);
-        state.input = std::make_unique<vandrel::input_file>();
-        EXPECT_TRUE(state.input->open(dir.file("in.dat")));
-        state.byte_offset = offset;
-        context.tdr_path = dir.file("tdr.txt");
-        context.ctd_path = dir.file("ctd.txt");
-        context.gps_path = dir.file("gps.txt");
-        context.acc_path = dir.file("acc.txt");
+        EXPECT_TRUE(st.input.open(dir.file("in.dat")));
+        st.byte_offset = offset;
     }
-    ~reader_input() { reset_decoder_state(); }
+    static vandrel::tdr_context paths(const temp_dir& dir) {
+        vandrel::tdr_context c;
+        c.tdr_path = dir.file("tdr.txt");
+        c.ctd_path = dir.file("ctd.txt");
+        c.gps_path = dir.file("gps.txt");
+        c.acc_path = dir.file("acc.txt");
+        return c;
+    }
 };
 
 TEST(StreamReader, ReadUnint) {
@@ -48,10 +52,10 @@ TEST(StreamReader, ReadUnint) {
     for (const row& r : rows) {
         reader_input in(r.bytes);
         uint16_t v = 777;
-        EXPECT_EQ(read_unint(v), r.ok);
+        EXPECT_EQ(read_unint(in.st, v), r.ok);
         EXPECT_EQ(v, r.value);
-        EXPECT_EQ(state.byte_offset, r.offset);
-        EXPECT_EQ(state.end_of_input, !r.ok);
+        EXPECT_EQ(in.st.byte_offset, r.offset);
+        EXPECT_EQ(in.st.end_of_input, !r.ok);
     }
 }
 
@@ -77,9 +81,9 @@ TEST(StreamReader, ReadTime) {
     for (const row& r : rows) {
         reader_input in(r.bytes);
         double t = 42.0;
-        EXPECT_EQ(read_time(t), r.ok);
+        EXPECT_EQ(read_time(in.st, t), r.ok);
         EXPECT_EQ(t, r.time);
-        EXPECT_EQ(state.byte_offset, r.ok ? 7u : 0u);
+        EXPECT_EQ(in.st.byte_offset, r.ok ? 7u : 0u);
     }
 }
 
@@ -128,12 +132,12 @@ TEST(StreamReader, ReadRel) {
     for (const row& r : rows) {
         SCOPED_TRACE(i++);
         reader_input in(r.bytes);
-        state.in_acc_block = r.in_acc;
-        state.in_ctd_cast = r.in_ctd;
+        in.st.in_acc_block = r.in_acc;
+        in.st.in_ctd_cast = r.in_ctd;
         uint16_t v = r.start;
-        EXPECT_EQ(read_rel(v, in.context, r.force_abs), r.result);
+        EXPECT_EQ(read_rel(in.st, v, r.force_abs), r.result);
         EXPECT_EQ(v, r.value);
-        EXPECT_EQ(state.byte_offset, r.consumed);
+        EXPECT_EQ(in.st.byte_offset, r.consumed);
     }
 }
 
@@ -142,10 +146,10 @@ TEST(StreamReader, ReadRelDecodesGpsRecordInFrontOfDelta) {
     s.gps({2019, 7, 1, 12, 30, 5}, {{17, 0x01A0}}).byte(0x03);
     reader_input in(s.bytes);
     uint16_t v = 100;
-    EXPECT_EQ(read_rel(v, in.context, false), 0);
+    EXPECT_EQ(read_rel(in.st, v, false), 0);
     EXPECT_EQ(v, 103);
-    EXPECT_EQ(state.gps_fix_count, 1u);
-    state.gps_file.reset();
+    EXPECT_EQ(in.st.context.gps_fixes, 1u);
+    in.st.tables.close(vandrel::tdr_table_kind::gps);
     EXPECT_EQ(read_text(in.context.gps_path), "2019/07/01 12:30:05 1 3 0 17 01a0\r\n");
 }
 
@@ -155,30 +159,30 @@ void record_progress(uint32_t offset, uint32_t, uint32_t, uint32_t, uint32_t) { 
 TEST(StreamReader, ProgressFiresOnlyWhenAReadEndsOnAMultipleOf1024) {
     {
         reader_input in(std::vector<uint8_t>(16, 0), 1023);
-        state.progress_callback = record_progress;
-        state.tdr_record_count = 5;
+        in.st.progress_callback = record_progress;
+        in.st.context.tdr_records = 5;
         progress_calls.clear();
         uint8_t b;
-        EXPECT_TRUE(read_bytes("t", &b, 1));
+        EXPECT_TRUE(read_bytes(in.st, &b, 1));
         EXPECT_EQ(progress_calls, std::vector<uint32_t>{1024});
-        EXPECT_TRUE(read_bytes("t", &b, 0));  // a read of nothing ends there too
+        EXPECT_TRUE(read_bytes(in.st, &b, 0));  // a read of nothing ends there too
         EXPECT_EQ(progress_calls.size(), 2u);
     }
     {
         reader_input in(std::vector<uint8_t>(16, 0), 1020);
-        state.progress_callback = record_progress;
+        in.st.progress_callback = record_progress;
         progress_calls.clear();
         double t;
-        EXPECT_TRUE(read_time(t));  // 1020 -> 1027 steps over 1024
+        EXPECT_TRUE(read_time(in.st, t));  // 1020 -> 1027 steps over 1024
         EXPECT_TRUE(progress_calls.empty());
     }
     {
         reader_input in(std::vector<uint8_t>(3, 0), 1021);
-        state.progress_callback = record_progress;
+        in.st.progress_callback = record_progress;
         progress_calls.clear();
         double t;
-        EXPECT_FALSE(read_time(t));  // short read: no advance, no call
-        EXPECT_EQ(state.byte_offset, 1021u);
+        EXPECT_FALSE(read_time(in.st, t));  // short read: no advance, no call
+        EXPECT_EQ(in.st.byte_offset, 1021u);
         EXPECT_TRUE(progress_calls.empty());
     }
 }

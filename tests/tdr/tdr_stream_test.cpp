@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "tdr/tdr_stream.h"
+#include "tdr/time_text.h"
 #include "tdr_test_support.h"
 
 namespace vandrel_test {

@@ -1,0 +1,46 @@
+#include "text/packet_table.h"
+
+#include "platform/civil_time.h"
+#include "platform/number_format.h"
+
+namespace vandrel {
+namespace {
+
+constexpr char table_header[] = "ID\tdt\tPressure\tTemperature\tConductivity\tSalinity\tFluoro\tLight\tmV\r\n";
+
+// Longest row: ID, time, six numbers, mV, tabs and line end, with room to
+// spare for numbers far outside their usual range.
+constexpr std::size_t max_row_chars = 12 + 32 + 6 * 48 + 8 + 16;
+
+char* put_fixed(char* p, double v, int decimals) {
+    *p++ = '\t';
+    return format_fixed(p, v, decimals);
+}
+
+}  // namespace
+
+bool packet_table_writer::create(const std::string& path) {
+    if (!out_.create(path)) return false;
+    out_.write(table_header, sizeof table_header - 1);
+    return true;
+}
+
+void packet_table_writer::sample(const packet_row& r) {
+    char* p = out_.reserve(max_row_chars);
+    p = format_int(p, static_cast<int32_t>(r.id));
+    *p++ = '\t';
+    p = format_utc(p, r.time, '-');
+    p = put_fixed(p, r.pressure, 2);
+    p = put_fixed(p, r.temperature, 3);
+    p = put_fixed(p, r.conductivity, 3);
+    p = put_fixed(p, r.salinity, 3);
+    p = put_fixed(p, r.fluorescence, 3);
+    p = put_fixed(p, r.light, 2);
+    *p++ = '\t';
+    p = format_uint(p, r.mV, 4);
+    *p++ = '\r';
+    *p++ = '\n';
+    out_.commit(p);
+}
+
+}  // namespace vandrel

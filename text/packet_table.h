@@ -1,0 +1,28 @@
+// The extracted table of a packet file: a header line, then one row per
+// sample, tab-separated, CR LF line ends, numbers exactly as printf prints
+// them ("%ld\t%s\t%.2f\t%.3f\t%.3f\t%.3f\t%.3f\t%.2f\t%4u").
+#pragma once
+
+#include <string>
+
+#include "packet/packet_records.h"
+#include "platform/output_file.h"
+
+namespace vandrel {
+
+class packet_table_writer final : public packet_record_sink {
+public:
+    // Creates (or replaces) the table at path and writes its header; false
+    // when it cannot be created.
+    bool create(const std::string& path);
+    void sample(const packet_row& row) override;
+    // False once a write has failed.
+    bool ok() const { return out_.ok(); }
+    // Flushes and closes; false if any write failed.
+    bool close() { return out_.close(); }
+
+private:
+    output_file out_;
+};
+
+}  // namespace vandrel

@@ -1,0 +1,279 @@
+#include "text/tdr_tables.h"
+
+#include <cmath>
+
+#include "platform/civil_time.h"
+#include "platform/number_format.h"
+#include "tdr/time_text.h"
+
+namespace vandrel {
+
+namespace {
+
+using detail::format_time_text;
+using detail::time_text_size;
+using detail::whole_seconds;
+
+// Buffer of each data file: large enough that writes are few, small enough
+// that a run over a short stream costs little.
+constexpr std::size_t table_buffer_size = 1 << 16;
+
+// Room for the longest rows: the time and every number at its widest.
+constexpr std::size_t max_tdr_row = 64 + 10 * 24 + max_photo_channels * 8;
+constexpr std::size_t max_ctd_row = 64 + (5 + max_ctd_extra_channels) * max_fixed_chars;
+constexpr std::size_t max_acc_row = 64 + 3 * max_fixed_chars;
+
+// Header lines of the TDR regimes 1..7 (regime 3 builds its own from the
+// photo channel count); any other regime is unknown.
+const char* const regime_headers[] = {
+    nullptr,
+    "DATE (UTC)\tDEPTH (m)\tTEMP (C)",
+    "DATE (UTC)\tDEPTH (m)",
+    nullptr,
+    nullptr,
+    "DATE (UTC)\tDEPTH (cm)",
+    "DATE (UTC)\tDEPTH (m)\tWETDRY",
+    "DATE (UTC)\tDEPTH (m)\tTEMP (C)\tODO_DELTA (m)\tMAGX (uT)\tMAGY (uT)\tMAGZ (uT)\tMAG_TEMP (C)\tDRYNESS",
+};
+constexpr unsigned regime_header_count = sizeof regime_headers / sizeof regime_headers[0];
+
+// The TDR columns are raw counts times a scale of 0.1, 0.05 or 0.12, printed
+// with as many decimals as the scale has. Their exact values lie on the grid
+// of the last printed digit, and the doubles the scaling gives stay within
+// far less than half a digit of it, so printing units / 10^decimals from
+// integers gives the same text as formatting the double (the tests check
+// every raw value). Zero is the exception: a scaled value that should be 0
+// may come out as a tiny negative double, printed with a minus sign, so the
+// caller formats that case from the double itself.
+char* put_decimal(char* p, int64_t units, int decimals) {
+    if (units < 0) {
+        *p++ = '-';
+        units = -units;
+    }
+    int64_t scale = decimals == 1 ? 10 : 100;
+    p = format_uint(p, static_cast<uint64_t>(units / scale));
+    *p++ = '.';
+    for (int64_t rest = units % scale; scale > 1;) {
+        scale /= 10;
+        *p++ = static_cast<char>('0' + rest / scale);
+        rest %= scale;
+    }
+    return p;
+}
+
+char* end_row(char* p) {
+    *p++ = '\r';
+    *p++ = '\n';
+    return p;
+}
+
+}  // namespace
+
+const std::string& tdr_text_tables::path(tdr_table_kind kind) const {
+    switch (kind) {
+        case tdr_table_kind::tdr:
+            return paths_.tdr;
+        case tdr_table_kind::ctd:
+            return paths_.ctd;
+        case tdr_table_kind::gps:
+            return paths_.gps;
+        case tdr_table_kind::acc:
+        default:
+            return paths_.acc;
+    }
+}
+
+std::unique_ptr<output_file>& tdr_text_tables::slot(tdr_table_kind kind) {
+    switch (kind) {
+        case tdr_table_kind::tdr:
+            return tdr_;
+        case tdr_table_kind::ctd:
+            return ctd_;
+        case tdr_table_kind::gps:
+            return gps_;
+        case tdr_table_kind::acc:
+        default:
+            return acc_;
+    }
+}
+
+output_file* tdr_text_tables::file(tdr_table_kind kind) const {
+    return const_cast<tdr_text_tables*>(this)->slot(kind).get();
+}
+
+bool tdr_text_tables::create(tdr_table_kind kind) {
+    std::unique_ptr<output_file>& f = slot(kind);
+    f = std::make_unique<output_file>();
+    if (f->create(path(kind), table_buffer_size)) return true;
+    f.reset();
+    return false;
+}
+
+void tdr_text_tables::flush(tdr_table_kind kind) {
+    if (output_file* f = file(kind)) f->flush();
+}
+
+bool tdr_text_tables::close(tdr_table_kind kind) {
+    std::unique_ptr<output_file>& f = slot(kind);
+    if (!f) return true;
+    const bool ok = f->close();
+    f.reset();
+    return ok;
+}
+
+// ---- TDR ----
+
+void tdr_text_tables::tdr_table(const tdr_table_info& info) {
+    if (!create(tdr_table_kind::tdr)) return;
+    output_file& f = *tdr_;
+    if (info.regime == 3) {
+        f.write("DATE (UTC)\tDEPTH (m)");
+        for (unsigned i = 0; i < info.n_photo; ++i) f.printf("\tPHOTO%u", i);
+    } else if (info.regime < regime_header_count && regime_headers[info.regime] != nullptr) {
+        f.write(regime_headers[info.regime]);
+    } else {
+        f.printf("***Unknown TDR regime %hu ***", static_cast<unsigned short>(info.regime));
+    }
+    f.end_line();
+}
+
+void tdr_text_tables::tdr_sample(const tdr_row& s) {
+    if (!tdr_) return;
+    char* const start = tdr_->reserve(max_tdr_row);
+    char* p = format_time_text(s.time, start);
+    *p++ = '\t';
+    p = put_decimal(p, s.depth, 1);  // * 0.1
+    if (s.mask & channel_temperature) {
+        *p++ = '\t';
+        // * 0.05 - 273.15, in hundredths
+        const int64_t centi = static_cast<int64_t>(s.temperature) * 5 - 27315;
+        p = centi != 0 ? put_decimal(p, centi, 2) : format_fixed(p, s.temperature * 0.05 - 273.15, 2);
+    }
+    if (s.mask & channel_photo) {
+        for (unsigned i = 0; i < s.n_photo; ++i) {
+            *p++ = '\t';
+            p = format_uint(p, s.photo[i], 5);
+        }
+    }
+    if (s.mask & channel_odo) {
+        *p++ = '\t';
+        p = put_decimal(p, static_cast<int64_t>(s.odo) * 12, 2);  // * 0.12
+    }
+    if (s.mask & channel_magnetometer) {
+        for (int16_t axis : s.mag) {
+            *p++ = '\t';
+            p = put_decimal(p, axis, 1);  // * 0.1
+        }
+        *p++ = '\t';
+        p = format_int(p, s.mag_temp);
+    }
+    if (s.mask & (channel_wetdry_column | channel_wetdry_byte)) {
+        *p++ = '\t';
+        p = format_uint(p, s.wetdry);
+    }
+    tdr_->commit(end_row(p));
+}
+
+void tdr_text_tables::haulout(const haulout_event& event) {
+    if (!tdr_) return;
+    char sstr[time_text_size];
+    char estr[time_text_size];
+    const char* send = format_time_text(event.start, sstr);
+    const char* eend = format_time_text(event.end, estr);
+    tdr_->write("HAULOUT: ");
+    tdr_->write(sstr, static_cast<std::size_t>(send - sstr));
+    tdr_->put(' ');
+    tdr_->write(estr, static_cast<std::size_t>(eend - estr));
+    tdr_->end_line();
+}
+
+void tdr_text_tables::tdr_table_line(const char* text) {
+    if (!tdr_) return;
+    tdr_->write(text);
+    tdr_->end_line();
+}
+
+// ---- CTD ----
+
+void tdr_text_tables::ctd_table(const ctd_channel_set& channels) {
+    if (!create(tdr_table_kind::ctd)) return;
+    output_file& f = *ctd_;
+    f.write("DATE (UTC)\tPRESSURE (dbar)\tTEMP (C)\tCOND (mS/cm)\tSAL_LAGGED (PSU)");
+    if (channels.count > 0) f.write(channels.header);
+    f.write("\tTIME_VALID");
+    f.end_line();
+}
+
+void tdr_text_tables::ctd_sample(const ctd_row& row) {
+    if (!ctd_) return;
+    char* const start = ctd_->reserve(max_ctd_row);
+    // Rounded to the hundredth, then cut to the second.
+    char* p = format_utc(start, whole_seconds(row.time + 0.005), '/');
+    *p++ = '\t';
+    p = format_fixed(p, row.pressure, 2);
+    *p++ = '\t';
+    p = format_fixed(p, row.temperature, 3);
+    *p++ = '\t';
+    p = format_fixed(p, row.conductivity, 4);
+    *p++ = '\t';
+    p = format_fixed(p, row.salinity, 4);
+    for (int i = 0; i < row.n_extra; ++i) {
+        *p++ = '\t';
+        p = format_fixed(p, row.extra[i], 4);
+    }
+    *p++ = '\t';
+    *p++ = row.time_valid ? 'Y' : 'N';
+    ctd_->commit(end_row(p));
+}
+
+// ---- ACC ----
+
+void tdr_text_tables::acc_table() {
+    if (!create(tdr_table_kind::acc)) return;
+    acc_->write("DATE (UTC)\tX\tY\tZ");
+    acc_->end_line();
+}
+
+void tdr_text_tables::acc_sample(const acc_row& row) {
+    if (!acc_) return;
+    // Round to the millisecond; a carry goes into the seconds.
+    const double u = row.time + 0.0005;
+    int64_t seconds = whole_seconds(u);
+    const double fraction = u - std::floor(u);  // 0 <= fraction <= 1
+    int ms = static_cast<int>(fraction * 1000.0);
+    if (ms >= 1000) {  // a fraction that rounded up to 1.0 (a tiny negative u)
+        ms -= 1000;
+        ++seconds;
+    }
+    char* const start = acc_->reserve(max_acc_row);
+    char* p = format_utc(start, seconds, '/');
+    *p++ = '.';
+    *p++ = static_cast<char>('0' + ms / 100);
+    *p++ = static_cast<char>('0' + ms / 10 % 10);
+    *p++ = static_cast<char>('0' + ms % 10);
+    for (double axis : {row.x, row.y, row.z}) {
+        *p++ = '\t';
+        p = format_fixed(p, axis, 4);
+    }
+    acc_->commit(end_row(p));
+}
+
+// ---- GPS ----
+
+void tdr_text_tables::gps_table() { create(tdr_table_kind::gps); }
+
+void tdr_text_tables::gps(const gps_record& r) {
+    if (!gps_) return;
+    // "year/mm/dd hh:mm:ss n 3 0" then " id value" per satellite.
+    output_file& f = *gps_;
+    const uint8_t* t = r.time_fields;
+    f.printf("%04d/%02hu/%02hu %02hu:%02hu:%02hu %hu 3 0", t[0] + 1900, (unsigned short)t[1], (unsigned short)t[2],
+             (unsigned short)t[3], (unsigned short)t[4], (unsigned short)t[5], (unsigned short)r.satellites);
+    for (uint32_t i = 0; i < r.satellites; ++i) {
+        const uint8_t* e = r.entries + static_cast<std::size_t>(i) * 3;
+        f.printf(" %hu %04x", (unsigned short)e[0], (unsigned)(e[1] << 8 | e[2]));
+    }
+    f.end_line();
+}
+
+}  // namespace vandrel

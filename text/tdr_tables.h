@@ -1,0 +1,59 @@
+// The four text tables of a TDR stream: the TDR, CTD, GPS and ACC data
+// files. Tab-separated with a header line (the GPS file: space-separated, no
+// header), CR LF line ends, numbers exactly as printf prints them.
+//
+// Each file is created when its first block arrives (tdr_table(),
+// ctd_table(), acc_table(), gps_table()); whoever drives the tables asks
+// is_open() afterwards to tell a file that could not be created.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "platform/output_file.h"
+#include "tdr/tdr_records.h"
+
+namespace vandrel {
+
+enum class tdr_table_kind { tdr, ctd, gps, acc };
+
+class tdr_text_tables final : public tdr_record_sink {
+public:
+    struct paths {
+        std::string tdr, ctd, gps, acc;
+    };
+    explicit tdr_text_tables(paths p) : paths_(std::move(p)) {}
+
+    const std::string& path(tdr_table_kind kind) const;
+    bool is_open(tdr_table_kind kind) const { return file(kind) != nullptr; }
+
+    void tdr_table(const tdr_table_info& info) override;
+    void tdr_sample(const tdr_row& row) override;
+    void haulout(const haulout_event& event) override;
+    void tdr_table_line(const char* text) override;
+
+    void ctd_table(const ctd_channel_set& channels) override;
+    void ctd_sample(const ctd_row& row) override;
+
+    void acc_table() override;
+    void acc_sample(const acc_row& row) override;
+
+    void gps_table() override;
+    void gps(const gps_record& record) override;
+
+    // Flushes the table's buffer (the process is about to stop).
+    void flush(tdr_table_kind kind);
+    // Closes the table's file; false when any write to it failed. A table
+    // that was never opened closes without error.
+    bool close(tdr_table_kind kind);
+
+private:
+    output_file* file(tdr_table_kind kind) const;
+    std::unique_ptr<output_file>& slot(tdr_table_kind kind);
+    bool create(tdr_table_kind kind);
+
+    paths paths_;
+    std::unique_ptr<output_file> tdr_, ctd_, gps_, acc_;
+};
+
+}  // namespace vandrel

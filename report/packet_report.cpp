@@ -1,0 +1,264 @@
+// The report of a packet file.
+#include <array>
+#include <cmath>
+#include <map>
+#include <utility>
+#include <vector>
+
+#include "platform/number_format.h"
+#include "report/page.h"
+#include "report/report_writer.h"
+
+namespace vandrel {
+
+namespace detail {
+
+namespace {
+// Packet IDs with a colour of their own; the samples of further IDs share one
+// series, so a file of random IDs cannot make the page unbounded.
+constexpr std::size_t max_id_series = 8;
+// Distinct year moves listed; more are counted together.
+constexpr std::size_t max_year_moves = 16;
+// Byte offsets listed per skip reason.
+constexpr std::size_t max_skip_offsets = 5;
+constexpr std::size_t skip_reasons = 5;
+
+struct id_series {
+    uint32_t id = 0;
+    bool others = false;  // the shared series of IDs past max_id_series
+    min_max_decimator pressure, temperature, salinity, fluorescence, light;
+};
+
+const char* skip_text(std::size_t why) {
+    switch (static_cast<packet_skip>(why)) {
+        case packet_skip::erased:
+            return "erased flash (year byte 0x00 or 0xFF)";
+        case packet_skip::blank_id:
+            return "blank ID EE EE EE EE";
+        case packet_skip::zero_time:
+            return "zero time";
+        case packet_skip::missing_marker:
+            return "start marker missing";
+        case packet_skip::truncated:
+            return "file ends inside the packet";
+    }
+    return "unknown";
+}
+
+std::string int_text(int64_t v) {
+    char buf[24];
+    return std::string(buf, format_int(buf, v));
+}
+
+std::string id_text(uint32_t id) { return int_text(static_cast<int32_t>(id)); }
+}  // namespace
+
+struct packet_report_state {
+    std::string path;
+    report_metadata meta;
+    std::vector<id_series> ids;
+    scatter_thinner temperature_pressure, salinity_pressure, ts;
+    uint64_t rows = 0;
+    uint64_t packets = 0;
+    uint64_t distinct_ids = 0;
+    std::array<uint64_t, skip_reasons> skips{};
+    std::array<std::vector<uint64_t>, skip_reasons> skip_offsets;
+    double first_time = 0, last_time = 0;
+    std::map<std::pair<int, int>, uint64_t> year_moves;  // (header year, year used) -> packets
+    uint64_t other_year_moves = 0;
+
+    id_series& series_for(uint32_t id) {
+        for (id_series& s : ids) {
+            if (!s.others && s.id == id) return s;
+        }
+        ++distinct_ids;
+        if (ids.size() < max_id_series) {
+            ids.emplace_back();
+            ids.back().id = id;
+            return ids.back();
+        }
+        for (id_series& s : ids) {
+            if (s.others) return s;
+        }
+        ids.emplace_back();
+        ids.back().others = true;
+        return ids.back();
+    }
+
+    std::string data_json() const;
+};
+
+std::string packet_report_state::data_json() const {
+    std::string out = "{\"title\":";
+    append_json_string(out, "Quick look: " + meta.source_name);
+    out += ",\"meta\":[[\"Input\",";
+    append_json_string(out, meta.source_name);
+    out += "],[\"Size\",";
+    append_json_string(out, count_text(meta.source_size) + " bytes");
+    out += "],[\"Made by\",";
+    append_json_string(out, meta.version);
+    out += "],[\"Created\",";
+    append_json_string(out, utc_text(static_cast<double>(meta.date_created)));
+    out += "]],\"t0\":";
+    const double t0 = rows > 0 ? std::floor(first_time) : 0;
+    append_number(out, t0, 0);
+
+    std::vector<std::pair<std::string, std::string>> summary;
+    summary.emplace_back("Rows", count_text(rows));
+    summary.emplace_back("Packets with samples", count_text(packets));
+    uint64_t skipped = 0;
+    for (const uint64_t n : skips) skipped += n;
+    summary.emplace_back("Packets skipped", count_text(skipped));
+    for (std::size_t why = 0; why < skip_reasons; ++why) {
+        if (skips[why] == 0) continue;
+        std::string text = count_text(skips[why]) + " (at byte ";
+        for (std::size_t i = 0; i < skip_offsets[why].size(); ++i) {
+            if (i > 0) text += ", ";
+            text += count_text(skip_offsets[why][i]);
+        }
+        text += skips[why] > skip_offsets[why].size() ? ", ...)" : ")";
+        summary.emplace_back(std::string("Skipped: ") + skip_text(why), text);
+    }
+    if (rows > 0) {
+        summary.emplace_back("First sample", utc_text(first_time));
+        summary.emplace_back("Last sample", utc_text(last_time));
+    }
+    summary.emplace_back("Packet IDs", count_text(distinct_ids));
+    if (year_moves.empty() && other_year_moves == 0) {
+        summary.emplace_back("Year moves (dating rule)", "none: every packet keeps the year of its header");
+    }
+    for (const auto& [years, n] : year_moves) {
+        summary.emplace_back(
+            "Year moves (dating rule)",
+            "header " + int_text(years.first) + " dated " + int_text(years.second) + ": " + count_text(n) + " packets");
+    }
+    if (other_year_moves > 0) {
+        summary.emplace_back("Year moves (dating rule)", "other years: " + count_text(other_year_moves) + " packets");
+    }
+    out += ",\"summary\":[";
+    for (std::size_t i = 0; i < summary.size(); ++i) {
+        if (i > 0) out += ',';
+        out += '[';
+        append_json_string(out, summary[i].first);
+        out += ',';
+        append_json_string(out, summary[i].second);
+        out += ']';
+    }
+    out += "],\"messages\":{\"total\":0,\"list\":[]},\"plots\":[";
+
+    struct quantity {
+        const char* title;
+        axis_text axis;
+        int decimals;
+        const min_max_decimator id_series::*member;
+    };
+    const quantity quantities[] = {
+        {"Pressure", {"Pressure", "dbar", true}, 2, &id_series::pressure},
+        {"Temperature",
+         {"Temperature",
+          "\xC2\xB0"
+          "C"},
+         3,
+         &id_series::temperature},
+        {"Salinity", {"Practical salinity", ""}, 3, &id_series::salinity},
+        {"Fluorescence", {"Fluorescence", ""}, 3, &id_series::fluorescence},
+        {"Light", {"Light", ""}, 2, &id_series::light},
+    };
+    const std::string how = "each time bucket keeps its least and greatest value";
+    bool first_plot = true;
+    for (const quantity& q : quantities) {
+        std::vector<named_series> series;
+        uint64_t samples = 0;
+        bool decimated = false;
+        for (const id_series& s : ids) {
+            const min_max_decimator& d = s.*q.member;
+            series.push_back({s.others ? std::string("other IDs") : "ID " + id_text(s.id), d.points()});
+            samples += d.count();
+            decimated = decimated || d.decimated();
+        }
+        if (!first_plot) out += ',';
+        first_plot = false;
+        append_time_plot(out, std::string(q.title) + " against time", q.axis, series, t0, q.decimals,
+                         decimated ? decimation_note(samples, how) : std::string());
+    }
+    const std::string thinned = "one point per cell of a grid";
+    const auto note = [&](const scatter_thinner& t) {
+        return t.decimated() ? decimation_note(t.count(), thinned) : std::string();
+    };
+    out += ',';
+    append_xy_plot(out, "Temperature against pressure",
+                   {"Temperature",
+                    "\xC2\xB0"
+                    "C"},
+                   {"Pressure", "dbar", true}, {{"all packets", temperature_pressure.points()}}, 3, 2, false,
+                   note(temperature_pressure));
+    out += ',';
+    append_xy_plot(out, "Salinity against pressure", {"Practical salinity", ""}, {"Pressure", "dbar", true},
+                   {{"all packets", salinity_pressure.points()}}, 3, 2, false, note(salinity_pressure));
+    out += ',';
+    append_xy_plot(out, "Temperature-salinity diagram", {"Practical salinity", ""},
+                   {"Temperature",
+                    "\xC2\xB0"
+                    "C"},
+                   {{"all packets", ts.points()}}, 3, 3, false, note(ts));
+    out += "],\"tables\":[]}";
+    return out;
+}
+
+}  // namespace detail
+
+packet_report_writer::packet_report_writer(std::string path, report_metadata meta)
+    : state_(std::make_unique<detail::packet_report_state>()) {
+    state_->path = std::move(path);
+    state_->meta = std::move(meta);
+}
+
+packet_report_writer::~packet_report_writer() = default;
+
+void packet_report_writer::packet(const packet_info& info) {
+    detail::packet_report_state& s = *state_;
+    ++s.packets;
+    if (info.header_year == info.year) return;
+    const std::pair<int, int> move{info.header_year, info.year};
+    const auto it = s.year_moves.find(move);
+    if (it != s.year_moves.end()) {
+        ++it->second;
+    } else if (s.year_moves.size() < detail::max_year_moves) {
+        s.year_moves.emplace(move, 1);
+    } else {
+        ++s.other_year_moves;
+    }
+}
+
+void packet_report_writer::sample(const packet_row& row) {
+    detail::packet_report_state& s = *state_;
+    const auto t = static_cast<double>(row.time);
+    if (s.rows == 0 || t < s.first_time) s.first_time = t;
+    if (s.rows == 0 || t > s.last_time) s.last_time = t;
+    ++s.rows;
+    detail::id_series& series = s.series_for(row.id);
+    series.pressure.add(t, row.pressure);
+    series.temperature.add(t, row.temperature);
+    series.salinity.add(t, row.salinity);
+    series.fluorescence.add(t, row.fluorescence);
+    if (row.raw_light != no_light) series.light.add(t, row.light);
+    s.temperature_pressure.add(row.temperature, row.pressure);
+    s.salinity_pressure.add(row.salinity, row.pressure);
+    s.ts.add(row.salinity, row.temperature);
+}
+
+void packet_report_writer::skipped(packet_skip why, uint64_t byte_offset) {
+    const auto i = static_cast<std::size_t>(why);
+    if (i >= detail::skip_reasons) return;
+    detail::packet_report_state& s = *state_;
+    ++s.skips[i];
+    if (s.skip_offsets[i].size() < detail::max_skip_offsets) s.skip_offsets[i].push_back(byte_offset);
+}
+
+bool packet_report_writer::finish(bool table_written, std::string& error) {
+    if (!table_written) return true;
+    const detail::packet_report_state& s = *state_;
+    return detail::write_page(s.path, "Quick look: " + s.meta.source_name, s.data_json(), error);
+}
+
+}  // namespace vandrel

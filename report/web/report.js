@@ -1,0 +1,320 @@
+// The quick-look report page: reads the data the program wrote into the
+// page (the JSON element "report-data") and draws the summary, the plots and
+// the tables. Plots: drag to zoom, mouse wheel to zoom in time, shift-drag
+// to pan, double-click to see all again; hovering shows the values.
+(function () {
+    "use strict";
+
+    const data = JSON.parse(document.getElementById("report-data").textContent);
+    const root = document.getElementById("report");
+    const palette = ["#1f77b4", "#d62728", "#2ca02c", "#ff7f0e", "#9467bd",
+        "#8c564b", "#e377c2", "#17becf", "#7f7f7f", "#bcbd22"];
+    const plots = [];
+
+    function el(tag, parent, text, cls) {
+        const e = document.createElement(tag);
+        if (text !== undefined && text !== null) e.textContent = text;
+        if (cls) e.className = cls;
+        if (parent) parent.appendChild(e);
+        return e;
+    }
+
+    function axisName(a) { return a.unit ? a.label + " (" + a.unit + ")" : a.label; }
+    function colour(i) { return palette[i % palette.length]; }
+    function utcDate(ts) { return uPlot.tzDate(new Date(ts * 1e3), "Etc/UTC"); }
+    function pad(n, w) { return String(n).padStart(w, "0"); }
+    function timeText(ts) {
+        if (ts == null) return "-";
+        const d = new Date(ts * 1e3);
+        return d.getUTCFullYear() + "-" + pad(d.getUTCMonth() + 1, 2) + "-" + pad(d.getUTCDate(), 2) + " " +
+            pad(d.getUTCHours(), 2) + ":" + pad(d.getUTCMinutes(), 2) + ":" + pad(d.getUTCSeconds(), 2) +
+            (d.getUTCMilliseconds() ? "." + pad(Math.round(d.getUTCMilliseconds() / 10), 2) : "");
+    }
+    function plotWidth(box) { return Math.max(320, Math.floor(box.clientWidth || 800)); }
+
+    function table(parent, columns, rows, cls) {
+        const t = el("table", parent, null, cls);
+        if (columns) {
+            const tr = el("tr", el("thead", t));
+            columns.forEach(c => el("th", tr, c));
+        }
+        const body = el("tbody", t);
+        rows.forEach(r => {
+            const tr = el("tr", body);
+            r.forEach((c, i) => el(i === 0 && !columns ? "th" : "td", tr, String(c)));
+        });
+        return t;
+    }
+
+    // Zoom with the wheel (time axis) and pan with shift-drag, as uPlot
+    // itself only zooms by dragging a selection.
+    function wheelAndPan(u, both) {
+        u.over.addEventListener("wheel", e => {
+            e.preventDefault();
+            const x = u.scales.x;
+            const at = u.posToVal(e.offsetX, "x");
+            const f = e.deltaY < 0 ? 0.75 : 1 / 0.75;
+            u.setScale("x", { min: at - (at - x.min) * f, max: at + (x.max - at) * f });
+        }, { passive: false });
+        u.over.addEventListener("mousedown", e => {
+            if (!e.shiftKey) return;
+            e.stopPropagation();
+            e.preventDefault();
+            const start = { x: e.clientX, y: e.clientY, sx: u.scales.x.min, ex: u.scales.x.max,
+                sy: u.scales.y.min, ey: u.scales.y.max };
+            const move = m => {
+                const dx = (m.clientX - start.x) / u.over.clientWidth * (start.ex - start.sx);
+                u.batch(() => {
+                    u.setScale("x", { min: start.sx - dx, max: start.ex - dx });
+                    if (both) {
+                        const dir = u.scales.y.dir || 1;
+                        const dy = (m.clientY - start.y) / u.over.clientHeight * (start.ey - start.sy) * dir;
+                        u.setScale("y", { min: start.sy + dy, max: start.ey + dy });
+                    }
+                });
+            };
+            const up = () => {
+                document.removeEventListener("mousemove", move);
+                document.removeEventListener("mouseup", up);
+            };
+            document.addEventListener("mousemove", move);
+            document.addEventListener("mouseup", up);
+        }, true);
+    }
+
+    // Haul-outs as shaded bands, wet/dry changes as thin lines, and each
+    // dive's start and end as ticks at the top and its deepest point as a dot.
+    function drawMarks(p) {
+        return u => {
+            const ctx = u.ctx, b = u.bbox, r = uPlot.pxRatio;
+            const X = v => u.valToPos(v + data.t0, "x", true);
+            ctx.save();
+            ctx.beginPath();
+            ctx.rect(b.left, b.top, b.width, b.height);
+            ctx.clip();
+            ctx.fillStyle = "rgba(160, 110, 40, 0.18)";
+            (p.bands || []).forEach(([s, e]) => {
+                const x0 = X(s), x1 = X(e);
+                ctx.fillRect(Math.min(x0, x1), b.top, Math.max(Math.abs(x1 - x0), r), b.height);
+            });
+            ctx.lineWidth = r;
+            (p.events || []).forEach(([t, state]) => {
+                ctx.strokeStyle = state ? "rgba(31, 119, 180, 0.5)" : "rgba(255, 127, 14, 0.7)";
+                ctx.beginPath();
+                ctx.moveTo(X(t), b.top);
+                ctx.lineTo(X(t), b.top + b.height);
+                ctx.stroke();
+            });
+            const d = p.dives;
+            if (d) {
+                ctx.strokeStyle = "#2ca02c";
+                ctx.lineWidth = 2 * r;
+                ctx.beginPath();
+                d.start.forEach(t => { ctx.moveTo(X(t), b.top); ctx.lineTo(X(t), b.top + 8 * r); });
+                ctx.stroke();
+                ctx.strokeStyle = "#d62728";
+                ctx.beginPath();
+                d.end.forEach(t => { ctx.moveTo(X(t), b.top); ctx.lineTo(X(t), b.top + 8 * r); });
+                ctx.stroke();
+                ctx.fillStyle = "#d62728";
+                ctx.beginPath();
+                d.max_t.forEach((t, i) => {
+                    const x = X(t), y = u.valToPos(d.max_d[i], "y", true);
+                    ctx.moveTo(x + 3 * r, y);
+                    ctx.arc(x, y, 3 * r, 0, 2 * Math.PI);
+                });
+                ctx.fill();
+            }
+            ctx.restore();
+        };
+    }
+
+    function timePlot(p, box) {
+        const tables = p.series.map(s => [s.x.map(v => v + data.t0), s.y]);
+        const aligned = tables.length === 1 ? tables[0] : uPlot.join(tables);
+        const series = [{ label: "Time (UTC)", value: (u, v) => timeText(v) }];
+        p.series.forEach((s, i) => {
+            const one = {
+                label: s.name, stroke: colour(i), width: 1, spanGaps: true,
+                value: (u, v) => (v == null ? "-" : v + (p.y.unit ? " " + p.y.unit : "")),
+                points: { show: false },
+            };
+            if (p.dots) {
+                one.paths = () => null;
+                one.points = { show: true, space: 0, size: 5, fill: colour(i) };
+            }
+            series.push(one);
+        });
+        const opts = {
+            width: plotWidth(box), height: 300,
+            tzDate: utcDate,
+            scales: { x: { time: true }, y: { dir: p.y.down ? -1 : 1 } },
+            axes: [{ label: "Time (UTC)" }, { label: axisName(p.y), size: 70 }],
+            series: series,
+            cursor: { drag: { x: true, y: false } },
+            hooks: { draw: [drawMarks(p)] },
+        };
+        const u = new uPlot(opts, aligned, box);
+        wheelAndPan(u, false);
+        return u;
+    }
+
+    // Scatters and profiles have their own x per series (uPlot's mode 2), and
+    // so are drawn here: dots, or lines through each series' points in order.
+    function xyPaths(lines) {
+        return (u, sidx) => {
+            const s = u.series[sidx], d = u.data[sidx], ctx = u.ctx, b = u.bbox, r = uPlot.pxRatio;
+            ctx.save();
+            ctx.beginPath();
+            ctx.rect(b.left, b.top, b.width, b.height);
+            ctx.clip();
+            ctx.strokeStyle = s._stroke || s.stroke();
+            ctx.fillStyle = ctx.strokeStyle;
+            ctx.lineWidth = r;
+            const path = new Path2D();
+            for (let i = 0; i < d[0].length; i++) {
+                if (d[0][i] == null || d[1][i] == null) continue;
+                const x = u.valToPos(d[0][i], "x", true), y = u.valToPos(d[1][i], "y", true);
+                if (lines) {
+                    if (i === 0) path.moveTo(x, y); else path.lineTo(x, y);
+                } else {
+                    path.rect(x - r, y - r, 2 * r, 2 * r);
+                }
+            }
+            if (lines) ctx.stroke(path); else ctx.fill(path);
+            ctx.restore();
+            return null;
+        };
+    }
+
+    function guardedRange(u, min, max) {
+        if (min == null) return [0, 1];
+        if (min === max) return [min - 1, max + 1];
+        const m = (max - min) * 0.03;
+        return [min - m, max + m];
+    }
+
+    function xyPlot(p, box, readout) {
+        const series = [null];
+        p.series.forEach((s, i) => series.push({
+            label: s.name, stroke: colour(i), paths: xyPaths(p.lines),
+            facets: [{ scale: "x", auto: true }, { scale: "y", auto: true }],
+        }));
+        const aligned = [null].concat(p.series.map(s => [s.x, s.y]));
+        const unit = a => (a.unit ? " " + a.unit : "");
+        const opts = {
+            mode: 2, width: plotWidth(box), height: 380,
+            legend: { live: false },
+            scales: { x: { time: false, range: guardedRange }, y: { dir: p.y.down ? -1 : 1, range: guardedRange } },
+            axes: [{ label: axisName(p.x) }, { label: axisName(p.y), size: 70 }],
+            series: series,
+            cursor: { drag: { x: true, y: true, uni: 30 }, points: { show: false } },
+            hooks: {
+                setCursor: [u => {
+                    const cx = u.cursor.left, cy = u.cursor.top;
+                    if (cx == null || cx < 0) { readout.textContent = "\u00a0"; return; }
+                    let best = null, bestD = 400;
+                    for (let si = 1; si < u.series.length; si++) {
+                        if (!u.series[si].show) continue;
+                        const [xs, ys] = u.data[si];
+                        for (let i = 0; i < xs.length; i++) {
+                            const dx = u.valToPos(xs[i], "x") - cx, dy = u.valToPos(ys[i], "y") - cy;
+                            const dd = dx * dx + dy * dy;
+                            if (dd < bestD) { bestD = dd; best = [si, i]; }
+                        }
+                    }
+                    readout.textContent = best === null ? "\u00a0" : p.series[best[0] - 1].name + ": " +
+                        p.x.label + " " + u.data[best[0]][0][best[1]] + unit(p.x) + ", " +
+                        p.y.label + " " + u.data[best[0]][1][best[1]] + unit(p.y);
+                }],
+            },
+        };
+        const u = new uPlot(opts, aligned, box);
+        wheelAndPan(u, true);
+        return u;
+    }
+
+    function barsPlot(p, box) {
+        const w = p.width;
+        const xs = p.counts.map((c, i) => (i + 0.5) * w);
+        const unit = p.x.unit ? " " + p.x.unit : "";
+        const opts = {
+            width: plotWidth(box), height: 260,
+            scales: { x: { time: false, range: () => [0, Math.max(1, p.counts.length) * w] } },
+            axes: [{ label: axisName(p.x) }, { label: "Dives", size: 60 }],
+            series: [
+                { label: axisName(p.x), value: (u, v) => (v == null ? "-" : (v - w / 2) + " to " + (v + w / 2) + unit) },
+                { label: "Dives", stroke: colour(0), fill: "rgba(31, 119, 180, 0.4)",
+                    paths: uPlot.paths.bars({ size: [0.9, Infinity] }), points: { show: false } },
+            ],
+        };
+        return new uPlot(opts, [xs, p.counts], box);
+    }
+
+    // ---- The page ----------------------------------------------------------
+
+    root.textContent = "";
+    el("h1", root, data.title);
+    table(el("section", root, null, "meta"), null, data.meta, "pairs");
+
+    const summary = el("section", root);
+    el("h2", summary, "Summary");
+    table(summary, null, data.summary, "pairs");
+    const m = data.messages;
+    if (m.total > 0) {
+        el("h3", summary, "Errors and warnings of the decoder (" + m.total + ")");
+        table(summary, ["Byte offset", "Message"], m.list, "messages");
+        if (m.total > m.list.length) el("p", summary, "The first " + m.list.length + " are listed.", "note");
+    }
+
+    const pending = [];
+    data.plots.forEach(p => {
+        const sec = el("section", root, null, "plot");
+        el("h2", sec, p.title);
+        if (p.note) el("p", sec, p.note, "note");
+        const box = el("div", sec, null, "plot-box");
+        let readout = null;
+        if (p.kind === "xy") {
+            if (p.lines && p.series.length > 1) {
+                const bar = el("div", sec, null, "buttons");
+                const all = el("button", bar, "Show all casts");
+                const none = el("button", bar, "Hide all casts");
+                el("span", bar, "Click a cast in the legend to show or hide it.", "hint");
+                const set = show => () => {
+                    const u = box._plot;
+                    u.batch(() => { for (let i = 1; i < u.series.length; i++) u.setSeries(i, { show: show }); });
+                };
+                all.addEventListener("click", set(true));
+                none.addEventListener("click", set(false));
+            }
+            readout = el("p", sec, "\u00a0", "readout");
+        }
+        pending.push({ p: p, box: box, readout: readout });
+    });
+    if (data.plots.length > 0) {
+        el("p", root, "Plots: drag to zoom, mouse wheel to zoom, shift-drag to pan, double-click to show all.",
+            "hint");
+    }
+
+    data.tables.forEach(t => {
+        const sec = el("section", root);
+        el("h2", sec, t.title);
+        if (t.note) el("p", sec, t.note, "note");
+        const wrap = el("div", sec, null, "table-wrap");
+        table(wrap, t.columns, t.rows, "data");
+    });
+
+    pending.forEach(({ p, box, readout }) => {
+        const u = p.kind === "time" ? timePlot(p, box) : p.kind === "xy" ? xyPlot(p, box, readout) : barsPlot(p, box);
+        box._plot = u;
+        plots.push({ u: u, box: box });
+    });
+
+    let resizing = 0;
+    window.addEventListener("resize", () => {
+        clearTimeout(resizing);
+        resizing = setTimeout(() => plots.forEach(({ u, box }) => u.setSize({ width: plotWidth(box), height: u.height })),
+            100);
+    });
+    document.body.setAttribute("data-plots", String(plots.length));
+})();

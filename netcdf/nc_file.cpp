@@ -1,0 +1,326 @@
+#include "netcdf/nc_file.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "platform/atomic_file.h"
+#include "platform/civil_time.h"
+#include "platform/number_format.h"
+
+#ifdef _WIN32
+#include <direct.h>
+#include <windows.h>
+#endif
+
+namespace vandrel {
+namespace detail {
+
+namespace {
+
+// Room left after the header for the definitions made at the end.
+constexpr std::size_t header_reserve = 8192;
+// Room after the first fixed variable for the instance variables' values:
+// this share of the input's size, within these bounds.
+constexpr uint64_t values_reserve_share = 32;
+constexpr uint64_t min_values_reserve = 16384;
+constexpr uint64_t max_values_reserve = 16u << 20;
+// The library's default alignment of variables and records.
+constexpr std::size_t alignment = 4;
+
+// The temporary name: beside the final one, with the file name reduced to
+// ASCII. On Windows the library reads file names in the ANSI code page, so
+// it is handed only this ASCII name, relative to the folder (see
+// create_file).
+std::string temporary_name(const std::string& final_path) {
+    const std::size_t slash = final_path.find_last_of("/\\");
+    const std::size_t name_start = slash == std::string::npos ? 0 : slash + 1;
+    std::string ascii = final_path.substr(0, name_start);
+    for (std::size_t i = name_start; i < final_path.size(); ++i) {
+        const auto c = static_cast<unsigned char>(final_path[i]);
+        ascii.push_back(c < 0x80 ? static_cast<char>(c) : '_');
+    }
+    return temporary_path_for(ascii);
+}
+
+#ifdef _WIN32
+std::wstring widen(const std::string& s) {
+    if (s.empty()) return std::wstring();
+    const int n = MultiByteToWideChar(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), nullptr, 0);
+    std::wstring w(static_cast<std::size_t>(n), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), w.data(), n);
+    return w;
+}
+
+// The folder may have any name; the library is given the file's ASCII name
+// relative to it as the current directory, which is restored at once.
+int create_file(const std::string& path, int mode, int* ncid) {
+    const std::size_t slash = path.find_last_of("/\\");
+    if (slash == std::string::npos) return nc_create(path.c_str(), mode, ncid);
+    wchar_t* saved = _wgetcwd(nullptr, 0);
+    if (saved == nullptr) return NC_ENOMEM;
+    const std::string folder = slash == 0 ? path.substr(0, 1) : path.substr(0, slash);
+    int status = NC_EPERM;
+    if (_wchdir(widen(folder).c_str()) == 0) {
+        status = nc_create(path.substr(slash + 1).c_str(), mode, ncid);
+        if (_wchdir(saved) != 0 && status == NC_NOERR) {
+            nc_abort(*ncid);
+            status = NC_EPERM;
+        }
+    } else {
+        status = ENOENT;
+    }
+    free(saved);
+    return status;
+}
+#else
+int create_file(const std::string& path, int mode, int* ncid) { return nc_create(path.c_str(), mode, ncid); }
+#endif
+
+}  // namespace
+
+bool nc_output::check(int status, const char* what) {
+    if (status == NC_NOERR) return true;
+    if (error.empty()) error = std::string(what) + ": " + nc_strerror(status);
+    return false;
+}
+
+bool nc_begin(nc_output& f, const std::string& final_path) {
+    f.final_path = final_path;
+    f.temp_path = temporary_name(final_path);
+    if (!f.check(create_file(f.temp_path, NC_CLOBBER | NC_64BIT_OFFSET, &f.ncid), "nc_create")) {
+        f.ncid = -1;
+        return false;
+    }
+    int old_mode = 0;
+    return f.check(nc_set_fill(f.ncid, NC_NOFILL, &old_mode), "nc_set_fill");
+}
+
+bool nc_end_first_define(nc_output& f, uint64_t source_size) {
+    const uint64_t reserve =
+        std::min(max_values_reserve, std::max(min_values_reserve, source_size / values_reserve_share));
+    return f.ok() &&
+           f.check(nc__enddef(f.ncid, header_reserve, alignment, static_cast<std::size_t>(reserve), alignment),
+                   "nc_enddef");
+}
+
+bool nc_commit(nc_output& f) {
+    if (f.ncid < 0) return false;
+    const int ncid = f.ncid;
+    f.ncid = -1;
+    const bool closed = f.check(nc_close(ncid), "nc_close");
+    if (closed && f.ok() && replace_file(f.temp_path, f.final_path)) return true;
+    if (f.ok()) f.error = "cannot rename " + f.temp_path + " to " + f.final_path;
+    remove_file(f.temp_path);
+    return false;
+}
+
+void nc_abandon(nc_output& f) {
+    if (f.ncid >= 0) nc_abort(f.ncid);
+    f.ncid = -1;
+    if (!f.temp_path.empty()) remove_file(f.temp_path);
+}
+
+int nc_dim(nc_output& f, const char* name, std::size_t length) {
+    int id = -1;
+    if (f.ok()) f.check(nc_def_dim(f.ncid, name, length, &id), "nc_def_dim");
+    return id;
+}
+
+int nc_var(nc_output& f, const std::string& name, nc_type type, std::initializer_list<int> dims) {
+    int id = -1;
+    if (f.ok()) {
+        const std::vector<int> ids(dims);
+        f.check(nc_def_var(f.ncid, name.c_str(), type, static_cast<int>(ids.size()), ids.data(), &id), "nc_def_var");
+    }
+    return id;
+}
+
+void nc_text_att(nc_output& f, int var, const char* name, const std::string& text) {
+    if (f.ok()) f.check(nc_put_att_text(f.ncid, var, name, text.size(), text.c_str()), "nc_put_att_text");
+}
+
+void nc_double_att(nc_output& f, int var, const char* name, nc_type type, std::initializer_list<double> values) {
+    if (f.ok()) {
+        const std::vector<double> v(values);
+        f.check(nc_put_att_double(f.ncid, var, name, type, v.size(), v.data()), "nc_put_att");
+    }
+}
+
+void nc_default_fill(nc_output& f, int var, nc_type type) {
+    switch (type) {
+        case NC_BYTE:
+            nc_double_att(f, var, "_FillValue", type, {NC_FILL_BYTE});
+            break;
+        case NC_SHORT:
+            nc_double_att(f, var, "_FillValue", type, {NC_FILL_SHORT});
+            break;
+        case NC_INT:
+            nc_double_att(f, var, "_FillValue", type, {NC_FILL_INT});
+            break;
+        case NC_FLOAT:
+            nc_double_att(f, var, "_FillValue", type, {NC_FILL_FLOAT});
+            break;
+        default:
+            nc_double_att(f, var, "_FillValue", type, {NC_FILL_DOUBLE});
+            break;
+    }
+}
+
+void nc_describe(nc_output& f, int var, nc_type type, const char* units, const std::string& long_name,
+                 const char* standard_name) {
+    if (units != nullptr) nc_text_att(f, var, "units", units);
+    nc_text_att(f, var, "long_name", long_name);
+    if (standard_name != nullptr) nc_text_att(f, var, "standard_name", standard_name);
+    nc_default_fill(f, var, type);
+}
+
+int nc_data_var(nc_output& f, const std::string& name, nc_type type, std::initializer_list<int> dims, const char* units,
+                const std::string& long_name, const char* standard_name, const char* coordinates) {
+    const int var = nc_var(f, name, type, dims);
+    nc_describe(f, var, type, units, long_name, standard_name);
+    if (coordinates != nullptr) nc_text_att(f, var, "coordinates", coordinates);
+    return var;
+}
+
+int nc_time_var(nc_output& f, const char* name, int dim, const std::string& long_name) {
+    const int var = nc_var(f, name, NC_DOUBLE, {dim});
+    nc_describe(f, var, NC_DOUBLE, "seconds since 1970-01-01T00:00:00Z", long_name, "time");
+    nc_text_att(f, var, "calendar", "standard");
+    nc_text_att(f, var, "axis", "T");
+    return var;
+}
+
+void nc_lat_lon_vars(nc_output& f, int dim, int& lat, int& lon) {
+    const bool scalar = dim < 0;
+    lat = scalar ? nc_var(f, "lat", NC_DOUBLE, {}) : nc_var(f, "lat", NC_DOUBLE, {dim});
+    nc_describe(f, lat, NC_DOUBLE, "degrees_north", "latitude", "latitude");
+    nc_text_att(f, lat, "axis", "Y");
+    lon = scalar ? nc_var(f, "lon", NC_DOUBLE, {}) : nc_var(f, "lon", NC_DOUBLE, {dim});
+    nc_describe(f, lon, NC_DOUBLE, "degrees_east", "longitude", "longitude");
+    nc_text_att(f, lon, "axis", "X");
+}
+
+int nc_crs_var(nc_output& f) {
+    const int var = nc_var(f, "crs", NC_INT, {});
+    nc_text_att(f, var, "grid_mapping_name", "latitude_longitude");
+    nc_text_att(f, var, "long_name", "coordinate reference system: WGS 84");
+    nc_double_att(f, var, "semi_major_axis", NC_DOUBLE, {6378137.0});
+    nc_double_att(f, var, "inverse_flattening", NC_DOUBLE, {298.257223563});
+    return var;
+}
+
+void nc_global_atts(nc_output& f, const netcdf_metadata& meta, const char* title, const char* summary,
+                    const char* feature_type, const char* keywords) {
+    char size_text[32];
+    const std::string size(size_text, format_uint(size_text, meta.source_size));
+    const std::string created = iso_time(meta.date_created);
+    const std::string cdm = std::string(feature_type) == "profile" ? "Profile" : "Station";
+    const std::pair<const char*, std::string> atts[] = {
+        {"Conventions", "CF-1.10, ACDD-1.3"},
+        {"title", std::string(title) + " from " + meta.source_name},
+        {"summary", summary},
+        {"source", meta.source_name + " (" + size + " bytes)"},
+        {"history", created + " " + meta.history},
+        {"date_created", created},
+        {"product_version", meta.version},
+        {"featureType", feature_type},
+        {"cdm_data_type", cdm},
+        {"keywords", keywords},
+        {"standard_name_vocabulary", "CF Standard Name Table v79"},
+        {"processing_level", "decoded logger data in engineering units, not quality controlled"},
+    };
+    for (const auto& att : atts) nc_text_att(f, NC_GLOBAL, att.first, att.second);
+}
+
+void nc_final_global_atts(nc_output& f, const netcdf_metadata& meta, const time_span& times,
+                          const std::vector<double>& lats, const std::vector<double>& lons) {
+    if (times.any) {
+        nc_text_att(f, NC_GLOBAL, "time_coverage_start", iso_time(static_cast<int64_t>(std::floor(times.first))));
+        nc_text_att(f, NC_GLOBAL, "time_coverage_end", iso_time(static_cast<int64_t>(std::ceil(times.last))));
+    }
+    switch (meta.positions.kind) {
+        case position_source::fixed:
+            nc_text_att(f, NC_GLOBAL, "positions", "fixed: one deployment position");
+            break;
+        case position_source::track:
+            nc_text_att(f, NC_GLOBAL, "positions",
+                        "track: interpolated linearly in time between fixes; unknown (_FillValue) outside the track");
+            break;
+        default:
+            nc_text_att(f, NC_GLOBAL, "positions", "unknown: latitude and longitude hold _FillValue");
+            break;
+    }
+    double bounds[4] = {HUGE_VAL, -HUGE_VAL, HUGE_VAL, -HUGE_VAL};
+    for (std::size_t i = 0; i < lats.size() && i < lons.size(); ++i) {
+        if (lats[i] == NC_FILL_DOUBLE) continue;
+        bounds[0] = std::min(bounds[0], lats[i]);
+        bounds[1] = std::max(bounds[1], lats[i]);
+        bounds[2] = std::min(bounds[2], lons[i]);
+        bounds[3] = std::max(bounds[3], lons[i]);
+    }
+    if (bounds[0] <= bounds[1]) {
+        nc_double_att(f, NC_GLOBAL, "geospatial_lat_min", NC_DOUBLE, {bounds[0]});
+        nc_double_att(f, NC_GLOBAL, "geospatial_lat_max", NC_DOUBLE, {bounds[1]});
+        nc_double_att(f, NC_GLOBAL, "geospatial_lon_min", NC_DOUBLE, {bounds[2]});
+        nc_double_att(f, NC_GLOBAL, "geospatial_lon_max", NC_DOUBLE, {bounds[3]});
+        nc_text_att(f, NC_GLOBAL, "geospatial_lat_units", "degrees_north");
+        nc_text_att(f, NC_GLOBAL, "geospatial_lon_units", "degrees_east");
+    }
+}
+
+namespace {
+template <class T, class Put>
+void put_rows(nc_output& f, int var, std::size_t first, std::size_t count, std::size_t width, const T* v, Put put) {
+    if (!f.ok() || count == 0) return;
+    const std::size_t start[2] = {first, 0};
+    const std::size_t counts[2] = {count, width};
+    f.check(put(f.ncid, var, start, counts, v), "nc_put_vara");
+}
+}  // namespace
+
+void nc_put_rows(nc_output& f, int var, std::size_t first, std::size_t count, std::size_t width, const double* v) {
+    put_rows(f, var, first, count, width, v, nc_put_vara_double);
+}
+void nc_put_rows(nc_output& f, int var, std::size_t first, std::size_t count, std::size_t width, const float* v) {
+    put_rows(f, var, first, count, width, v, nc_put_vara_float);
+}
+void nc_put_rows(nc_output& f, int var, std::size_t first, std::size_t count, std::size_t width, const int* v) {
+    put_rows(f, var, first, count, width, v, nc_put_vara_int);
+}
+void nc_put_rows(nc_output& f, int var, std::size_t first, std::size_t count, std::size_t width, const short* v) {
+    put_rows(f, var, first, count, width, v, nc_put_vara_short);
+}
+void nc_put_rows(nc_output& f, int var, std::size_t first, std::size_t count, std::size_t width, const signed char* v) {
+    put_rows(f, var, first, count, width, v, nc_put_vara_schar);
+}
+
+std::string iso_time(int64_t t) {
+    char text[40];
+    char* end = format_utc(text, t, '-');
+    text[10] = 'T';
+    *end++ = 'Z';
+    return std::string(text, end);
+}
+
+std::string nc_name_from(const std::string& text, std::vector<std::string>& taken) {
+    std::string name;
+    for (const char c : text) {
+        const bool word = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+        if (word) {
+            name.push_back(c);
+        } else if (!name.empty() && name.back() != '_') {
+            name.push_back('_');
+        }
+    }
+    while (!name.empty() && name.back() == '_') name.pop_back();
+    if (name.empty() || !((name[0] >= 'a' && name[0] <= 'z') || (name[0] >= 'A' && name[0] <= 'Z')))
+        name = "channel_" + name;
+    std::string unique = name;
+    for (int n = 2; std::find(taken.begin(), taken.end(), unique) != taken.end(); ++n)
+        unique = name + "_" + std::to_string(n);
+    taken.push_back(unique);
+    return unique;
+}
+
+}  // namespace detail
+}  // namespace vandrel

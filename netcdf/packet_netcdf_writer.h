@@ -1,0 +1,38 @@
+// The packet file's samples as a CF-1.10 netCDF file: featureType
+// timeSeries, one station per packet ID. An ID may recur anywhere in the
+// file, so the samples form an indexed ragged array: each sample carries the
+// index of its station (station_index, instance_dimension "station"), and
+// the stations' IDs and positions are written at the end.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "netcdf/netcdf_metadata.h"
+#include "packet/packet_records.h"
+
+namespace vandrel {
+
+namespace detail {
+struct packet_netcdf_state;
+}
+
+class packet_netcdf_writer : public packet_record_sink {
+public:
+    packet_netcdf_writer(std::string path, netcdf_metadata meta);
+    ~packet_netcdf_writer() override;
+    packet_netcdf_writer(const packet_netcdf_writer&) = delete;
+    packet_netcdf_writer& operator=(const packet_netcdf_writer&) = delete;
+
+    void sample(const packet_row& row) override;
+
+    // Completes and renames the file; when table_written is false (no text
+    // table was written) removes what was begun and writes nothing. False on
+    // error, with the library's message in error.
+    bool finish(bool table_written, std::string& error);
+
+private:
+    std::unique_ptr<detail::packet_netcdf_state> state_;
+};
+
+}  // namespace vandrel

@@ -1,0 +1,235 @@
+#include "netcdf/positions.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstdint>
+
+#include "platform/civil_time.h"
+#include "platform/input_file.h"
+
+namespace vandrel {
+
+namespace {
+
+// A track line longer than this is no line of fixes (a binary file given by
+// mistake, say); it ends the reading with an error instead of growing.
+constexpr std::size_t max_track_line = 1024;
+
+std::string trim(const std::string& s) {
+    std::size_t b = 0, e = s.size();
+    while (b < e && (s[b] == ' ' || s[b] == '\t')) ++b;
+    while (e > b && (s[e - 1] == ' ' || s[e - 1] == '\t' || s[e - 1] == '\r')) --e;
+    return s.substr(b, e - b);
+}
+
+// The whole of text as a finite decimal number.
+bool parse_number(const std::string& text, double& out) {
+    if (text.empty()) return false;
+    const char* first = text.data();
+    const char* last = first + text.size();
+    if (*first == '+') ++first;  // from_chars takes no plus sign
+    const auto r = std::from_chars(first, last, out);
+    return r.ec == std::errc() && r.ptr == last && std::isfinite(out);
+}
+
+// Exactly digits decimal digits at text[pos].
+bool parse_digits(const std::string& text, std::size_t pos, int digits, int& out) {
+    if (pos + static_cast<std::size_t>(digits) > text.size()) return false;
+    out = 0;
+    for (int i = 0; i < digits; ++i) {
+        const char c = text[pos + static_cast<std::size_t>(i)];
+        if (c < '0' || c > '9') return false;
+        out = out * 10 + (c - '0');
+    }
+    return true;
+}
+
+// "YYYY-MM-DDTHH:MM:SS[.f...][Z]", UTC, 'T' or ' ' between date and time.
+bool parse_iso_time(const std::string& text, double& out) {
+    int year, month, day, hour, minute, second;
+    if (!parse_digits(text, 0, 4, year) || text.size() < 19 || text[4] != '-' || !parse_digits(text, 5, 2, month) ||
+        text[7] != '-' || !parse_digits(text, 8, 2, day) || (text[10] != 'T' && text[10] != ' ') ||
+        !parse_digits(text, 11, 2, hour) || text[13] != ':' || !parse_digits(text, 14, 2, minute) || text[16] != ':' ||
+        !parse_digits(text, 17, 2, second))
+        return false;
+    if (month < 1 || month > 12 || day < 1 || day > 31 || hour > 23 || minute > 59 || second > 60) return false;
+    std::size_t pos = 19;
+    double fraction = 0;
+    if (pos < text.size() && text[pos] == '.') {
+        double scale = 0.1;
+        ++pos;
+        const std::size_t digits_start = pos;
+        for (; pos < text.size() && text[pos] >= '0' && text[pos] <= '9'; ++pos, scale /= 10)
+            fraction += (text[pos] - '0') * scale;
+        if (pos == digits_start) return false;
+    }
+    if (pos < text.size() && text[pos] == 'Z') ++pos;
+    if (pos != text.size()) return false;
+    const int64_t days = days_from_civil(year, static_cast<unsigned>(month), static_cast<unsigned>(day));
+    out = static_cast<double>(days * 86400 + hour * 3600 + minute * 60 + second) + fraction;
+    return true;
+}
+
+bool parse_time(const std::string& text, double& out) { return parse_iso_time(text, out) || parse_number(text, out); }
+
+// Splits "A,B,C" (blanks around the fields allowed) into its fields.
+std::vector<std::string> split_fields(const std::string& line) {
+    std::vector<std::string> fields;
+    std::size_t start = 0;
+    for (;;) {
+        const std::size_t comma = line.find(',', start);
+        fields.push_back(trim(line.substr(start, comma == std::string::npos ? std::string::npos : comma - start)));
+        if (comma == std::string::npos) return fields;
+        start = comma + 1;
+    }
+}
+
+// Latitude and longitude in range; else a message for the caller.
+const char* check_lat_lon(double lat, double lon) {
+    if (lat < -90 || lat > 90) return "latitude outside -90..90";
+    if (lon < -180 || lon > 180) return "longitude outside -180..180";
+    return nullptr;
+}
+
+bool parse_lat_lon(const std::string& lat_text, const std::string& lon_text, double& lat, double& lon,
+                   std::string& error) {
+    if (!parse_number(lat_text, lat) || !parse_number(lon_text, lon)) {
+        error = "latitude and longitude must be decimal degrees";
+        return false;
+    }
+    if (const char* problem = check_lat_lon(lat, lon)) {
+        error = problem;
+        return false;
+    }
+    return true;
+}
+
+// Reads the next line of f into line (without its end). False at the end of
+// the file; error is set when the line is too long or reading failed.
+bool next_line(input_file& f, std::string& line, bool& too_long) {
+    line.clear();
+    too_long = false;
+    uint8_t b;
+    bool any = false;
+    while (f.get(b)) {
+        any = true;
+        if (b == '\n') return true;
+        if (line.size() == max_track_line) {
+            too_long = true;
+            return true;
+        }
+        line.push_back(static_cast<char>(b));
+    }
+    return any;
+}
+
+}  // namespace
+
+bool parse_position(const std::string& text, position_source& out, std::string& error) {
+    const std::vector<std::string> fields = split_fields(text);
+    double lat = 0, lon = 0;
+    std::string problem;
+    if (fields.size() != 2) {
+        problem = "expected LAT,LON";
+    } else if (parse_lat_lon(fields[0], fields[1], lat, lon, problem)) {
+        out = position_source{};
+        out.kind = position_source::fixed;
+        out.lat = lat;
+        out.lon = lon;
+        return true;
+    }
+    error = "bad position \"" + text + "\": " + problem;
+    return false;
+}
+
+bool load_track(const std::string& path, position_source& out, std::string& error) {
+    input_file f;
+    if (!f.open(path)) {
+        error = "cannot open track " + path;
+        return false;
+    }
+    position_source track;
+    track.kind = position_source::track;
+    std::string line;
+    bool too_long = false;
+    bool first = true;
+    for (uint64_t number = 1; next_line(f, line, too_long); ++number) {
+        const std::string where = path + ":" + std::to_string(number) + ": ";
+        if (too_long) {
+            error = where + "line longer than " + std::to_string(max_track_line) + " characters";
+            return false;
+        }
+        line = trim(line);
+        if (line.empty() || line[0] == '#') continue;
+        const std::vector<std::string> fields = split_fields(line);
+        position_fix fix{};
+        const bool has_time = parse_time(fields[0], fix.time);
+        if (first && !has_time) {  // the header
+            first = false;
+            continue;
+        }
+        first = false;
+        std::string problem;
+        if (fields.size() != 3) {
+            problem = "expected TIME,LATITUDE,LONGITUDE";
+        } else if (!has_time) {
+            problem = "bad time \"" + fields[0] + "\" (ISO 8601 UTC or seconds since 1970)";
+        } else if (parse_lat_lon(fields[1], fields[2], fix.lat, fix.lon, problem) && !track.fixes.empty() &&
+                   fix.time <= track.fixes.back().time) {
+            problem = "time not after the previous fix";
+        }
+        if (!problem.empty()) {
+            error = where + problem;
+            return false;
+        }
+        track.fixes.push_back(fix);
+    }
+    if (f.error()) {
+        error = "cannot read track " + path;
+        return false;
+    }
+    if (track.fixes.empty()) {
+        error = path + ": no fixes in the track";
+        return false;
+    }
+    out = std::move(track);
+    return true;
+}
+
+bool position_at(const position_source& source, double t, double& lat, double& lon) {
+    if (source.kind == position_source::fixed) {
+        lat = source.lat;
+        lon = source.lon;
+        return true;
+    }
+    if (source.kind != position_source::track || source.fixes.empty() || !(t >= source.fixes.front().time) ||
+        !(t <= source.fixes.back().time))
+        return false;
+    // The first fix later than t; t lies between it and the fix before.
+    std::size_t lo = 0, hi = source.fixes.size();
+    while (lo < hi) {
+        const std::size_t mid = lo + (hi - lo) / 2;
+        if (source.fixes[mid].time <= t)
+            lo = mid + 1;
+        else
+            hi = mid;
+    }
+    if (lo == source.fixes.size()) {  // t is the last fix's time
+        lat = source.fixes.back().lat;
+        lon = source.fixes.back().lon;
+        return true;
+    }
+    const position_fix& a = source.fixes[lo - 1];
+    const position_fix& b = source.fixes[lo];
+    const double f = (t - a.time) / (b.time - a.time);
+    double dlon = b.lon - a.lon;
+    if (dlon > 180) dlon -= 360;
+    if (dlon < -180) dlon += 360;
+    lat = a.lat + f * (b.lat - a.lat);
+    lon = a.lon + f * dlon;
+    if (lon > 180) lon -= 360;
+    if (lon < -180) lon += 360;
+    return true;
+}
+
+}  // namespace vandrel

@@ -1,0 +1,315 @@
+#include <gtest/gtest.h>
+#include <netcdf.h>
+
+#include <cmath>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "netcdf/packet_netcdf_writer.h"
+#include "netcdf/tdr_netcdf_writer.h"
+#include "test_files.h"
+
+namespace {
+
+// A file read back through netCDF-C.
+class nc_reader {
+public:
+    explicit nc_reader(const std::string& path) { ok_ = nc_open(path.c_str(), NC_NOWRITE, &ncid_) == NC_NOERR; }
+    ~nc_reader() {
+        if (ok_) nc_close(ncid_);
+    }
+    nc_reader(const nc_reader&) = delete;
+    nc_reader& operator=(const nc_reader&) = delete;
+    bool ok() const { return ok_; }
+
+    std::size_t dim(const char* name) const {
+        int id = -1;
+        std::size_t n = 0;
+        if (nc_inq_dimid(ncid_, name, &id) != NC_NOERR || nc_inq_dimlen(ncid_, id, &n) != NC_NOERR) return 0;
+        return n;
+    }
+    // All values of a variable, empty when it is missing.
+    std::vector<double> values(const char* name) const {
+        int id = var(name);
+        int ndims = 0;
+        int dims[NC_MAX_VAR_DIMS];
+        if (id < 0 || nc_inq_var(ncid_, id, nullptr, nullptr, &ndims, dims, nullptr) != NC_NOERR) return {};
+        std::size_t n = 1;
+        for (int i = 0; i < ndims; ++i) {
+            std::size_t len = 0;
+            nc_inq_dimlen(ncid_, dims[i], &len);
+            n *= len;
+        }
+        std::vector<double> v(n);
+        if (n > 0 && nc_get_var_double(ncid_, id, v.data()) != NC_NOERR) return {};
+        return v;
+    }
+    std::string text(const char* var_name, const char* att) const {
+        const int id = var_name == nullptr ? NC_GLOBAL : var(var_name);
+        std::size_t len = 0;
+        if (nc_inq_attlen(ncid_, id, att, &len) != NC_NOERR) return "(none)";
+        std::string s(len, '\0');
+        nc_get_att_text(ncid_, id, att, s.data());
+        return s;
+    }
+    double number(const char* global_att) const {
+        double v = -1;
+        return nc_get_att_double(ncid_, NC_GLOBAL, global_att, &v) == NC_NOERR ? v : -1;
+    }
+    int var(const char* name) const {
+        int id = -1;
+        return nc_inq_varid(ncid_, name, &id) == NC_NOERR ? id : -1;
+    }
+
+private:
+    int ncid_ = -1;
+    bool ok_ = false;
+};
+
+vandrel::netcdf_metadata metadata() {
+    vandrel::netcdf_metadata m;
+    m.source_name = "tag7_compressed.dat";
+    m.source_size = 12345;
+    m.history = "vandrel-tdr --netcdf tag7_compressed.dat";
+    m.date_created = 1700000000;
+    m.version = "vandrel test";
+    return m;
+}
+
+vandrel::packet_row packet_sample(uint32_t id, int64_t time, uint16_t raw_light) {
+    return {id, time, 10.5, 12.25, 40.125, 35.5, 0.5, raw_light == vandrel::no_light ? 0 : 2.5, raw_light, 1234};
+}
+
+std::vector<std::string> files_in(const vandrel_test::temp_dir& dir) {
+    std::vector<std::string> names;
+    for (const auto& e : std::filesystem::directory_iterator(std::filesystem::path(dir.file("")).parent_path()))
+        names.push_back(e.path().filename().string());
+    return names;
+}
+
+TEST(packet_netcdf_writer, writes_an_indexed_ragged_time_series) {
+    vandrel_test::temp_dir dir;
+    const std::string path = dir.file("d_extracted.nc");
+    vandrel::netcdf_metadata meta = metadata();
+    meta.positions.kind = vandrel::position_source::fixed;
+    meta.positions.lat = -40;
+    meta.positions.lon = 150;
+    vandrel::packet_netcdf_writer w(path, meta);
+    // IDs 7, 0xFFFFFFFE (-2 signed), 7 again: two stations; many rows, so that
+    // they are written in several blocks.
+    const std::size_t n = 10000;
+    for (std::size_t i = 0; i < n; ++i) {
+        const uint32_t id = i < 3000 || i >= 8000 ? 7u : 0xFFFFFFFEu;
+        w.sample(packet_sample(id, 1600000000 + static_cast<int64_t>(i), i == 5 ? vandrel::no_light : 100));
+    }
+    std::string error;
+    ASSERT_TRUE(w.finish(true, error)) << error;
+    EXPECT_EQ(files_in(dir), std::vector<std::string>{"d_extracted.nc"});
+
+    nc_reader r(path);
+    ASSERT_TRUE(r.ok());
+    EXPECT_EQ(r.dim("obs"), n);
+    EXPECT_EQ(r.dim("station"), 2u);
+    EXPECT_EQ(r.values("station_id"), (std::vector<double>{7, -2}));
+    EXPECT_EQ(r.values("lat"), (std::vector<double>{-40, -40}));
+    const std::vector<double> index = r.values("station_index");
+    EXPECT_EQ(index[2999], 0);
+    EXPECT_EQ(index[3000], 1);
+    EXPECT_EQ(index[n - 1], 0);
+    EXPECT_EQ(r.values("time")[n - 1], 1600000000.0 + n - 1);
+    EXPECT_EQ(r.values("light")[5], NC_FILL_DOUBLE);
+    EXPECT_EQ(r.values("light")[6], 2.5);
+    EXPECT_EQ(r.values("conductivity")[n - 1], 40.125);
+    EXPECT_EQ(r.values("supply_voltage")[0], 1234);
+    const std::pair<const char*, const char*> units[] = {{"time", "seconds since 1970-01-01T00:00:00Z"},
+                                                         {"pressure", "dbar"},
+                                                         {"temperature", "degree_C"},
+                                                         {"conductivity", "mS cm-1"},
+                                                         {"salinity", "1"},
+                                                         {"supply_voltage", "mV"},
+                                                         {"lat", "degrees_north"}};
+    for (const auto& u : units) EXPECT_EQ(r.text(u.first, "units"), u.second) << u.first;
+    EXPECT_EQ(r.text("station_index", "instance_dimension"), "station");
+    EXPECT_EQ(r.text("station_id", "cf_role"), "timeseries_id");
+    EXPECT_EQ(r.text(nullptr, "Conventions"), "CF-1.10, ACDD-1.3");
+    EXPECT_EQ(r.text(nullptr, "featureType"), "timeSeries");
+    EXPECT_EQ(r.text(nullptr, "source"), "tag7_compressed.dat (12345 bytes)");
+    EXPECT_EQ(r.text(nullptr, "date_created"), "2023-11-14T22:13:20Z");
+    EXPECT_EQ(r.text(nullptr, "time_coverage_start"), "2020-09-13T12:26:40Z");
+    EXPECT_EQ(r.text(nullptr, "time_coverage_end"), "2020-09-13T15:13:19Z");
+    EXPECT_EQ(r.text(nullptr, "positions"), "fixed: one deployment position");
+}
+
+TEST(packet_netcdf_writer, leaves_no_file_when_no_table_or_on_error) {
+    vandrel_test::temp_dir dir;
+    struct row {
+        std::string path;
+        bool table_written;
+        bool ok;
+    };
+    const row rows[] = {
+        {dir.file("a_extracted.nc"), false, true},
+        {dir.file("missing/a_extracted.nc"), true, false},
+    };
+    for (const row& r : rows) {
+        {
+            vandrel::packet_netcdf_writer w(r.path, metadata());
+            w.sample(packet_sample(1, 1600000000, 100));
+            std::string error;
+            EXPECT_EQ(w.finish(r.table_written, error), r.ok) << r.path;
+            EXPECT_EQ(error.empty(), r.ok) << error;
+        }
+        EXPECT_TRUE(files_in(dir).empty()) << r.path;
+    }
+    // Same calls, same bytes.
+    std::string bytes[2];
+    for (std::string& b : bytes) {
+        vandrel::packet_netcdf_writer w(dir.file("same.nc"), metadata());
+        w.sample(packet_sample(1, 1600000000, 100));
+        std::string error;
+        ASSERT_TRUE(w.finish(true, error));
+        b = vandrel_test::read_text(dir.file("same.nc"));
+    }
+    EXPECT_EQ(bytes[0], bytes[1]);
+    nc_reader r(dir.file("same.nc"));
+    EXPECT_EQ(r.text(nullptr, "positions"), "unknown: latitude and longitude hold _FillValue");
+    EXPECT_EQ(r.values("lat"), std::vector<double>{NC_FILL_DOUBLE});
+}
+
+// Feeds a TDR stream's records: a regime-1 run, then a regime-7 run (whose
+// further channels are added after rows were written), then a regime-5 run.
+void feed_tdr(vandrel::tdr_netcdf_writer& w, std::size_t rows_per_run) {
+    w.tdr_table({1, 0});
+    vandrel::info_values info{};
+    info.fw_version = 42;
+    info.tdr_interval = 200;
+    w.info(info);
+    const struct {
+        uint8_t regime;
+        unsigned mask;
+    } runs[] = {{1, 0x03}, {7, 0x3B}, {5, 0x01}};
+    double t = 1600000000;
+    for (uint32_t run = 0; run < 3; ++run) {
+        w.tdr_run({run, runs[run].regime, runs[run].mask, false, t, 200, 0, 0});
+        for (std::size_t i = 0; i < rows_per_run; ++i, t += 2) {
+            vandrel::tdr_row row{run, t, runs[run].mask, 123, 6000, 10, {-5, 7, 300}, -3, 1, 0, nullptr};
+            w.tdr_sample(row);
+        }
+        w.tdr_run_end();
+    }
+    w.haulout({t - 100, t - 50, 0});
+    w.wetdry({t - 10, 0, 0});
+    vandrel::dive_record dive{1,    0, 1600000000, 1600000010, 1600000004, 250, 6,   12,   4,
+                              24.5, 4, 6,          4,          NAN,        5,   NAN, false};
+    w.dive(dive);
+}
+
+TEST(tdr_netcdf_writer, writes_channels_events_and_dives) {
+    vandrel_test::temp_dir dir;
+    const std::string prefix = dir.file("tag");
+    vandrel::tdr_netcdf_writer w(prefix, metadata(), true);
+    const std::size_t per_run = 5000;
+    feed_tdr(w, per_run);
+    std::string failed, error;
+    ASSERT_TRUE(w.finish(failed, error)) << error;
+    EXPECT_EQ(files_in(dir), std::vector<std::string>{"tag_tdr.nc"});
+
+    nc_reader r(prefix + "_tdr.nc");
+    ASSERT_TRUE(r.ok());
+    EXPECT_EQ(r.dim("obs"), 3 * per_run);
+    EXPECT_EQ(r.dim("run"), 3u);
+    const std::vector<double> depth = r.values("depth"), temp = r.values("temperature"), odo = r.values("odometer");
+    const std::vector<double> mag_x = r.values("magnetometer_x"), wetdry = r.values("wetdry");
+    struct row {
+        std::size_t i;
+        double depth, temp, odo, mag_x, wetdry;
+    };
+    const double fill = NC_FILL_FLOAT, short_fill = NC_FILL_SHORT;
+    const row rows[] = {
+        {0, 12.3f, 26.85f, fill, fill, short_fill},
+        {per_run - 1, 12.3f, 26.85f, fill, fill, short_fill},
+        {per_run, 12.3f, 26.85f, 1.2f, -0.5f, 1},
+        {2 * per_run, 0.123f, fill, fill, fill, short_fill},
+    };
+    for (const row& x : rows) {
+        EXPECT_EQ(depth[x.i], x.depth) << x.i;
+        EXPECT_EQ(temp[x.i], x.temp) << x.i;
+        EXPECT_EQ(odo[x.i], x.odo) << x.i;
+        EXPECT_EQ(mag_x[x.i], x.mag_x) << x.i;
+        EXPECT_EQ(wetdry[x.i], x.wetdry) << x.i;
+    }
+    EXPECT_EQ(r.values("run_regime"), (std::vector<double>{1, 7, 5}));
+    EXPECT_EQ(r.values("haulout_end"), std::vector<double>{1600000000.0 + 6 * per_run - 50});
+    EXPECT_EQ(r.values("wetdry_change_state"), std::vector<double>{0});
+    EXPECT_EQ(r.values("dive_max_depth"), std::vector<double>{25});
+    EXPECT_EQ(r.values("dive_ascent_rate"), std::vector<double>{NC_FILL_DOUBLE});
+    EXPECT_EQ(r.dim("name_strlen"), std::string("tag7_compressed.dat").size());
+    EXPECT_EQ(r.text("magnetometer_x", "units"), "uT");
+    EXPECT_EQ(r.number("logger_firmware_version"), 42);
+    EXPECT_EQ(r.number("logger_tdr_interval_seconds"), 2);
+}
+
+TEST(tdr_netcdf_writer, writes_ctd_acc_and_gps_files) {
+    vandrel_test::temp_dir dir;
+    const std::string prefix = dir.file("tag");
+    vandrel::tdr_netcdf_writer w(prefix, metadata(), false);
+    vandrel::ctd_channel_set channels{};
+    std::snprintf(channels.header, sizeof channels.header, "\tFLUORO(V)\tPhoto2\tPhoto2\tINTERNAL_TEMP(C)");
+    channels.count = 4;
+    w.ctd_table(channels);
+    for (uint32_t cast = 0; cast < 2; ++cast) {
+        w.ctd_cast({cast, 0x21, 1600000000.0 + cast * 100, 50, 1000, &channels, 0});
+        for (int i = 0; i < 3 - static_cast<int>(cast); ++i)
+            w.ctd_sample({cast, 1600000000.0 + cast * 100 + i, 1.5, 10, 40, 35, 4, {0.25, 1, 2, 20}, cast == 0});
+    }
+    w.acc_table();
+    w.acc_burst({0, 2, 1600000050, 0});
+    w.acc_sample({0, 1600000049, 0.5, -1, 0.25});
+    w.acc_sample({0, 1600000050, 0.5, -1, 0.25});
+    w.gps_table();
+    const uint8_t entries[] = {5, 0x01, 0x02, 9, 0xFF, 0xFF};
+    w.gps({{121, 1, 1, 0, 0, 0}, 1609459200, 2, entries, 0});
+    w.gps({{0, 0, 0, 0, 0, 0}, -1, 0, nullptr, 0});
+    std::string failed, error;
+    ASSERT_TRUE(w.finish(failed, error)) << error;
+
+    nc_reader ctd(prefix + "_ctd.nc");
+    EXPECT_EQ(ctd.text(nullptr, "featureType"), "profile");
+    EXPECT_EQ(ctd.values("row_size"), (std::vector<double>{3, 2}));
+    EXPECT_EQ(ctd.values("profile"), (std::vector<double>{0, 1}));
+    EXPECT_EQ(ctd.values("interval"), (std::vector<double>{0.5, 0.5}));
+    EXPECT_EQ(ctd.values("time_valid"), (std::vector<double>{1, 1, 1, 0, 0}));
+    EXPECT_EQ(ctd.values("Photo2_2")[4], 2);
+    const std::pair<const char*, const char*> extras[] = {
+        {"FLUORO_V", "V"}, {"Photo2", "1"}, {"INTERNAL_TEMP_C", "degree_C"}};
+    for (const auto& e : extras) EXPECT_EQ(ctd.text(e.first, "units"), e.second) << e.first;
+    EXPECT_EQ(ctd.text("FLUORO_V", "long_name"), "FLUORO(V)");
+    EXPECT_EQ(ctd.text("row_size", "sample_dimension"), "obs");
+
+    nc_reader acc(prefix + "_acc.nc");
+    EXPECT_EQ(acc.values("burst_index"), (std::vector<double>{0, 0}));
+    EXPECT_EQ(acc.values("acceleration_y"), (std::vector<double>{-1, -1}));
+    EXPECT_EQ(acc.text("acceleration_x", "units"), "standard_free_fall");
+
+    nc_reader gps(prefix + "_gps.nc");
+    EXPECT_EQ(gps.values("satellites"), (std::vector<double>{2, 0}));
+    EXPECT_EQ(gps.values("time"), (std::vector<double>{1609459200, NC_FILL_DOUBLE}));
+    EXPECT_EQ(gps.values("satellite_id"), (std::vector<double>{5, 9}));
+    EXPECT_EQ(gps.values("satellite_value"), (std::vector<double>{258, 65535}));
+    EXPECT_EQ(gps.values("fix_index"), (std::vector<double>{0, 0}));
+}
+
+TEST(tdr_netcdf_writer, reports_the_file_that_failed_and_leaves_none) {
+    vandrel_test::temp_dir dir;
+    const std::string prefix = dir.file("missing/tag");
+    vandrel::tdr_netcdf_writer w(prefix, metadata(), true);
+    feed_tdr(w, 10);
+    w.acc_table();
+    std::string failed, error;
+    EXPECT_FALSE(w.finish(failed, error));
+    EXPECT_EQ(failed, prefix + "_tdr.nc");
+    EXPECT_EQ(error, "nc_create: No such file or directory");
+}
+
+}  // namespace

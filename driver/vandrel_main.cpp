@@ -1,37 +1,128 @@
-// vandrel: turns a logger's packet file into a tab-separated table.
-//   vandrel filename {offset}
-// The offset argument is accepted for compatibility and has no effect.
+// vandrel: turns a logger's packet file into a tab-separated table, and on
+// request also a CF netCDF file and a quick-look report.
+//   vandrel [--netcdf] [--report] [--position LAT,LON | --track FILE] [--] filename {offset}
+// Options are recognised only before the file name; the offset argument is
+// accepted for compatibility and has no effect.
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "driver/out_name.h"
+#include "driver/output_options.h"
+#include "driver/record_fanout.h"
+#include "netcdf/packet_netcdf_writer.h"
 #include "packet/extract.h"
 #include "platform/arguments.h"
+#include "platform/file_names.h"
+#include "report/report_writer.h"
+
+namespace {
+
+void print_usage() { std::printf("\n\nUsage: vandrel filename {offset}\n"); }
+
+// The further outputs of a run, each a writer of the extraction's records.
+struct packet_outputs {
+    std::unique_ptr<vandrel::packet_netcdf_writer> netcdf;
+    std::string netcdf_path;
+    std::unique_ptr<vandrel::packet_report_writer> report;
+    std::string report_path;
+    vandrel::packet_record_fanout fanout;
+};
+
+}  // namespace
 
 int main(int argc, char** argv) {
     std::printf("\nvandrel v2");
     const std::vector<std::string> args = vandrel::utf8_arguments(argc, argv);
-    if (args.size() < 2) {
-        std::printf("\n\nUsage: vandrel filename {offset}\n");
+
+    vandrel::output_options o;
+    std::size_t first = 1;
+    for (; first < args.size() && args[first].size() > 2 && args[first].compare(0, 2, "--") == 0; ++first) {
+        std::string error;
+        const vandrel::option_result r = vandrel::take_output_option(args, first, false, o, error);
+        if (r == vandrel::option_result::not_mine) error = "unknown option " + args[first];
+        if (r != vandrel::option_result::taken) {
+            std::printf("\nError: %s", error.c_str());
+            print_usage();
+            return 1;
+        }
+    }
+    if (first < args.size() && args[first] == "--") ++first;
+    if (first >= args.size()) {
+        print_usage();
         return 1;
     }
-    const std::string& in_fname = args[1];
+    if (const std::string error = vandrel::check_output_options(o); !error.empty()) {
+        std::printf("\nError: %s", error.c_str());
+        print_usage();
+        return 1;
+    }
+
+    const std::string& in_fname = args[first];
     const std::string out_fname = vandrel::make_out_fname("_extracted.txt", in_fname);
+
+    packet_outputs out;
+    if (o.netcdf || o.report) {
+        const std::vector<std::string> rest(args.begin() + 1, args.end());
+        const vandrel::run_description run = vandrel::describe_run("vandrel", rest, in_fname);
+        if (o.netcdf) {
+            vandrel::netcdf_metadata meta;
+            meta.source_name = run.source_name;
+            meta.source_size = run.source_size;
+            meta.history = run.history;
+            meta.date_created = run.date_created;
+            meta.version = std::string("vandrel ") + vandrel::vandrel_version;
+            std::string error;
+            if ((!o.position.empty() && !vandrel::parse_position(o.position, meta.positions, error)) ||
+                (!o.track.empty() && !vandrel::load_track(o.track, meta.positions, error))) {
+                std::printf("\nError: %s", error.c_str());
+                print_usage();
+                return 1;
+            }
+            out.netcdf_path = vandrel::make_out_fname("_extracted.nc", in_fname);
+            out.netcdf = std::make_unique<vandrel::packet_netcdf_writer>(out.netcdf_path, meta);
+            out.fanout.add(out.netcdf.get());
+        }
+        if (o.report) {
+            vandrel::report_metadata meta;
+            meta.source_name = run.source_name;
+            meta.source_size = run.source_size;
+            meta.version = std::string("vandrel ") + vandrel::vandrel_version;
+            meta.date_created = run.date_created;
+            out.report_path = vandrel::make_out_fname("_report.html", in_fname);
+            out.report = std::make_unique<vandrel::packet_report_writer>(out.report_path, meta);
+            out.fanout.add(out.report.get());
+        }
+    }
+
     std::printf("\nProcessing %s", in_fname.c_str());
-    const int n = vandrel::extract_packet_file(in_fname, out_fname);
+    const int n = vandrel::extract_packet_file(in_fname, out_fname, vandrel::current_utc_seconds(),
+                                               out.fanout.empty() ? nullptr : &out.fanout);
+    int status = 0;
     if (n == vandrel::extract_write_error) {
         std::printf("\nError: cannot write %s\n", out_fname.c_str());
-        return 1;
-    }
-    if (n == vandrel::extract_read_error) {
+        status = 1;
+    } else if (n == vandrel::extract_read_error) {
         std::printf("\nError: cannot read %s\n", in_fname.c_str());
-        return 1;
-    }
-    if (n != 0) {
+        status = 1;
+    } else if (n != 0) {
         std::printf("\nCompleted: Wrote %d samples to %s\n", n, out_fname.c_str());
     } else {
         std::printf("\nNo data found\n");
     }
-    return 0;
+
+    // The further outputs describe the rows the table holds: none when no
+    // row was written.
+    const bool table_written = n != 0;
+    std::string error;
+    if (out.netcdf && !out.netcdf->finish(table_written, error)) {
+        std::printf("Error: cannot write %s: %s\n", out.netcdf_path.c_str(), error.c_str());
+        status = 1;
+    }
+    if (out.report && !out.report->finish(table_written, error)) {
+        std::printf("Error: cannot write %s: %s\n", out.report_path.c_str(), error.c_str());
+        status = 1;
+    }
+    return status;
 }

@@ -2,7 +2,9 @@
 // data files.
 //
 //   vandrel-tdr [--output PREFIX] [--skip N] [--debug-dump]
-//               [--debug-dump-path PATH] [--quiet] INPUT
+//               [--debug-dump-path PATH] [--quiet] [--netcdf] [--report]
+//               [--position LAT,LON | --track FILE]
+//               [--dives [--dive-threshold M] [--zero-offset M]] INPUT
 //
 // Standard output gets one summary line at the end; errors, the usage text
 // and the progress bar go to standard error. Exit status 0 on success, 1
@@ -13,14 +15,21 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <system_error>
 #include <vector>
 
+#include "dives/dive_detector.h"
+#include "dives/dive_table.h"
 #include "driver/out_name.h"
+#include "driver/output_options.h"
 #include "driver/progress_bar.h"
+#include "driver/record_fanout.h"
+#include "netcdf/tdr_netcdf_writer.h"
 #include "platform/arguments.h"
 #include "platform/file_names.h"
+#include "report/report_writer.h"
 #include "tdr/decode_tdr_file.h"
 
 namespace {
@@ -39,12 +48,15 @@ struct options {
     std::string debug_dump_path;  // empty: the platform's fixed path
     bool quiet = false;
     bool help = false;
+    vandrel::output_options outputs;
 };
 
 void print_usage(std::FILE* out) {
     std::fprintf(out,
                  "usage: vandrel-tdr [--output PREFIX] [--skip N] [--debug-dump]\n"
-                 "                   [--debug-dump-path PATH] [--quiet] INPUT\n"
+                 "                   [--debug-dump-path PATH] [--quiet] [--netcdf] [--report]\n"
+                 "                   [--position LAT,LON | --track FILE]\n"
+                 "                   [--dives [--dive-threshold M] [--zero-offset M]] INPUT\n"
                  "\n"
                  "Decodes the TDR stream file INPUT into PREFIX_tdr.txt, PREFIX_ctd.txt,\n"
                  "PREFIX_gps.txt and PREFIX_acc.txt, each written only when the stream holds\n"
@@ -58,10 +70,18 @@ void print_usage(std::FILE* out) {
                  "                         %s\n"
                  "  --debug-dump-path PATH list them in PATH instead\n"
                  "  --quiet                no progress bar\n"
+                 "  --netcdf               also write each table as a CF netCDF file, PREFIX_tdr.nc,\n"
+                 "                         PREFIX_ctd.nc, PREFIX_gps.nc, PREFIX_acc.nc\n"
+                 "  --position LAT,LON     the deployment position, for the netCDF files\n"
+                 "  --track FILE           positions from a CSV track (time,latitude,longitude)\n"
+                 "  --report               also write the quick-look page PREFIX_report.html\n"
+                 "  --dives                also write the dive table PREFIX_dives.txt\n"
+                 "  --dive-threshold M     depth in metres below which a dive begins (default 4)\n"
+                 "  --zero-offset M        metres taken off every depth first (default 0)\n"
                  "  --help                 show this text\n"
                  "\n"
                  "At the end one line goes to standard output:\n"
-                 "  tdr=ROWS ctd=ROWS gps=FIXES acc=ROWS end_offset=BYTES\n"
+                 "  tdr=ROWS ctd=ROWS gps=FIXES acc=ROWS end_offset=BYTES [dives=N]\n"
                  "Exit status: 0 decoded, 1 decoding error, 2 bad command line.\n",
                  static_cast<unsigned long long>(max_skip), vandrel::default_debug_dump_path().c_str());
 }
@@ -87,6 +107,9 @@ bool parse_command_line(const std::vector<std::string>& args, options& o, std::s
     for (std::size_t i = 1; i < args.size(); ++i) {
         const std::string& a = args[i];
         if (!only_operands && a.size() > 1 && a[0] == '-') {
+            const vandrel::option_result shared = vandrel::take_output_option(args, i, true, o.outputs, error);
+            if (shared == vandrel::option_result::bad) return false;
+            if (shared == vandrel::option_result::taken) continue;
             if (a == "--") {
                 only_operands = true;
                 continue;
@@ -138,7 +161,8 @@ bool parse_command_line(const std::vector<std::string>& args, options& o, std::s
         error = "no INPUT given";
         return false;
     }
-    return true;
+    error = vandrel::check_output_options(o.outputs);
+    return error.empty();
 }
 
 // True when both paths exist and are one file (hard links and symbolic
@@ -163,12 +187,122 @@ uint64_t input_size(const std::string& path) {
     return ec ? 0 : static_cast<uint64_t>(n);
 }
 
+// Remembers which tables the decoder began, so that the further outputs
+// are made only beside a table.
+struct table_tracker final : vandrel::tdr_record_sink {
+    bool tdr = false;
+    void tdr_table(const vandrel::tdr_table_info&) override { tdr = true; }
+};
+
+// The further outputs of a run, each a writer of the decoder's records.
+struct tdr_outputs {
+    table_tracker tables;
+    std::unique_ptr<vandrel::tdr_netcdf_writer> netcdf;
+    std::unique_ptr<vandrel::tdr_report_writer> report;
+    std::unique_ptr<vandrel::dive_table_writer> dive_table;
+    std::unique_ptr<vandrel::dive_detector> dives;
+    std::string report_path;
+    std::string dive_table_path;
+    vandrel::dive_fanout dive_writers;
+    vandrel::tdr_record_fanout writers;
+};
+
+// Builds the writers that the options ask for; false with the reason in
+// error when an option's value cannot be used (a track file that cannot be
+// read).
+bool build_outputs(const options& o, const std::string& prefix, const std::vector<std::string>& args, tdr_outputs& out,
+                   std::string& error) {
+    const vandrel::output_options& want = o.outputs;
+    out.writers.add(&out.tables);
+    if (!want.netcdf && !want.report && !want.dives) return true;
+    const vandrel::run_description run = vandrel::describe_run("vandrel-tdr", args, o.input);
+    const std::string version = std::string("vandrel ") + vandrel::vandrel_version;
+    if (want.netcdf) {
+        vandrel::netcdf_metadata meta;
+        meta.source_name = run.source_name;
+        meta.source_size = run.source_size;
+        meta.history = run.history;
+        meta.date_created = run.date_created;
+        meta.version = version;
+        if ((!want.position.empty() && !vandrel::parse_position(want.position, meta.positions, error)) ||
+            (!want.track.empty() && !vandrel::load_track(want.track, meta.positions, error))) {
+            return false;
+        }
+        out.netcdf = std::make_unique<vandrel::tdr_netcdf_writer>(prefix, meta, want.dives);
+        out.writers.add(out.netcdf.get());
+        out.dive_writers.add(out.netcdf.get());
+    }
+    if (want.report) {
+        vandrel::report_metadata meta;
+        meta.source_name = run.source_name;
+        meta.source_size = run.source_size;
+        meta.version = version;
+        meta.date_created = run.date_created;
+        out.report_path = prefix + "_report.html";
+        out.report = std::make_unique<vandrel::tdr_report_writer>(out.report_path, meta, want.dives);
+        out.writers.add(out.report.get());
+        out.dive_writers.add(out.report.get());
+    }
+    if (want.dives) {
+        out.dive_table_path = prefix + "_dives.txt";
+        out.dive_table = std::make_unique<vandrel::dive_table_writer>(out.dive_table_path);
+        out.dive_writers.add(out.dive_table.get());
+        out.dives = std::make_unique<vandrel::dive_detector>(want.dive, out.dive_writers);
+        // The detector goes first: a dive it completes at a row reaches the
+        // other writers before that row does.
+        out.writers.add(out.dives.get());
+    }
+    return true;
+}
+
+// Completes the further outputs; false after printing why one failed.
+bool finish_outputs(tdr_outputs& out, const vandrel::tdr_context& context, bool ok, const std::string& message) {
+    bool all = true;
+    std::string error;
+    if (out.dives) out.dives->finish();
+    if (out.dive_table && !out.dive_table->finish(out.tables.tdr, error)) {
+        std::fprintf(stderr, "Error: cannot write %s: %s\n", out.dive_table_path.c_str(), error.c_str());
+        all = false;
+    }
+    std::string failed_path;
+    if (out.netcdf && !out.netcdf->finish(failed_path, error)) {
+        std::fprintf(stderr, "Error: cannot write %s: %s\n", failed_path.c_str(), error.c_str());
+        all = false;
+    }
+    if (out.report) {
+        vandrel::tdr_run_summary summary;
+        summary.tdr_rows = context.tdr_records;
+        summary.ctd_rows = context.ctd_records;
+        summary.gps_fixes = context.gps_fixes;
+        summary.acc_rows = context.acc_records;
+        summary.end_offset = context.end_offset;
+        summary.ok = ok;
+        summary.error = message;
+        if (!out.report->finish(summary, error)) {
+            std::fprintf(stderr, "Error: cannot write %s: %s\n", out.report_path.c_str(), error.c_str());
+            all = false;
+        }
+    }
+    return all;
+}
+
+// The decoder's message without its line end.
+std::string message_text(const vandrel::tdr_context& context) {
+    const void* nul = std::memchr(context.message, '\0', sizeof context.message);
+    const std::size_t n = nul != nullptr ? static_cast<std::size_t>(static_cast<const char*>(nul) - context.message)
+                                         : sizeof context.message;
+    std::string message(context.message, n);
+    while (!message.empty() && (message.back() == '\n' || message.back() == '\r')) message.pop_back();
+    return message;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     options o;
     std::string error;
-    if (!parse_command_line(vandrel::utf8_arguments(argc, argv), o, error)) {
+    const std::vector<std::string> args = vandrel::utf8_arguments(argc, argv);
+    if (!parse_command_line(args, o, error)) {
         std::fprintf(stderr, "vandrel-tdr: %s\n", error.c_str());
         print_usage(stderr);
         return exit_usage;
@@ -190,21 +324,34 @@ int main(int argc, char** argv) {
     }
 
     // An output named like the input would be truncated before it is read.
-    for (const std::string* out :
-         {&context.tdr_path, &context.ctd_path, &context.gps_path, &context.acc_path, &context.debug_dump_path}) {
-        if (!out->empty() && same_file(*out, o.input)) {
-            std::fprintf(stderr, "vandrel-tdr: output %s is the input file\n", out->c_str());
+    std::vector<std::string> outputs = {context.tdr_path, context.ctd_path, context.gps_path, context.acc_path};
+    if (o.outputs.netcdf) {
+        for (const char* kind : {"_tdr.nc", "_ctd.nc", "_gps.nc", "_acc.nc"}) outputs.push_back(prefix + kind);
+    }
+    if (o.outputs.report) outputs.push_back(prefix + "_report.html");
+    if (o.outputs.dives) outputs.push_back(prefix + "_dives.txt");
+    for (const std::string& out : outputs) {
+        if (same_file(out, o.input) ||
+            (!context.debug_dump_path.empty() && same_file(context.debug_dump_path, o.input))) {
+            const std::string& which = same_file(out, o.input) ? out : context.debug_dump_path;
+            std::fprintf(stderr, "vandrel-tdr: output %s is the input file\n", which.c_str());
+            print_usage(stderr);
+            return exit_usage;
+        }
+        if (o.debug_dump && (out == context.debug_dump_path || same_file(out, context.debug_dump_path))) {
+            std::fprintf(stderr, "vandrel-tdr: the debug dump path %s is also an output file\n", out.c_str());
             print_usage(stderr);
             return exit_usage;
         }
     }
-    for (const std::string* out : {&context.tdr_path, &context.ctd_path, &context.gps_path, &context.acc_path}) {
-        if (o.debug_dump && (*out == context.debug_dump_path || same_file(*out, context.debug_dump_path))) {
-            std::fprintf(stderr, "vandrel-tdr: the debug dump path %s is also an output file\n", out->c_str());
-            print_usage(stderr);
-            return exit_usage;
-        }
+
+    tdr_outputs out;
+    if (!build_outputs(o, prefix, std::vector<std::string>(args.begin() + 1, args.end()), out, error)) {
+        std::fprintf(stderr, "vandrel-tdr: %s\n", error.c_str());
+        print_usage(stderr);
+        return exit_usage;
     }
+    context.writers = &out.writers;
 
     vandrel::progress_fn callback = nullptr;
     vandrel::progress_bar bar(input_size(o.input));
@@ -215,6 +362,8 @@ int main(int argc, char** argv) {
     const bool ok = vandrel::decode_tdr_file(context, callback, o.skip, o.debug_dump);
     bar.clear();
     active_bar = nullptr;
+    const std::string message = message_text(context);
+    const bool outputs_ok = finish_outputs(out, context, ok, message);
 
     if (context.acc_overflow) {
         // The stream is corrupt past this point: the tables end with the
@@ -230,22 +379,18 @@ int main(int argc, char** argv) {
     // dump pass (one line rewritten with "\r") and the "Stop" marker that a
     // cast prints at row 14168. The summary starts a line.
     if (o.debug_dump || context.stop_marker_printed) std::printf("\n");
-    std::printf("tdr=%lu ctd=%lu gps=%lu acc=%lu end_offset=%lu\n", static_cast<unsigned long>(context.tdr_records),
+    std::printf("tdr=%lu ctd=%lu gps=%lu acc=%lu end_offset=%lu", static_cast<unsigned long>(context.tdr_records),
                 static_cast<unsigned long>(context.ctd_records), static_cast<unsigned long>(context.gps_fixes),
                 static_cast<unsigned long>(context.acc_records), static_cast<unsigned long>(context.end_offset));
+    if (out.dives) std::printf(" dives=%lu", static_cast<unsigned long>(out.dives->dives()));
+    std::printf("\n");
     if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
         std::fprintf(stderr, "vandrel-tdr: cannot write the summary to standard output\n");
         return exit_decode_error;
     }
     if (!ok) {
-        const void* nul = std::memchr(context.message, '\0', sizeof context.message);
-        const std::size_t n = nul != nullptr ? static_cast<std::size_t>(static_cast<const char*>(nul) - context.message)
-                                             : sizeof context.message;
-        std::string message(context.message, n);
-        while (!message.empty() && (message.back() == '\n' || message.back() == '\r')) message.pop_back();
-        if (message.empty()) message = "decoding failed";
-        std::fprintf(stderr, "vandrel-tdr: %s\n", message.c_str());
+        std::fprintf(stderr, "vandrel-tdr: %s\n", message.empty() ? "decoding failed" : message.c_str());
         return exit_decode_error;
     }
-    return 0;
+    return outputs_ok ? 0 : exit_decode_error;
 }

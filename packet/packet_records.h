@@ -13,24 +13,24 @@ constexpr uint16_t no_light = 0xFFFF;
 
 // A packet whose header was accepted; its samples follow.
 struct packet_info {
-    uint32_t id;            // printed as a signed 32-bit number
-    int64_t start_time;     // seconds since 1970 UTC of its first sample
-    int header_year;        // the year its header stores
-    int year;               // the year used: header_year moved on by whole four-year steps
-    int samples;            // samples that follow (0 when the start marker is missing)
-    uint64_t byte_offset;   // position of the packet in the file
+    uint32_t id;           // printed as a signed 32-bit number
+    int64_t start_time;    // seconds since 1970 UTC of its first sample
+    int header_year;       // the year its header stores
+    int year;              // the year used: header_year moved on by whole four-year steps
+    int samples;           // samples that follow (0 when the start marker is missing)
+    uint64_t byte_offset;  // position of the packet in the file
 };
 
 // One sample: the numbers of one table row before the table rounds them.
 struct packet_row {
     uint32_t id;
-    int64_t time;  // seconds since 1970 UTC
+    int64_t time;         // seconds since 1970 UTC
     double pressure;      // dbar, sea pressure
     double temperature;   // degrees Celsius
     double conductivity;  // mS/cm
     double salinity;      // practical salinity
     double fluorescence;
-    double light;    // 0 when raw_light is no_light (the table's convention)
+    double light;  // 0 when raw_light is no_light (the table's convention)
     uint16_t raw_light;
     uint16_t mV;
 };

@@ -22,9 +22,7 @@ std::wstring widen(const std::string& s) {
 }
 }  // namespace
 
-std::string temporary_path_for(const std::string& path) {
-    return path + "." + std::to_string(_getpid()) + ".part";
-}
+std::string temporary_path_for(const std::string& path) { return path + "." + std::to_string(_getpid()) + ".part"; }
 
 bool replace_file(const std::string& from, const std::string& to) {
     return MoveFileExW(widen(from).c_str(), widen(to).c_str(), MOVEFILE_REPLACE_EXISTING) != 0;

@@ -169,8 +169,8 @@ uint8_t begin_ctd_cast(tdr_decoder_state& st) {
     st.cond_lagged = -1.0;
     ++st.cast_count;
     if (st.tables.is_open(tdr_table_kind::ctd) && st.writers != nullptr) {
-        st.writers->ctd_cast(
-            {st.cast_count - 1, ctd_regime, st.ctd_time, st.ctd_interval, st.ctd_pressure_zero, &channels, st.byte_offset});
+        st.writers->ctd_cast({st.cast_count - 1, ctd_regime, st.ctd_time, st.ctd_interval, st.ctd_pressure_zero,
+                              &channels, st.byte_offset});
     }
     // The first row of every cast is taken at its own header time.
     emit_row(st, ctd_data, channels, true);

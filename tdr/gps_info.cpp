@@ -123,8 +123,8 @@ uint8_t decode_info_block(tdr_decoder_state& st) {
     st.abs_mode = st.context.fw_version == first_abs_mode_firmware || st.context.fw_version == last_abs_mode_firmware;
     if (st.writers != nullptr) {
         st.writers->info({st.context.fw_version, st.tdr_interval, st.ctd_interval, st.pressure_scale, st.temp_offset,
-                          st.temp_scale, st.cond_offset, st.cond_scale, st.cond_lag_tau, st.n_photo,
-                          st.acc_interval_ms, st.acc_scale, st.acc_offset, st.byte_offset});
+                          st.temp_scale, st.cond_offset, st.cond_scale, st.cond_lag_tau, st.n_photo, st.acc_interval_ms,
+                          st.acc_scale, st.acc_offset, st.byte_offset});
     }
 
     uint8_t next = TDRCODE_END;

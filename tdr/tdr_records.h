@@ -21,11 +21,11 @@ namespace vandrel {
 // ---- TDR sample runs ----------------------------------------------------
 
 // Channel mask bits: which values a TDR row holds.
-constexpr unsigned channel_depth = 0x01;        // decimetres (regime 5 prints it as cm)
-constexpr unsigned channel_temperature = 0x02;  // raw * 0.05 - 273.15 degrees Celsius
-constexpr unsigned channel_photo = 0x04;        // n_photo raw light counts
-constexpr unsigned channel_odo = 0x08;          // raw * 0.12 metres
-constexpr unsigned channel_magnetometer = 0x10;  // x, y, z signed * 0.1 uT and a signed temperature byte
+constexpr unsigned channel_depth = 0x01;          // decimetres (regime 5 prints it as cm)
+constexpr unsigned channel_temperature = 0x02;    // raw * 0.05 - 273.15 degrees Celsius
+constexpr unsigned channel_photo = 0x04;          // n_photo raw light counts
+constexpr unsigned channel_odo = 0x08;            // raw * 0.12 metres
+constexpr unsigned channel_magnetometer = 0x10;   // x, y, z signed * 0.1 uT and a signed temperature byte
 constexpr unsigned channel_wetdry_column = 0x20;  // no stream field: shows the wet/dry state
 constexpr unsigned channel_wetdry_byte = 0x40;    // a wet/dry byte in every sample
 
@@ -42,13 +42,13 @@ struct tdr_table_info {
 // temperature-only samples after a dry start (code 0xFE) in regime 1. Its
 // rows follow, then tdr_run_end. Runs never nest.
 struct tdr_run_info {
-    uint32_t run;        // ordinal of the run in the stream, from 0
-    uint8_t regime;      // regime of the run (for a dry run, of the wet run before it)
-    unsigned mask;       // channels of its rows
-    bool dry;            // samples taken on land after a dry start
-    double start_time;   // time of its first row
-    uint16_t interval;   // hundredths of a second between rows
-    uint8_t n_photo;     // photo channels of its rows
+    uint32_t run;          // ordinal of the run in the stream, from 0
+    uint8_t regime;        // regime of the run (for a dry run, of the wet run before it)
+    unsigned mask;         // channels of its rows
+    bool dry;              // samples taken on land after a dry start
+    double start_time;     // time of its first row
+    uint16_t interval;     // hundredths of a second between rows
+    uint8_t n_photo;       // photo channels of its rows
     uint32_t byte_offset;  // input position after the run's header
 };
 

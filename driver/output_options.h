@@ -1,0 +1,53 @@
+// The options that both commands share for their further outputs: the
+// netCDF files, the quick-look report and (vandrel-tdr) the dive table, and
+// what those outputs say about the run that made them.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "dives/dive_detector.h"
+
+namespace vandrel {
+
+// The version the outputs name.
+constexpr char vandrel_version[] = "2.1.0";
+
+struct output_options {
+    bool netcdf = false;   // --netcdf
+    bool report = false;   // --report
+    bool dives = false;    // --dives (vandrel-tdr)
+    std::string position;  // --position LAT,LON
+    std::string track;     // --track FILE
+    dive_settings dive;    // --dive-threshold M, --zero-offset M
+    bool dive_settings_given = false;
+};
+
+enum class option_result { not_mine, taken, bad };
+
+// Looks at args[i]: when it is one of the shared options, takes it and its
+// value (moving i onto the value) and returns taken; returns bad with the
+// reason in error for a missing or bad value; not_mine for anything else.
+// The dive options are recognised only when with_dives is set.
+option_result take_output_option(const std::vector<std::string>& args, std::size_t& i, bool with_dives,
+                                 output_options& o, std::string& error);
+
+// A usage error among the shared options that only shows once all are read
+// (--position together with --track, positions without --netcdf, dive
+// settings without --dives). Empty when there is none.
+std::string check_output_options(const output_options& o);
+
+// What the outputs record of the run.
+struct run_description {
+    std::string source_name;   // the input as given
+    uint64_t source_size = 0;  // bytes; 0 when unknown
+    std::string history;       // "YYYY-MM-DDTHH:MM:SSZ vandrel ARGS..."
+    int64_t date_created = 0;  // SOURCE_DATE_EPOCH when set to a number, else now
+};
+
+// tool is the command's name ("vandrel", "vandrel-tdr"); args are its
+// arguments without the program name.
+run_description describe_run(const std::string& tool, const std::vector<std::string>& args, const std::string& input);
+
+}  // namespace vandrel

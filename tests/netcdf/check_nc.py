@@ -1,0 +1,226 @@
+#!/usr/bin/python3
+"""Checks the netCDF files the commands write against their text tables.
+
+    check_nc.py [--max-rows N] DIR_OR_FILE...
+
+Each argument is a .nc file or a folder searched for them. For every file:
+ncdump -h reads it; every units attribute parses with UDUNITS-2 (udunits2);
+xarray opens it and decodes its CF times; and its values are compared with
+the text table beside it (NAME_extracted.nc with NAME_extracted.txt,
+PREFIX_tdr.nc with PREFIX_tdr.txt, and so on), each number printed with the
+decimals the table gives it. Exit status 0 when all checks pass.
+"""
+import argparse
+import calendar
+import functools
+import os
+import subprocess
+import sys
+
+import netCDF4
+import numpy as np
+import xarray as xr
+
+FILL = 9.969209968386869e36
+
+
+@functools.lru_cache(maxsize=None)
+def units_parse(units):
+    r = subprocess.run(["udunits2", "-H", units, "-W", ""], capture_output=True, text=True,
+                       stdin=subprocess.DEVNULL)
+    return r.returncode == 0 and "Don't recognize" not in r.stdout + r.stderr
+
+
+def text_seconds(date, clock):
+    """Seconds since 1970 of "YYYY/MM/DD" (or '-') and "hh:mm:ss[.fff]"."""
+    y, mo, d = (int(x) for x in date.replace("-", "/").split("/"))
+    hms = clock.split(":")
+    whole = calendar.timegm((y, mo, d, int(hms[0]), int(hms[1]), 0))
+    return whole + float(hms[2])
+
+
+def same_number(value, token):
+    """value printed with the decimals of token gives token."""
+    decimals = len(token.split(".")[1]) if "." in token else 0
+    return f"{value:.{decimals}f}" == token
+
+
+class checker:
+    def __init__(self, max_rows):
+        self.max_rows = max_rows
+        self.failures = []
+        self.checks = 0
+
+    def expect(self, ok, what):
+        self.checks += 1
+        if not ok:
+            self.failures.append(what)
+            if len(self.failures) < 50:
+                print("FAIL", what)
+        return ok
+
+    def rows(self, path):
+        with open(path, "rb") as f:
+            data = f.read().decode("utf-8")
+        self.expect(data == "" or data.endswith("\r\n"), f"{path}: lines end in CR LF")
+        return [line for line in data.split("\r\n") if line]
+
+    def compare_time(self, where, nc_time, date, clock):
+        t = text_seconds(date, clock)
+        tolerance = 0.0011 if "." in clock else 1.0
+        self.expect(abs(nc_time - t) < tolerance, f"{where}: time {nc_time} vs {date} {clock}")
+
+    def columns(self, where, tokens, values):
+        for token, value in zip(tokens, values):
+            if value is None:
+                continue
+            self.expect(same_number(value, token), f"{where}: {value} printed as {token}")
+
+    # ---- The tables, one function each.
+    def packet(self, ds, lines, where):
+        data = lines[1:]
+        n = min(len(data), self.max_rows)
+        self.expect(len(data) == len(ds.dimensions["obs"]), f"{where}: rows {len(data)}")
+        v = {k: ds.variables[k][:n].filled(FILL) for k in (
+            "time", "station_index", "pressure", "temperature", "conductivity", "salinity",
+            "fluorescence", "light", "supply_voltage")}
+        ids = ds.variables["station_id"][:] if "station_id" in ds.variables else []
+        for i in range(n):
+            tok = data[i].split("\t")
+            w = f"{where} row {i + 2}"
+            self.expect(int(tok[0]) == ids[v["station_index"][i]], f"{w}: ID")
+            date, clock = tok[1].split(" ")
+            self.compare_time(w, v["time"][i], date, clock)
+            light = 0.0 if v["light"][i] == FILL else v["light"][i]
+            self.columns(w, tok[2:8], [v["pressure"][i], v["temperature"][i], v["conductivity"][i],
+                                       v["salinity"][i], v["fluorescence"][i], light])
+            self.expect(int(tok[8]) == v["supply_voltage"][i], f"{w}: mV")
+
+    def tdr(self, ds, lines, where):
+        data = [l for l in lines[1:] if l[:1].isdigit()]
+        n = min(len(data), self.max_rows)
+        self.expect(len(data) == len(ds.dimensions["obs"]), f"{where}: rows {len(data)}")
+        haulouts = [l for l in lines if l.startswith("HAULOUT:")]
+        got = len(ds.dimensions["haulout"]) if "haulout" in ds.dimensions else 0
+        self.expect(len(haulouts) == got, f"{where}: haul-outs {len(haulouts)} vs {got}")
+        time = ds.variables["time"][:n].filled(FILL)
+        depth = ds.variables["depth"][:n].filled(FILL).astype(np.float64)
+        run = ds.variables["run"][:n]
+        regime = ds.variables["run_regime"][:] if "run_regime" in ds.variables else []
+        temp = ds.variables["temperature"][:n].filled(FILL) if "temperature" in ds.variables else None
+        header = lines[0].split("\t")
+        for i in range(n):
+            tok = data[i].split("\t")
+            w = f"{where} data row {i + 1}"
+            date, clock = tok[0].split(" ")
+            self.compare_time(w, time[i], date, clock)
+            scale = 100.0 if len(regime) > run[i] and regime[run[i]] == 5 else 10.0
+            self.expect(same_number(round(depth[i] * scale) / 10.0, tok[1]), f"{w}: depth {depth[i]} vs {tok[1]}")
+            if temp is not None and len(header) > 2 and header[2] == "TEMP (C)" and temp[i] < FILL:
+                self.expect(same_number(float(temp[i]), tok[2]), f"{w}: temperature {temp[i]} vs {tok[2]}")
+
+    def ctd(self, ds, lines, where):
+        header = lines[0].split("\t")
+        data = lines[1:]
+        n = min(len(data), self.max_rows)
+        self.expect(len(data) == len(ds.dimensions["obs"]), f"{where}: rows {len(data)}")
+        self.expect(sum(ds.variables["row_size"][:]) == len(data), f"{where}: row_size sums to the rows")
+        names = ["pressure", "temperature", "conductivity", "salinity"]
+        for h in header[5:-1]:
+            match = [k for k, var in ds.variables.items() if getattr(var, "long_name", None) == h]
+            names.append(match[0] if self.expect(len(match) == 1, f"{where}: channel {h}") else None)
+        cols = [ds.variables[k][:n].filled(FILL) if k else None for k in names]
+        time = ds.variables["sample_time"][:n]
+        valid = ds.variables["time_valid"][:n]
+        for i in range(n):
+            tok = data[i].split("\t")
+            w = f"{where} row {i + 2}"
+            date, clock = tok[0].split(" ")
+            self.compare_time(w, time[i], date, clock)
+            self.columns(w, tok[1:-1], [c[i] if c is not None else None for c in cols])
+            self.expect(tok[-1] == ("Y" if valid[i] == 1 else "N"), f"{w}: TIME_VALID")
+
+    def acc(self, ds, lines, where):
+        data = lines[1:]
+        n = min(len(data), self.max_rows)
+        self.expect(len(data) == len(ds.dimensions["obs"]), f"{where}: rows {len(data)}")
+        cols = [ds.variables[f"acceleration_{a}"][:n] for a in "xyz"]
+        time = ds.variables["time"][:n]
+        for i in range(n):
+            tok = data[i].split("\t")
+            w = f"{where} row {i + 2}"
+            date, clock = tok[0].split(" ")
+            self.compare_time(w, time[i], date, clock)
+            self.columns(w, tok[1:4], [c[i] for c in cols])
+
+    def gps(self, ds, lines, where):
+        n = min(len(lines), self.max_rows)
+        fixes = len(ds.dimensions["fix"]) if "fix" in ds.dimensions else 0
+        self.expect(len(lines) == fixes, f"{where}: fixes {len(lines)} vs {fixes}")
+        count = ds.variables["satellites"][:] if fixes else []
+        time = ds.variables["time"][:].filled(FILL) if fixes else []
+        ids = ds.variables["satellite_id"][:]
+        values = ds.variables["satellite_value"][:]
+        first = 0
+        for i in range(n):
+            tok = lines[i].split(" ")
+            w = f"{where} fix {i + 1}"
+            if time[i] < FILL:
+                self.compare_time(w, time[i], tok[0], tok[1])
+            self.expect(int(tok[2]) == count[i], f"{w}: satellites")
+            pairs = [(int(tok[j]), int(tok[j + 1], 16)) for j in range(5, len(tok), 2)]
+            stored = [(int(ids[first + k]), int(values[first + k])) for k in range(count[i])]
+            self.expect(pairs == stored, f"{w}: readings")
+            first += count[i]
+
+    def file(self, path):
+        r = subprocess.run(["ncdump", "-h", path], capture_output=True, text=True)
+        if not self.expect(r.returncode == 0, f"{path}: ncdump -h: {r.stderr.strip()}"):
+            return
+        with netCDF4.Dataset(path) as ds:
+            self.expect(ds.file_format == "NETCDF3_64BIT_OFFSET", f"{path}: format {ds.file_format}")
+            self.expect(ds.Conventions == "CF-1.10, ACDD-1.3", f"{path}: Conventions")
+            for name, var in ds.variables.items():
+                units = getattr(var, "units", None)
+                if units is not None:
+                    self.expect(units_parse(units), f"{path}: {name}: units {units!r} do not parse")
+                elif var.dtype != np.dtype("S1") and name not in ("crs",):
+                    self.expect("flag_values" in var.ncattrs() or "cf_role" in var.ncattrs() or
+                                "instance_dimension" in var.ncattrs() or "sample_dimension" in var.ncattrs() or
+                                name.endswith(("_index", "run", "regime", "_id", "configuration")),
+                                f"{path}: {name} has no units")
+            ds.set_auto_mask(True)
+            base = path[:-3]
+            kind = next((k for k in ("extracted", "tdr", "ctd", "acc", "gps") if base.endswith("_" + k)), None)
+            table = base + ".txt"
+            if kind and self.expect(os.path.exists(table), f"{path}: table {table} is missing"):
+                getattr(self, "packet" if kind == "extracted" else kind)(ds, self.rows(table), path)
+        with xr.open_dataset(path, decode_times=True) as ds:
+            for name, var in ds.variables.items():
+                if "seconds since" in str(var.encoding.get("units", "")):
+                    self.expect(np.issubdtype(var.dtype, np.datetime64), f"{path}: {name} decodes to times")
+
+
+def main():
+    p = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
+    p.add_argument("--max-rows", type=int, default=200000, help="rows compared per table (default 200000)")
+    p.add_argument("paths", nargs="+")
+    args = p.parse_args()
+    files = []
+    for path in args.paths:
+        if os.path.isdir(path):
+            for root, _, names in os.walk(path):
+                files += [os.path.join(root, n) for n in sorted(names) if n.endswith(".nc")]
+        else:
+            files.append(path)
+    c = checker(args.max_rows)
+    if not files:
+        c.expect(False, "no .nc files found")
+    for f in files:
+        c.file(f)
+    print(f"check_nc: {len(files)} files, {c.checks} checks, {len(c.failures)} failed")
+    return 1 if c.failures else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

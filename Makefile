@@ -10,22 +10,28 @@ BUILD := build-sanitize
 CMAKE_FLAGS += -DVANDREL_SANITIZE=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo
 endif
 
-.PHONY: all build demo test bench clean
+.PHONY: all build demo test bench clean deps test-deps
 
 all: build
 
+# The Debian packages the build and the tests need, installed when missing.
+deps:
+	@./tools/install_build_deps.sh
+test-deps:
+	@./tools/install_build_deps.sh --test
+
 # Configuring every time is cheap and recovers from an interrupted configure.
-build:
+build: deps
 	cmake -S . -B $(BUILD) $(CMAKE_FLAGS)
 	cmake --build $(BUILD) -j $(JOBS)
 
 demo: build
 	@./examples/run_demo.sh $(BUILD)
 
-test: build
+test: test-deps build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 
-bench:
+bench: deps
 	cmake -S . -B build-bench -DVANDREL_BENCH=ON -DVANDREL_TESTS=OFF -DCMAKE_BUILD_TYPE=Release
 	cmake --build build-bench -j $(JOBS)
 	./bench/run_bench.sh build-bench

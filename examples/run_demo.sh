@@ -7,10 +7,10 @@ here=$(dirname "$0")
 demo="$build/demo"
 mkdir -p "$demo"
 cp "$here/sample_packets.bin" "$demo/"
-"$build/vandrel" "$demo/sample_packets.bin"
+"$build/vandrel" --netcdf --report "$demo/sample_packets.bin"
 echo
 echo "First rows of $demo/sample_packets_extracted.txt:"
 head -n 8 "$demo/sample_packets_extracted.txt"
-if [ -x "$here/run_tdr_demo.sh" ] && [ -x "$build/vandrel-tdr" ]; then
-    "$here/run_tdr_demo.sh" "$build"
-fi
+echo
+echo "Also written: $demo/sample_packets_extracted.nc (CF netCDF) and $demo/sample_packets_report.html (open it in a browser)"
+"$here/run_tdr_demo.sh" "$build"

@@ -20,15 +20,17 @@ fi
 out=$build/demo
 mkdir -p "$out"
 prefix=$out/sample
-rm -f "${prefix}_tdr.txt" "${prefix}_ctd.txt" "${prefix}_gps.txt" "${prefix}_acc.txt"
+rm -f "${prefix}"_*.txt "${prefix}"_*.nc "${prefix}_report.html"
 
 echo "== vandrel-tdr on examples/sample_compressed.dat"
-"$tool" --quiet --output "$prefix" "$here/sample_compressed.dat"
+"$tool" --quiet --netcdf --report --dives --output "$prefix" "$here/sample_compressed.dat"
 
-for kind in tdr ctd gps acc; do
+for kind in tdr ctd gps acc dives; do
     f=${prefix}_$kind.txt
     [ -f "$f" ] || continue
     echo
     echo "== $f ($(wc -l < "$f") lines), first rows:"
     head -n 8 "$f" | tr -d '\r'
 done
+echo
+echo "== also written: $(cd "$out" && ls sample_*.nc sample_report.html | tr '\n' ' ')"

@@ -14,3 +14,7 @@ if [ -x "$build/bench/bench_tdr" ]; then
     echo "== TDR stream decoding (one core) =="
     "$build/bench/bench_tdr" "$data"
 fi
+if [ ! -s "$data/stream.dat" ]; then
+    "$build/gen_tdr_stream" "$data/stream.dat" --bytes 64000000 --seed 5
+fi
+"$(dirname "$0")/bench_outputs.sh" "$build" "$data/packets.bin" "$data/stream.dat"

@@ -1,0 +1,46 @@
+#!/bin/bash
+# Cost of the further outputs: both commands on generated inputs, the text
+# tables alone and then with --netcdf, --dives or --report, in processor
+# seconds (user + system) and rows per second. The writers' own cost is the
+# difference to the text-only run.
+#   bench_outputs.sh BUILD_DIR PACKET_FILE TDR_STREAM
+set -euo pipefail
+build=$1
+packets=$2
+stream=$3
+out=$(mktemp -d "${TMPDIR:-/tmp}/vandrel_bench.XXXXXX")
+trap 'rm -rf "$out"' EXIT
+TIMEFORMAT='%U %S'
+
+cpu() {  # command...: prints the processor seconds it took
+    local t
+    t=$( { time "$@" >/dev/null 2>&1; } 2>&1 )
+    awk -v t="$t" 'BEGIN { split(t, a, " "); printf "%.2f", a[1] + a[2] }'
+}
+
+line() {  # label, seconds, rows, seconds of the text-only run
+    awk -v l="$1" -v s="$2" -v r="$3" -v b="$4" 'BEGIN {
+        extra = s - b
+        printf "%-34s %7.2f s %10.2f M rows/s", l, s, r / s / 1e6
+        if (b > 0 && extra > 0) printf "   writer alone %7.2f M rows/s", r / extra / 1e6
+        printf "\n" }'
+}
+
+cp "$packets" "$out/p.bin"
+base=$(cpu "$build/vandrel" "$out/p.bin")
+rows=$(($(wc -l < "$out/p_extracted.txt") - 1))
+echo "== vandrel on $(basename "$packets"), $rows rows (one core)"
+line "text table" "$base" "$rows" 0
+line "text table + --netcdf" "$(cpu "$build/vandrel" --netcdf "$out/p.bin")" "$rows" "$base"
+line "text table + --report" "$(cpu "$build/vandrel" --report "$out/p.bin")" "$rows" "$base"
+
+base=$(cpu "$build/vandrel-tdr" --quiet --output "$out/t" "$stream")
+rows=0
+for f in "$out"/t_tdr.txt "$out"/t_ctd.txt "$out"/t_acc.txt; do
+    [ -f "$f" ] && rows=$((rows + $(wc -l < "$f") - 1))
+done
+echo "== vandrel-tdr on $(basename "$stream"), $rows rows in the TDR, CTD and ACC tables (one core)"
+line "text tables" "$base" "$rows" 0
+line "text tables + --netcdf" "$(cpu "$build/vandrel-tdr" --quiet --netcdf --output "$out/t" "$stream")" "$rows" "$base"
+line "text tables + --dives" "$(cpu "$build/vandrel-tdr" --quiet --dives --output "$out/t" "$stream")" "$rows" "$base"
+line "text tables + --report" "$(cpu "$build/vandrel-tdr" --quiet --report --output "$out/t" "$stream")" "$rows" "$base"

@@ -177,6 +177,12 @@ void nc_describe(nc_output& f, int var, nc_type type, const char* units, const s
     nc_default_fill(f, var, type);
 }
 
+int nc_index_var(nc_output& f, const char* name, int dim, const std::string& long_name) {
+    const int var = nc_var(f, name, NC_INT, {dim});
+    nc_text_att(f, var, "long_name", long_name);
+    return var;
+}
+
 int nc_data_var(nc_output& f, const std::string& name, nc_type type, std::initializer_list<int> dims, const char* units,
                 const std::string& long_name, const char* standard_name, const char* coordinates) {
     const int var = nc_var(f, name, type, dims);
@@ -222,7 +228,7 @@ void nc_global_atts(nc_output& f, const netcdf_metadata& meta, const char* title
         {"title", std::string(title) + " from " + meta.source_name},
         {"summary", summary},
         {"source", meta.source_name + " (" + size + " bytes)"},
-        {"history", created + " " + meta.history},
+        {"history", meta.history},
         {"date_created", created},
         {"product_version", meta.version},
         {"featureType", feature_type},

@@ -64,6 +64,9 @@ void nc_default_fill(nc_output& f, int var, nc_type type);
 // units, long_name, standard_name (when given) and _FillValue.
 void nc_describe(nc_output& f, int var, nc_type type, const char* units, const std::string& long_name,
                  const char* standard_name);
+// An index of a ragged array or of another dimension: never missing, so
+// without _FillValue (readers would otherwise turn it into floating point).
+int nc_index_var(nc_output& f, const char* name, int dim, const std::string& long_name);
 // A data variable described as above, with coordinates when given.
 int nc_data_var(nc_output& f, const std::string& name, nc_type type, std::initializer_list<int> dims, const char* units,
                 const std::string& long_name, const char* standard_name, const char* coordinates = nullptr);

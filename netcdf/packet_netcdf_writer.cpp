@@ -36,8 +36,7 @@ void begin(packet_netcdf_state& s) {
     s.obs = nc_dim(f, "obs", NC_UNLIMITED);
     s.crs = nc_crs_var(f);
     s.time.var = nc_time_var(f, "time", s.obs, "time of the sample");
-    s.station_index.var = nc_data_var(f, "station_index", NC_INT, {s.obs}, nullptr,
-                                      "index of the station (packet ID) of the sample", nullptr);
+    s.station_index.var = nc_index_var(f, "station_index", s.obs, "index of the station (packet ID) of the sample");
     nc_text_att(f, s.station_index.var, "instance_dimension", "station");
     s.pressure.var = nc_data_var(f, "pressure", NC_DOUBLE, {s.obs}, "dbar", "sea pressure",
                                  "sea_water_pressure_due_to_sea_water", data_coordinates);

@@ -243,7 +243,7 @@ void begin_tdr(tdr_netcdf_state& s) {
     nc_output& f = p.file;
     define_single_station(f, s.meta, p.station);
     p.time.var = nc_time_var(f, "time", p.obs, "time of the sample");
-    p.run.var = nc_data_var(f, "run", NC_INT, {p.obs}, nullptr, "index of the sample's run in dimension run", nullptr);
+    p.run.var = nc_index_var(f, "run", p.obs, "index of the sample's run in dimension run");
     p.depth.var = nc_data_var(f, "depth", NC_FLOAT, {p.obs}, "m", "depth", "depth", tdr_coordinates);
     nc_text_att(f, p.depth.var, "positive", "down");
     nc_global_atts(f, s.meta, "TDR samples",
@@ -467,8 +467,7 @@ void begin_acc(tdr_netcdf_state& s) {
     if (!begin_part(p, s.prefix + "_acc.nc", "obs")) return;
     nc_output& f = p.file;
     p.time.var = nc_time_var(f, "time", p.obs, "time of the sample");
-    p.burst_index.var = nc_data_var(f, "burst_index", NC_INT, {p.obs}, nullptr,
-                                    "index of the sample's burst in dimension burst", nullptr);
+    p.burst_index.var = nc_index_var(f, "burst_index", p.obs, "index of the sample's burst in dimension burst");
     nc_text_att(f, p.burst_index.var, "instance_dimension", "burst");
     const char* names[3] = {"acceleration_x", "acceleration_y", "acceleration_z"};
     nc_column<double>* columns[3] = {&p.x, &p.y, &p.z};
@@ -524,8 +523,7 @@ void begin_gps(tdr_netcdf_state& s) {
     if (!begin_part(p, s.prefix + "_gps.nc", "reading")) return;
     nc_output& f = p.file;
     define_single_station(f, s.meta, p.station);
-    p.fix_index.var =
-        nc_data_var(f, "fix_index", NC_INT, {p.obs}, nullptr, "index of the reading's fix in dimension fix", nullptr);
+    p.fix_index.var = nc_index_var(f, "fix_index", p.obs, "index of the reading's fix in dimension fix");
     p.satellite_id.var = nc_data_var(f, "satellite_id", NC_SHORT, {p.obs}, nullptr, "satellite identifier", nullptr);
     p.satellite_value.var = nc_data_var(f, "satellite_value", NC_INT, {p.obs}, "1",
                                         "16-bit value the logger stored for the satellite", nullptr);

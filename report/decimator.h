@@ -13,7 +13,7 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <map>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -65,7 +65,9 @@ private:
 
     std::size_t max_buckets_;
     double width_;
-    std::vector<bucket> buckets_;  // ascending key
+    double inverse_width_;                 // exact: the width is a power of two
+    double last_low_ = 0, last_high_ = 0;  // x range of buckets_.back()
+    std::vector<bucket> buckets_;          // ascending key
     uint64_t count_ = 0;
     bool dropped_ = false;
 };
@@ -76,24 +78,28 @@ private:
 // exceed the budget.
 class scatter_thinner {
 public:
-    explicit scatter_thinner(std::size_t max_points = 20000);
+    explicit scatter_thinner(std::size_t max_points = 8000);
 
     void add(double x, double y);  // non-finite points are ignored
 
-    // The kept points (the first of each cell), in cell order.
+    // The kept points (the first of each cell), in cell order: by x cell,
+    // then y cell.
     std::vector<series_point> points() const;
     uint64_t count() const { return count_; }
     bool decimated() const { return dropped_; }
 
 private:
     using cell_key = std::pair<double, double>;  // floor(x / wx), floor(y / wy)
+    struct key_hash {
+        std::size_t operator()(const cell_key& k) const noexcept;
+    };
     void coarsen();
 
     std::size_t max_points_;
     double wx_, wy_;
-    cell_key last_{0, 0};
+    cell_key last_{0, 0};  // the cell of the last point, met again by most points
     bool have_last_ = false;
-    std::map<cell_key, series_point> cells_;
+    std::unordered_map<cell_key, series_point, key_hash> cells_;  // sorted on output
     uint64_t count_ = 0;
     bool dropped_ = false;
 };

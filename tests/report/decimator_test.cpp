@@ -81,6 +81,18 @@ TEST(ScatterThinner, BoundedAndDropsRepeats) {
     EXPECT_GE(t.points().size(), 10u);
 }
 
+TEST(Decimators, HugeValuesEndInBoundedOutput) {
+    min_max_decimator d(2);
+    scatter_thinner t(4);
+    for (int i = 0; i < 1000; ++i) {
+        const double v = (i % 2 ? 1 : -1) * 1e308 / (1 + i % 7) + i;
+        d.add(v, -v);
+        t.add(v, i * 1e300);
+    }
+    EXPECT_LE(d.points().size(), 4u);
+    EXPECT_LE(t.points().size(), 4u);
+}
+
 TEST(DoublingHistogram, BinsDoubleToHoldEveryValue) {
     struct row {
         std::vector<double> values;

@@ -7,7 +7,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
-#include <memory>
 #include <string>
 
 #include "packet/extract.h"
@@ -19,21 +18,18 @@ namespace {
 constexpr int64_t fixed_now = 1772323200;
 constexpr long long max_samples_per_packet = 21;
 
-std::unique_ptr<vandrel::fuzz::scratch_dir> scratch;
-
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int* /*argc*/, char*** /*argv*/) {
     vandrel::fuzz::silence_stdout();
-    scratch = std::make_unique<vandrel::fuzz::scratch_dir>();
     return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     using namespace vandrel;
-    scratch->clear();
-    const std::string in = scratch->file("input.bin");
-    const std::string out = scratch->file("input_extracted.txt");
+    fuzz::clear_scratch();
+    const std::string in = fuzz::scratch_file("input.bin");
+    const std::string out = fuzz::scratch_file("input_extracted.txt");
     fuzz::write_file(in, data, size);
 
     const int rows = extract_packet_file(in, out, fixed_now);
@@ -42,7 +38,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     FUZZ_CHECK(fuzz::count_lines(out) == rows + 1);
 
     int files = 0;
-    for (const auto& entry : std::filesystem::directory_iterator(scratch->path())) {
+    for (const auto& entry : std::filesystem::directory_iterator(fuzz::scratch())) {
         (void)entry;
         ++files;
     }

@@ -21,8 +21,8 @@
 #include <cstring>
 #include <filesystem>
 #include <limits>
-#include <memory>
 #include <string>
+#include <system_error>
 
 #include "tdr/decode_tdr_file.h"
 #include "tests/fuzz/fuzz_support.h"
@@ -32,9 +32,6 @@ namespace {
 constexpr std::size_t switch_bytes = 3;
 constexpr long long max_output_per_input_byte = 256;
 constexpr long long output_allowance = 64LL * 1024;
-
-std::unique_ptr<vandrel::fuzz::scratch_dir> scratch;
-
 
 uint32_t last_progress_offset = 0;
 
@@ -48,7 +45,6 @@ void on_progress(uint32_t byte_offset, uint32_t /*tdr*/, uint32_t /*ctd*/, uint3
 
 extern "C" int LLVMFuzzerInitialize(int* /*argc*/, char*** /*argv*/) {
     vandrel::fuzz::silence_stdout();
-    scratch = std::make_unique<vandrel::fuzz::scratch_dir>();
     return 0;
 }
 
@@ -80,14 +76,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     }
     const progress_fn progress = (switches[0] & 0x10) != 0 ? on_progress : nullptr;
 
-    scratch->clear();
+    fuzz::clear_scratch();
     tdr_context context;
-    context.in_path = scratch->file("stream.dat");
-    context.tdr_path = scratch->file("tdr.txt");
-    context.ctd_path = scratch->file("ctd.txt");
-    context.gps_path = scratch->file("gps.txt");
-    context.acc_path = scratch->file("acc.txt");
-    context.debug_dump_path = scratch->file("dump.txt");
+    context.in_path = fuzz::scratch_file("stream.dat");
+    context.tdr_path = fuzz::scratch_file("tdr.txt");
+    context.ctd_path = fuzz::scratch_file("ctd.txt");
+    context.gps_path = fuzz::scratch_file("gps.txt");
+    context.acc_path = fuzz::scratch_file("acc.txt");
+    context.debug_dump_path = fuzz::scratch_file("dump.txt");
     if ((switches[0] & 0x20) != 0) context.read_buffer_size = 7;
     fuzz::write_file(context.in_path, stream, stream_size);
 
@@ -97,11 +93,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     FUZZ_CHECK(std::memchr(context.message, '\0', sizeof context.message) != nullptr);
 
     long long output_bytes = 0;
-    for (const auto& entry : std::filesystem::directory_iterator(scratch->path())) {
+    for (const auto& entry : std::filesystem::directory_iterator(fuzz::scratch())) {
         const std::string name = entry.path().filename().string();
         FUZZ_CHECK(name == "stream.dat" || name == "tdr.txt" || name == "ctd.txt" || name == "gps.txt" ||
                    name == "acc.txt" || (dump && name == "dump.txt"));
-        if (name != "stream.dat") output_bytes += fuzz::file_size(entry.path().string());
+        std::error_code ec;
+        if (name != "stream.dat") output_bytes += static_cast<long long>(entry.file_size(ec));
     }
     FUZZ_CHECK(output_bytes <= output_allowance + max_output_per_input_byte * static_cast<long long>(stream_size));
 

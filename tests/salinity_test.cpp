@@ -1,4 +1,4 @@
-#include "packet/salinity.h"
+#include "science/salinity.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,5 @@
-// Temporary files for the tests: a fresh directory per test, removed after.
+// Scratch files for the tests: a fresh directory under the system's
+// temporary directory per test, removed when the test ends, failed or not.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -43,11 +44,22 @@ inline void write_bytes(const std::string& path, const std::vector<uint8_t>& byt
     f.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
 }
 
+inline bool exists(const std::string& path) { return std::filesystem::exists(path); }
+
+// What a file that was not made reads as.
+inline const std::string absent = "(absent)";
+
 inline std::string read_text(const std::string& path) {
+    if (!exists(path)) return absent;
     std::ifstream f(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
 }
 
-inline bool exists(const std::string& path) { return std::filesystem::exists(path); }
+// Joins lines, each ended with CR LF.
+inline std::string lines(std::initializer_list<std::string> list) {
+    std::string out;
+    for (const std::string& l : list) out += l + "\r\n";
+    return out;
+}
 
 }  // namespace vandrel_test

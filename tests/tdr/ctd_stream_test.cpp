@@ -10,10 +10,6 @@
 namespace vandrel_test {
 namespace {
 
-using vandrel::encode::info_fields;
-using vandrel::encode::stream_encoder;
-
-const stream_time noon{2019, 7, 1, 12, 0, 0};
 const std::string fixed_header = "DATE (UTC)\tPRESSURE (dbar)\tTEMP (C)\tCOND (mS/cm)\tSAL_LAGGED (PSU)";
 
 std::string fmt4(double v) {
@@ -25,8 +21,8 @@ std::string fmt4(double v) {
 // Raw conductivity of c mS/cm with the default calibration.
 uint16_t raw_cond(double c) { return static_cast<uint16_t>(c * 800 + 200); }
 
-stream_encoder with_firmware(uint16_t fw) {
-    stream_encoder s;
+enc with_firmware(uint16_t fw) {
+    enc s;
     info_fields f;
     f.fw_version = fw;
     s.info(f);
@@ -70,31 +66,27 @@ TEST(CtdStream, ChannelSets) {
         {0x14, 151, {0xFFF2, 5000}, "\tPPFD(umol/m2/s)\tINTERNAL_TEMP(C)", "\t-14.0000\t0.0000"},
     };
     for (const row& r : rows) {
-        temp_dir dir;
-        stream_encoder s = with_firmware(r.fw);
+        enc s = with_firmware(r.fw);
         s.ctd_start(r.ctd_regime, noon, 100, 30).u16(330).u16(23000).u16(36000);
         for (uint16_t v : r.extra) s.u16(v);
         s.ctd_end().end();
-        const decode_result d = decode_stream(dir, s);
+        const decode_result d = decode_stream(s);
         const double sal = vandrel::practical_salinity(10.0, 44.75, 15.0);
-        EXPECT_TRUE(d.ok);
         EXPECT_EQ(d.ctd, fixed_header + r.header + "\tTIME_VALID\r\n" +
                              "2019/07/01 12:00:00\t10.00\t15.000\t44.7500\t" + fmt4(sal) + r.values + "\tY\r\n")
             << int(r.ctd_regime) << " fw " << r.fw;
-        EXPECT_EQ(d.context.ctd_records, 1u);
-        EXPECT_EQ(d.context.end_offset, static_cast<uint32_t>(s.bytes.size()));
+        EXPECT_EQ(summary(d), "tdr=0 ctd=1 gps=0 acc=0 end=" + std::to_string(s.bytes.size()) + " made=c");
     }
 }
 
 TEST(CtdStream, LagFilterFeedsOnlyTheSalinity) {
-    temp_dir dir;
-    stream_encoder s = with_firmware(140);
+    enc s = with_firmware(140);
     s.ctd_start(1, noon, 100, 0).u16(300).u16(23000).u16(raw_cond(40.0));
     s.byte(0).byte(0).delta(raw_cond(40.0), raw_cond(50.0)).ctd_end();
     // A negative conductivity leaves the filter unprimed for the next row.
     s.ctd_start(1, noon, 100, 0).u16(300).u16(23000).u16(100);
     s.byte(0).byte(0).delta(100, raw_cond(40.0)).ctd_end().end();
-    const decode_result d = decode_stream(dir, s);
+    const decode_result d = decode_stream(s);
     const double alpha = std::exp(-1.0);
     const double lagged = (1 - alpha) * 50.0 + alpha * 40.0;
     EXPECT_NEAR(lagged, 46.3212, 1e-4);
@@ -123,8 +115,7 @@ std::string cast_rows(int first_second, int n, bool later_valid) {
 }
 
 TEST(CtdStream, TimeValidFollowsTheChunkLength) {
-    temp_dir dir;
-    stream_encoder s;
+    enc s;
     auto cast = [&s](const stream_time& t, int relative_samples) {
         s.ctd_start(1, t, 100, 0).u16(0).u16(8000).u16(200);
         for (int i = 0; i < relative_samples; ++i) s.raw({0, 0, 0});
@@ -135,24 +126,22 @@ TEST(CtdStream, TimeValidFollowsTheChunkLength) {
     cast({2019, 7, 1, 14, 0, 0}, 59);  // continues at 12:00:04; 60 rows
     cast({2019, 7, 1, 15, 0, 0}, 2);   // the header time again, all Y
     s.end();
-    const decode_result d = decode_stream(dir, s);
-    EXPECT_TRUE(d.ok) << d.context.message;
+    const decode_result d = decode_stream(s);
     const std::string expect = fixed_header + "\tTIME_VALID\r\n" + cast_rows(0, 2, true) + cast_rows(2, 2, false) +
                                cast_rows(4, 60, false) + cast_rows(3 * 3600, 3, true);
     EXPECT_EQ(d.ctd, expect);
-    EXPECT_EQ(d.context.ctd_records, 67u);
+    EXPECT_EQ(summary(d), "tdr=0 ctd=67 gps=0 acc=0 end=" + std::to_string(s.bytes.size()) + " made=c");
 }
 
 TEST(CtdStream, CodesInsideSamples) {
-    temp_dir dir;
-    stream_encoder s;
+    enc s;
     s.ctd_start(1, noon, 100, 0).u16(30).u16(8000).u16(200);
     // A code in a later field is consumed and that field keeps its value; a
     // GPS record in front of a field is decoded in passing. (The salinity of
     // the last row uses the lagged conductivity.)
     s.raw({0x1E, 0xFB, 0x00}).gps(noon, {}).raw({0x01, 0x02, 0x03});
     s.ctd_end().end();
-    const decode_result d = decode_stream(dir, s);
+    const decode_result d = decode_stream(s);
     EXPECT_EQ(d.ctd, fixed_header + "\tTIME_VALID\r\n" + "2019/07/01 12:00:00\t1.00\t0.000\t0.0000\t0.0000\tY\r\n" +
                          "2019/07/01 12:00:01\t2.00\t0.000\t0.0000\t0.0000\tY\r\n" +
                          "2019/07/01 12:00:02\t2.03\t0.002\t" + fmt4(3 / 800.0) + "\t" +
@@ -161,44 +150,35 @@ TEST(CtdStream, CodesInsideSamples) {
     EXPECT_EQ(d.gps, "2019/07/01 12:00:00 0 3 0\r\n");
 }
 
+// "Stop" is printed once, when a relative sample begins at row 14168; a
+// cast that ends at exactly that row prints nothing.
 TEST(CtdStream, StopMarkerOnTheConsole) {
-    // Printed once, when the row count reaches 14168 at a relative sample.
-    temp_dir dir;
-    stream_encoder s;
-    s.ctd_start(1, noon, 100, 0).u16(30).u16(8000).u16(200);
-    for (int i = 0; i < 14170; ++i) s.raw({0, 0, 0});
-    s.ctd_end().end();
-    testing::internal::CaptureStdout();
-    const decode_result d = decode_stream(dir, s);
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "Stop");
-    EXPECT_EQ(d.context.ctd_records, 14171u);
+    for (int relative : {14166, 14167, 14168, 14170}) {
+        enc s;
+        s.ctd_start(1, noon, 100, 0).u16(30).u16(8000).u16(200).raw(std::vector<uint8_t>(3 * relative, 0));
+        s.ctd_end().ctd_start(1, noon, 100, 0).end();
+        const decode_result d = decode_stream(s);
+        EXPECT_EQ(d.console, relative >= 14168 ? "Stop" : "") << relative;
+        EXPECT_EQ(d.context.stop_marker_printed, relative >= 14168) << relative;
+        EXPECT_EQ(d.context.ctd_records, relative + 1u);
+    }
 }
 
 TEST(CtdStream, CastCutShort) {
-    stream_encoder full;
-    full.ctd_start(1, noon, 100, 0).u16(30).u16(8000).u16(200);
-    struct row {
-        std::size_t keep;
-        std::string ctd;
-        uint32_t end_offset;
-    };
-    const row rows[] = {
-        {1, absent, 1},                               // inside the regime byte: no file
-        {2, fixed_header + "\tTIME_VALID\r\n", 2},    // inside the time
-        {12, fixed_header + "\tTIME_VALID\r\n", 11},  // inside the pressure zero
-        {16, fixed_header + "\tTIME_VALID\r\n", 15},  // inside the first sample
-        {18, fixed_header + "\tTIME_VALID\r\n", 17},
-        {19, fixed_header + "\tTIME_VALID\r\n" + "2019/07/01 12:00:00\t1.00\t0.000\t0.0000\t0.0000\tY\r\n", 19},
-    };
-    for (const row& r : rows) {
-        temp_dir dir;
-        std::vector<uint8_t> bytes = full.bytes;
-        bytes.resize(r.keep);
-        const decode_result d = decode_bytes(dir, bytes);
-        EXPECT_TRUE(d.ok);
-        EXPECT_EQ(d.ctd, r.ctd) << r.keep;
-        EXPECT_EQ(d.context.end_offset, r.end_offset) << r.keep;
-    }
+    const std::vector<uint8_t> full = enc().ctd_start(1, noon, 100, 0).u16(30).u16(8000).u16(200).bytes;
+    auto cut = [&full](std::size_t keep) { return std::vector<uint8_t>(full.begin(), full.begin() + keep); };
+    const std::string ctd = fixed_header + "\tTIME_VALID\r\n";
+    check_runs(
+        {
+            {"in the regime byte", cut(1), "tdr=0 ctd=0 gps=0 acc=0 end=1 made=", absent},
+            {"in the time", cut(2), "tdr=0 ctd=0 gps=0 acc=0 end=2 made=c", ctd},
+            {"in the pressure zero", cut(12), "tdr=0 ctd=0 gps=0 acc=0 end=11 made=c", ctd},
+            {"in the first sample", cut(16), "tdr=0 ctd=0 gps=0 acc=0 end=15 made=c", ctd},
+            {"in the last field", cut(18), "tdr=0 ctd=0 gps=0 acc=0 end=17 made=c", ctd},
+            {"whole", cut(19), "tdr=0 ctd=1 gps=0 acc=0 end=19 made=c",
+             ctd + "2019/07/01 12:00:00\t1.00\t0.000\t0.0000\t0.0000\tY\r\n"},
+        },
+        &decode_result::ctd);
 }
 
 }  // namespace

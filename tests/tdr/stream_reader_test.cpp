@@ -13,26 +13,23 @@ namespace {
 
 using namespace vandrel::detail;
 
+vandrel::tdr_context gps_only(const temp_dir& dir) {
+    vandrel::tdr_context c;
+    c.gps_path = dir.file("gps.txt");
+    return c;
+}
+
 // Points the decoder's input at the given bytes, with the state reset.
 struct reader_input {
     temp_dir dir;
-    vandrel::tdr_context context;
-    std::unique_ptr<tdr_decoder_state> owned;
-    tdr_decoder_state& st;
+    vandrel::tdr_context context = gps_only(dir);
+    std::unique_ptr<tdr_decoder_state> owned = std::make_unique<tdr_decoder_state>(context);
+    tdr_decoder_state& st = *owned;
 
-    explicit reader_input(const std::vector<uint8_t>& bytes, uint32_t offset = 0)
-        : context(paths(dir)), owned(std::make_unique<tdr_decoder_state>(context)), st(*owned) {
+    explicit reader_input(const std::vector<uint8_t>& bytes, uint32_t offset = 0) {
         write_bytes(dir.file("in.dat"), bytes);
         EXPECT_TRUE(st.input.open(dir.file("in.dat")));
         st.byte_offset = offset;
-    }
-    static vandrel::tdr_context paths(const temp_dir& dir) {
-        vandrel::tdr_context c;
-        c.tdr_path = dir.file("tdr.txt");
-        c.ctd_path = dir.file("ctd.txt");
-        c.gps_path = dir.file("gps.txt");
-        c.acc_path = dir.file("acc.txt");
-        return c;
     }
 };
 
@@ -142,7 +139,7 @@ TEST(StreamReader, ReadRel) {
 }
 
 TEST(StreamReader, ReadRelDecodesGpsRecordInFrontOfDelta) {
-    vandrel::encode::stream_encoder s;
+    enc s;
     s.gps({2019, 7, 1, 12, 30, 5}, {{17, 0x01A0}}).byte(0x03);
     reader_input in(s.bytes);
     uint16_t v = 100;

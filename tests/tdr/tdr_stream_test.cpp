@@ -10,11 +10,6 @@
 namespace vandrel_test {
 namespace {
 
-using vandrel::encode::info_fields;
-using vandrel::encode::stream_encoder;
-
-const stream_time noon{2019, 7, 1, 12, 0, 0};
-
 TEST(TdrStream, TimeText) {
     struct row {
         double time;
@@ -35,91 +30,73 @@ TEST(TdrStream, TimeText) {
 }
 
 TEST(TdrStream, Rows) {
-    struct row {
-        const char* name;
-        stream_encoder stream;
-        std::string tdr;
-    };
-    std::vector<row> rows;
-    {
-        // Regime 7: depth, temperature, ODO, magnetometer and its temperature
-        // byte, and the dryness column from the wet/dry state.
-        stream_encoder s;
-        s.wetdry(2);  // no start code: passed over
-        s.gps(noon, {}).wetdry(5).wet_start(7, noon, 100);
-        s.u16(1234).u16(5863).u16(100).u16(0xFFF6).u16(0x0064).u16(0).byte(0xF0);
-        s.raw({0x01, 0x00, 0x79, 0x01, 0x7A, 0x00, 0x7F}).end();
-        rows.push_back({"regime 7", s,
-                        lines({"DATE (UTC)\tDEPTH (m)\tTEMP (C)\tODO_DELTA (m)\tMAGX (uT)\tMAGY (uT)\tMAGZ (uT)"
-                               "\tMAG_TEMP (C)\tDRYNESS",
-                               "2019/07/01 12:00:00\t123.4\t20.00\t12.00\t-1.0\t10.0\t0.0\t-16\t5",
-                               "2019/07/01 12:00:01\t123.5\t20.00\t11.88\t-0.9\t9.8\t0.0\t127\t5"})});
-    }
-    {
-        // A depth stepping below zero wraps near 65535 and reads as 0.
-        stream_encoder s;
-        s.wet_start(2, noon, 100).u16(3).byte(125).byte(0x05).end();
-        rows.push_back({"depth clamp", s,
-                        lines({"DATE (UTC)\tDEPTH (m)", "2019/07/01 12:00:00\t0.3", "2019/07/01 12:00:01\t0.0",
-                               "2019/07/01 12:00:02\t0.5"})});
-    }
-    {
-        // The first relative byte a code: one row, the absolute sample.
-        stream_encoder s;
-        s.wet_start(5, noon, 100).u16(3).end();
-        rows.push_back({"one row", s, lines({"DATE (UTC)\tDEPTH (cm)", "2019/07/01 12:00:00\t0.3"})});
-    }
-    {
-        // A code in the temperature of a sample ends the run there: the last
-        // row holds the new depth and the temperature before it.
-        stream_encoder s;
-        s.wet_start(1, noon, 100).u16(10).u16(5863).raw({0x01, 0x02}).raw({0x01}).end();
-        rows.push_back({"code mid-sample", s,
-                        lines({"DATE (UTC)\tDEPTH (m)\tTEMP (C)", "2019/07/01 12:00:00\t1.0\t20.00",
-                               "2019/07/01 12:00:01\t1.2\t20.10"})});
-    }
-    {
-        // Six photo channels: all decoded and written; fillers are ignored.
-        stream_encoder s;
-        info_fields f;
-        f.n_photo = 6;
-        s.info(f).wet_start(3, noon, 50).u16(1);
-        for (uint16_t v : {1, 22, 333, 4444, 55555, 65535}) s.u16(v);
-        s.raw({0x00, 0x01, 0x02, 0xF1, 0x03, 0x04, 0x05, 0xFA, 0x00, 0x00}).end();
-        rows.push_back({"photo", s,
-                        lines({"DATE (UTC)\tDEPTH (m)\tPHOTO0\tPHOTO1\tPHOTO2\tPHOTO3\tPHOTO4\tPHOTO5",
-                               "2019/07/01 12:00:00\t0.1\t    1\t   22\t  333\t 4444\t55555\t65535",
-                               "2019/07/01 12:00:00\t0.1\t    2\t   24\t  336\t 4448\t55560\t    0"})});
-    }
-    {
-        // Before 1970: the time reads as -1 and the rows count on from it.
-        stream_encoder s;
-        s.wet_start(2, {1960, 1, 1, 0, 0, 0}, 100).u16(1).byte(0).end();
-        rows.push_back({"before 1970", s,
-                        lines({"DATE (UTC)\tDEPTH (m)", "1969/12/31 23:59:59\t0.1", "1970/01/01 00:00:00\t0.1"})});
-    }
-    {
-        // Sub-second intervals accumulate; rows are rounded to the millisecond
-        // and then cut to the second.
-        stream_encoder s;
-        s.wet_start(2, noon, 45).u16(1).raw({0, 0, 0}).end();
-        rows.push_back({"interval", s,
-                        lines({"DATE (UTC)\tDEPTH (m)", "2019/07/01 12:00:00\t0.1", "2019/07/01 12:00:00\t0.1",
-                               "2019/07/01 12:00:00\t0.1", "2019/07/01 12:00:01\t0.1"})});
-    }
-    for (const row& r : rows) {
-        temp_dir dir;
-        const decode_result d = decode_stream(dir, r.stream);
-        EXPECT_TRUE(d.ok) << r.name << ": " << d.context.message;
-        EXPECT_EQ(d.tdr, r.tdr) << r.name;
-    }
+    info_fields six;
+    six.n_photo = 6;
+    enc photo;
+    photo.info(six).wet_start(3, noon, 50).u16(1);
+    for (uint16_t v : {1, 22, 333, 4444, 55555, 65535}) photo.u16(v);
+    photo.raw({0x00, 0x01, 0x02, 0xF1, 0x03, 0x04, 0x05, 0xFA, 0x00, 0x00}).end();
+    check_runs(
+        {
+            // Depth, temperature, ODO, magnetometer and its temperature byte,
+            // and the dryness column from the wet/dry state.
+            {"regime 7",
+             enc()
+                 .wetdry(2)
+                 .gps(noon, {})
+                 .wetdry(5)
+                 .wet_start(7, noon, 100)
+                 .u16(1234)
+                 .u16(5863)
+                 .u16(100)
+                 .u16(0xFFF6)
+                 .u16(0x0064)
+                 .u16(0)
+                 .byte(0xF0)
+                 .raw({0x01, 0x00, 0x79, 0x01, 0x7A, 0x00, 0x7F})
+                 .end()
+                 .bytes,
+             "tdr=2 ctd=0 gps=1 acc=0 end=44 made=tg",
+             lines({"DATE (UTC)\tDEPTH (m)\tTEMP (C)\tODO_DELTA (m)\tMAGX (uT)\tMAGY (uT)\tMAGZ (uT)"
+                    "\tMAG_TEMP (C)\tDRYNESS",
+                    "2019/07/01 12:00:00\t123.4\t20.00\t12.00\t-1.0\t10.0\t0.0\t-16\t5",
+                    "2019/07/01 12:00:01\t123.5\t20.00\t11.88\t-0.9\t9.8\t0.0\t127\t5"})},
+            // A depth stepping below zero wraps near 65535 and reads as 0.
+            {"depth clamp", enc().wet_start(2, noon, 100).u16(3).byte(125).byte(0x05).end().bytes,
+             "tdr=3 ctd=0 gps=0 acc=0 end=16 made=t",
+             lines({"DATE (UTC)\tDEPTH (m)", "2019/07/01 12:00:00\t0.3", "2019/07/01 12:00:01\t0.0",
+                    "2019/07/01 12:00:02\t0.5"})},
+            {"one row", enc().wet_start(5, noon, 100).u16(3).end().bytes, "tdr=1 ctd=0 gps=0 acc=0 end=14 made=t",
+             lines({"DATE (UTC)\tDEPTH (cm)", "2019/07/01 12:00:00\t0.3"})},
+            // A code in the temperature of a sample ends the run there: the
+            // last row holds the new depth and the temperature before it.
+            {"code mid-sample", enc().wet_start(1, noon, 100).u16(10).u16(5863).raw({0x01, 0x02, 0x01}).end().bytes,
+             "tdr=2 ctd=0 gps=0 acc=0 end=19 made=t",
+             lines({"DATE (UTC)\tDEPTH (m)\tTEMP (C)", "2019/07/01 12:00:00\t1.0\t20.00",
+                    "2019/07/01 12:00:01\t1.2\t20.10"})},
+            // Six photo channels, all decoded and written; fillers ignored.
+            {"photo", photo.bytes, "tdr=2 ctd=0 gps=0 acc=0 end=62 made=t",
+             lines({"DATE (UTC)\tDEPTH (m)\tPHOTO0\tPHOTO1\tPHOTO2\tPHOTO3\tPHOTO4\tPHOTO5",
+                    "2019/07/01 12:00:00\t0.1\t    1\t   22\t  333\t 4444\t55555\t65535",
+                    "2019/07/01 12:00:00\t0.1\t    2\t   24\t  336\t 4448\t55560\t    0"})},
+            // Before 1970 the time reads as -1 and the rows count on from it.
+            {"before 1970", enc().wet_start(2, {1960, 1, 1, 0, 0, 0}, 100).u16(1).byte(0).end().bytes,
+             "tdr=2 ctd=0 gps=0 acc=0 end=15 made=t",
+             lines({"DATE (UTC)\tDEPTH (m)", "1969/12/31 23:59:59\t0.1", "1970/01/01 00:00:00\t0.1"})},
+            // Sub-second intervals accumulate; rows are rounded to the
+            // millisecond and then cut to the second.
+            {"interval", enc().wet_start(2, noon, 45).u16(1).raw({0, 0, 0}).end().bytes,
+             "tdr=4 ctd=0 gps=0 acc=0 end=17 made=t",
+             lines({"DATE (UTC)\tDEPTH (m)", "2019/07/01 12:00:00\t0.1", "2019/07/01 12:00:00\t0.1",
+                    "2019/07/01 12:00:00\t0.1", "2019/07/01 12:00:01\t0.1"})},
+        },
+        &decode_result::tdr);
 }
 
 // The TDR columns are printed from integers; they must read exactly as C's
 // printf prints the scaled doubles, for every raw value.
 TEST(TdrStream, ColumnsMatchPrintfForEveryRawValue) {
-    temp_dir dir;
-    stream_encoder s;
+    enc s;
     s.wet_start(7, noon, 100).u16(65535).u16(0).u16(0).u16(0).u16(0).u16(0).byte(0);
     std::string expect =
         "DATE (UTC)\tDEPTH (m)\tTEMP (C)\tODO_DELTA (m)\tMAGX (uT)\tMAGY (uT)\tMAGZ (uT)\tMAG_TEMP (C)\tDRYNESS\r\n";
@@ -141,22 +118,13 @@ TEST(TdrStream, ColumnsMatchPrintfForEveryRawValue) {
         row(static_cast<int>(raw), depth, raw);
     }
     s.end();
-    const decode_result d = decode_stream(dir, s);
-    EXPECT_TRUE(d.ok);
-    // 65536 rows: report the first difference only.
-    const auto diff = std::mismatch(d.tdr.begin(), d.tdr.end(), expect.begin(), expect.end());
-    EXPECT_TRUE(diff.first == d.tdr.end() && diff.second == expect.end())
-        << "at " << (diff.first - d.tdr.begin()) << ": "
-        << d.tdr.substr(static_cast<std::size_t>(diff.first - d.tdr.begin()) > 80
-                            ? static_cast<std::size_t>(diff.first - d.tdr.begin()) - 80
-                            : 0,
-                        160)
-        << "\nexpected: "
-        << expect.substr(static_cast<std::size_t>(diff.second - expect.begin()) > 80
-                             ? static_cast<std::size_t>(diff.second - expect.begin()) - 80
-                             : 0,
-                         160);
+    const decode_result d = decode_stream(s);
     EXPECT_EQ(d.context.tdr_records, 65536u);
+    // 65536 rows: report the first line that differs.
+    const auto diff = std::mismatch(d.tdr.begin(), d.tdr.end(), expect.begin(), expect.end());
+    const auto at = static_cast<std::size_t>(diff.first - d.tdr.begin());
+    const std::size_t line = d.tdr.rfind('\n', at) == std::string::npos ? 0 : d.tdr.rfind('\n', at) + 1;
+    EXPECT_EQ(d.tdr.substr(line, 120), expect.substr(line, 120));
 }
 
 }  // namespace

@@ -208,7 +208,8 @@ void tdr_report_state::append_plots(std::string& out, double t0) const {
         if (with_dives) {
             std::vector<series_point> marks;
             for (const dive_record& d : dives.items()) {
-                marks.push_back({d.start_time, d.max_depth_dm / 10.0, d.end_time, d.max_depth_time});
+                marks.push_back(
+                    {d.start_time, static_cast<double>(d.max_depth_dm) / 10.0, d.end_time, d.max_depth_time});
             }
             extra += ",\"dives\":{\"start\":";
             append_coordinate(extra, marks, coordinate::x, t0, 2);
@@ -298,7 +299,7 @@ void tdr_report_state::append_dive_table(std::string& out) const {
             uint_text(d.run),
             utc_text(d.start_time),
             fixed_text(d.duration, 2),
-            fixed_text(d.max_depth_dm / 10.0, 1),
+            fixed_text(static_cast<double>(d.max_depth_dm) / 10.0, 1),
             fixed_text(d.bottom_time, 2),
             fixed_text(d.descent_rate, 3),
             fixed_text(d.ascent_rate, 3),
@@ -438,7 +439,7 @@ void tdr_report_writer::dive(const dive_record& d) {
     detail::tdr_report_state& s = *state_;
     s.dives.add(d);
     s.dive_duration.add(d.duration);
-    s.dive_depth.add(d.max_depth_dm / 10.0);
+    s.dive_depth.add(static_cast<double>(d.max_depth_dm) / 10.0);
 }
 
 bool tdr_report_writer::finish(const tdr_run_summary& summary, std::string& error) {

@@ -15,50 +15,20 @@ constexpr double not_available = std::numeric_limits<double>::quiet_NaN();
 // The bottom phase: the rows within 85 % of the greatest depth m.
 constexpr int64_t bottom_percent = 85;
 
-bool is_digit(char c) { return c >= '0' && c <= '9'; }
-
-// Skips the digits from p; returns how many there were.
-std::size_t skip_digits(const char*& p, const char* end) {
-    const char* start = p;
-    while (p != end && is_digit(*p)) ++p;
-    return static_cast<std::size_t>(p - start);
-}
-
-// True when [p, end) is exactly a decimal number as parse_dive_metres
-// describes it.
-bool is_decimal_number(const char* p, const char* end) {
-    if (p != end && (*p == '+' || *p == '-')) ++p;
-    std::size_t digits = skip_digits(p, end);
-    if (p != end && *p == '.') {
-        ++p;
-        digits += skip_digits(p, end);
-    }
-    if (digits == 0) return false;
-    if (p != end && (*p == 'e' || *p == 'E')) {
-        ++p;
-        if (p != end && (*p == '+' || *p == '-')) ++p;
-        if (skip_digits(p, end) == 0) return false;
-    }
-    return p == end;
-}
-
 }  // namespace
 
 bool parse_dive_metres(const std::string& text, bool allow_negative, int32_t& decimetres) {
+    // from_chars reads the C locale's decimal numbers whatever the user's
+    // locale, and the whole text must be one; it takes no plus sign.
     const char* begin = text.data();
     const char* const end = begin + text.size();
-    if (!is_decimal_number(begin, end)) return false;
-    // from_chars reads the C locale's numbers, whatever the user's locale,
-    // but takes no plus sign.
-    if (*begin == '+') ++begin;
+    if (begin != end && *begin == '+' && begin + 1 != end && begin[1] != '-') ++begin;
     double metres = 0.0;
     const auto result = std::from_chars(begin, end, metres);
     if (result.ec != std::errc() || result.ptr != end || !std::isfinite(metres)) return false;
     if (!allow_negative && metres < 0.0) return false;
     const double rounded = std::round(metres * 10.0);  // halves away from zero
-    if (!(rounded >= std::numeric_limits<int32_t>::min() && rounded <= std::numeric_limits<int32_t>::max())) {
-        return false;
-    }
+    if (rounded < std::numeric_limits<int32_t>::min() || rounded > std::numeric_limits<int32_t>::max()) return false;
     decimetres = static_cast<int32_t>(rounded);
     return true;
 }
@@ -120,7 +90,6 @@ void dive_detector::begin_dive(uint64_t index, const tdr_row& row) {
     d.start_time = row.time;
     d.first_depth = row.depth;
     d.max_depth = -1;  // below every raw depth
-    d.sum = 0;
     d.temp_sum = 0.0;
     d.rises.clear();
     d.falls.clear();

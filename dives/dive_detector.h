@@ -27,11 +27,12 @@ struct dive_settings {
 // Reads a length in metres from the command line and rounds it to whole
 // decimetres: M * 10 in doubles, halves away from zero. The text is an
 // optional sign, digits with an optional fraction (".5", "5." and "5.25" are
-// numbers), and an optional exponent ("e" or "E", an optional sign, digits);
-// nothing else, not even spaces. Refused: any other text (empty, "nan",
-// "inf", "0x10", "4m"), a value whose decimetres lie outside int32_t, and a
-// value below zero when allow_negative is false ("-0" is zero). On refusal
-// decimetres is left unchanged.
+// numbers), and an optional exponent ("e" or "E", an optional sign, digits),
+// with a point for the decimals whatever the locale; nothing else, not even
+// spaces. Refused: any other text (empty, "nan", "inf", "0x10", "4m", "1,5"),
+// a value too large or too small for a double, a value whose decimetres lie
+// outside int32_t, and a value below zero when allow_negative is false ("-0"
+// is zero). On refusal decimetres is left unchanged.
 bool parse_dive_metres(const std::string& text, bool allow_negative, int32_t& decimetres);
 
 namespace detail {

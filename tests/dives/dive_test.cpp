@@ -27,30 +27,35 @@ const struct {
     std::vector<run_rows> runs;
     const char* table;  // the lines after the header, '|' for a tab, '\n' for CR LF
 } cases[] = {
-    {"cut at both ends, equal maxima, dip in the bottom, one-row dive",
+    {"cut at both ends, equal maxima, dip in the bottom, bottom bounds at 85 %, one-row dive",
      {40, 0},
-     {{wet, 100, 0.0, {50, 60, 30, 45, 80, 100, 70, 100, 90, 50, 20, 41, 10, 45, 55}}},
+     {{wet, 100, 0.0, {50, 60, 30, 45, 169, 170, 200, 140, 200, 170, 169, 50, 20, 41, 10, 45, 55}}},
      "1|1970/01/01 00:00:00|1970/01/01 00:00:01|2.00|6.0|1970/01/01 "
      "00:00:01|1.00|6.00|1.00|1.000|0.00|NA|16.90|1.00|N\n"
-     "2|1970/01/01 00:00:03|1970/01/01 00:00:09|7.00|10.0|1970/01/01 "
-     "00:00:05|4.00|9.00|2.00|2.750|1.00|4.000|17.45|1.00|Y\n"
-     "3|1970/01/01 00:00:11|1970/01/01 00:00:11|1.00|4.1|1970/01/01 00:00:11|1.00|4.10|0.00|NA|0.00|NA|17.95|1.00|Y\n"
-     "4|1970/01/01 00:00:13|1970/01/01 00:00:14|2.00|5.5|1970/01/01 "
-     "00:00:14|1.00|5.50|1.00|1.000|0.00|NA|18.20|NA|N\n"},
-    {"zero offset, no temperature, no descent, times rounded to the millisecond",
+     "2|1970/01/01 00:00:03|1970/01/01 00:00:11|9.00|20.0|1970/01/01 "
+     "00:00:06|5.00|17.60|2.00|6.250|2.00|6.000|17.55|1.00|Y\n"
+     "3|1970/01/01 00:00:13|1970/01/01 00:00:13|1.00|4.1|1970/01/01 00:00:13|1.00|4.10|0.00|NA|0.00|NA|18.15|1.00|Y\n"
+     "4|1970/01/01 00:00:15|1970/01/01 00:00:16|2.00|5.5|1970/01/01 "
+     "00:00:16|1.00|5.50|1.00|1.000|0.00|NA|18.40|NA|N\n"},
+    {"zero offset, no temperature, times rounded to the millisecond",
      {40, -5},
-     {{vandrel::channel_depth, 250, 0.9996, {30, 36, 35, 50, 36, 10}}},
+     {{vandrel::channel_depth, 250, 0.9996, {30, 36, 35, 40, 50, 45, 36, 10}}},
      "1|1970/01/01 00:00:03|1970/01/01 00:00:03|2.50|4.1|1970/01/01 00:00:03|2.50|4.10|0.00|NA|0.00|NA|NA|2.50|Y\n"
-     "2|1970/01/01 00:00:08|1970/01/01 00:00:11|5.00|5.5|1970/01/01 00:00:08|2.50|5.50|0.00|NA|2.50|0.560|NA|NA|Y\n"},
-    {"a haul-out: dry rows hold no dives and every run cuts its dives",
+     "2|1970/01/01 00:00:08|1970/01/01 00:00:16|10.00|5.5|1970/01/01 "
+     "00:00:11|5.00|5.25|2.50|0.400|2.50|0.360|NA|NA|Y\n"},
+    {"a haul-out: dry rows hold no dives and every run cuts its dives; no descent",
      {45, 0},
-     {{wet, 100, 0.0, {10, 50, 60}},
+     {{wet, 100, 0.0, {10, 60, 50}},
       {vandrel::channel_temperature, 6000, 100.0, {99, 99}},
       {wet, 100, 1000.0, {70, 20, 45, 50, 10}}},
-     "1|1970/01/01 00:00:01|1970/01/01 00:00:02|2.00|6.0|1970/01/01 00:00:02|1.00|6.00|1.00|1.000|0.00|NA|17.00|NA|N\n"
+     "1|1970/01/01 00:00:01|1970/01/01 00:00:02|2.00|6.0|1970/01/01 00:00:01|1.00|6.00|0.00|NA|1.00|1.000|17.00|NA|N\n"
      "2|1970/01/01 00:16:40|1970/01/01 00:16:40|1.00|7.0|1970/01/01 00:16:40|1.00|7.00|0.00|NA|0.00|NA|16.85|2.00|N\n"
      "3|1970/01/01 00:16:43|1970/01/01 00:16:43|1.00|5.0|1970/01/01 00:16:43|1.00|5.00|0.00|NA|0.00|NA|17.15|NA|Y\n"},
     {"no dive: the header alone", {40, 0}, {{wet, 100, 0.0, {40, 0, 40}}}, ""},
+    {"a negative threshold counts as 0",
+     {-10, 0},
+     {{wet, 100, 0.0, {0, 1, 0}}},
+     "1|1970/01/01 00:00:01|1970/01/01 00:00:01|1.00|0.1|1970/01/01 00:00:01|1.00|0.10|0.00|NA|0.00|NA|16.95|NA|Y\n"},
 };
 
 TEST(dive_table, worked_examples) {
@@ -93,8 +98,14 @@ TEST(dive_table, nothing_left_without_a_tdr_table_or_on_error) {
     EXPECT_TRUE(unwanted.finish(false, error));
     EXPECT_TRUE(std::filesystem::is_empty(std::filesystem::path(dir.file(""))));
     vandrel::dive_table_writer bad(dir.file("missing/c_dives.txt"));
+    bad.dive(vandrel::dive_record{});
     EXPECT_FALSE(bad.finish(true, error));
     EXPECT_EQ(error, "Can't create DIVE data file " + dir.file("missing/c_dives.txt"));
+    std::filesystem::create_directory(dir.file("d_dives.txt"));  // cannot be replaced by a file
+    vandrel::dive_table_writer blocked(dir.file("d_dives.txt"));
+    EXPECT_FALSE(blocked.finish(true, error));
+    EXPECT_EQ(error, "Can't write DIVE data file " + dir.file("d_dives.txt"));
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.file("")), {}), 1);
 }
 
 TEST(dive_metres, accepted_and_refused_texts) {
@@ -113,8 +124,8 @@ TEST(dive_metres, accepted_and_refused_texts) {
         EXPECT_TRUE(vandrel::parse_dive_metres(text, true, dm)) << text;
         EXPECT_EQ(dm, decimetres) << text;
     }
-    const char* refused[] = {"214748364.8", "-214748364.9", "",   "nan",  "inf",   "-",  ".",
-                             "1e",          "4m",           " 4", "0x10", "1e400", "1,5"};
+    const char* refused[] = {"214748364.8", "-214748364.9", "",     "nan",   "inf", "-",   ".", "1e",
+                             "4m",          " 4",           "0x10", "1e400", "1,5", "+-1", "+", "infinity"};
     int32_t dm = 7;
     for (const char* text : refused) EXPECT_FALSE(vandrel::parse_dive_metres(text, true, dm)) << text;
     EXPECT_FALSE(vandrel::parse_dive_metres("-0.04", false, dm));  // a threshold is never negative

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <limits>
 
 namespace vandrel {
 
@@ -90,10 +91,15 @@ void min_max_decimator::halve_budget() {
     }
 }
 
-std::vector<series_point> min_max_decimator::points() const {
+std::vector<series_point> min_max_decimator::points(bool break_at_gaps) const {
     std::vector<series_point> out;
-    out.reserve(buckets_.size() * 2);
-    for (const bucket& b : buckets_) {
+    out.reserve(buckets_.size() * 3);
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    for (std::size_t i = 0; i < buckets_.size(); ++i) {
+        const bucket& b = buckets_[i];
+        if (break_at_gaps && dropped_ && i > 0 && b.key - buckets_[i - 1].key > 1) {
+            out.push_back({(out.back().x + std::min(b.low.x, b.high.x)) / 2, nan, 0, 0});
+        }
         const bool same = b.low.x == b.high.x && b.low.y == b.high.y;
         if (same) {
             out.push_back(b.low);

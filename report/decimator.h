@@ -44,7 +44,11 @@ public:
 
     // The kept points in order of x: per bucket its least and greatest y in
     // the order they lie in x (one point when they are the same sample).
-    std::vector<series_point> points() const;
+    // With break_at_gaps, once the series is decimated, a point of NaN y lies
+    // between two buckets with an empty one between them, so that a line
+    // through the points breaks where the data do (between accelerometer
+    // bursts, over a haul-out).
+    std::vector<series_point> points(bool break_at_gaps = false) const;
 
     uint64_t count() const { return count_; }    // points accepted
     bool decimated() const { return dropped_; }  // some accepted point is not among points()

@@ -172,7 +172,7 @@ std::string packet_report_state::data_json() const {
         bool decimated = false;
         for (const id_series& s : ids) {
             const min_max_decimator& d = s.*q.member;
-            series.push_back({s.others ? std::string("other IDs") : "ID " + id_text(s.id), d.points()});
+            series.push_back({s.others ? std::string("other IDs") : "ID " + id_text(s.id), d.points(true)});
             samples += d.count();
             decimated = decimated || d.decimated();
         }

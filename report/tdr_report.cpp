@@ -227,13 +227,13 @@ void tdr_report_state::append_plots(std::string& out, double t0) const {
                     "th event at most.";
         }
         next();
-        append_time_plot(out, "Depth against time", {"Depth", "m", true}, {{"depth", depth.points()}}, t0, 1, note,
+        append_time_plot(out, "Depth against time", {"Depth", "m", true}, {{"depth", depth.points(true)}}, t0, 1, note,
                          extra);
     }
     if (temperature.count() > 0) {
         next();
         append_time_plot(out, "Temperature against time", {"Temperature", degrees_c},
-                         {{"temperature", temperature.points()}}, t0, 2, series_note({&temperature}, how));
+                         {{"temperature", temperature.points(true)}}, t0, 2, series_note({&temperature}, how));
     }
     if (!casts.items().empty()) {
         std::vector<named_series> t_profiles, s_profiles;
@@ -269,7 +269,7 @@ void tdr_report_state::append_plots(std::string& out, double t0) const {
     if (acc_x.count() > 0) {
         next();
         append_time_plot(out, "Accelerometer bursts", {"Acceleration", "g"},
-                         {{"x", acc_x.points()}, {"y", acc_y.points()}, {"z", acc_z.points()}}, t0, 4,
+                         {{"x", acc_x.points(true)}, {"y", acc_y.points(true)}, {"z", acc_z.points(true)}}, t0, 4,
                          series_note({&acc_x, &acc_y, &acc_z}, how));
     }
     if (gps_satellites.count() > 0) {

@@ -30,6 +30,16 @@
             pad(d.getUTCHours(), 2) + ":" + pad(d.getUTCMinutes(), 2) + ":" + pad(d.getUTCSeconds(), 2) +
             (d.getUTCMilliseconds() ? "." + pad(Math.round(d.getUTCMilliseconds() / 10), 2) : "");
     }
+    // Tick labels on the 24-hour clock, in UTC, as fine as the tick spacing.
+    function timeTicks(u, splits, axisIdx, space, incr) {
+        return splits.map(v => {
+            const t = timeText(v);
+            if (incr >= 86400) return t.slice(0, 10);
+            if (incr >= 60) return t.slice(5, 16);
+            if (incr >= 1) return t.slice(11, 19);
+            return t.slice(11);
+        });
+    }
     function plotWidth(box) { return Math.max(320, Math.floor(box.clientWidth || 800)); }
 
     function table(parent, columns, rows, cls) {
@@ -129,16 +139,73 @@
         };
     }
 
+    // uPlot draws series against one shared x. The series of a plot have
+    // their own times (each decimated on its own), so each is given a value
+    // at the others' times too: on the straight line between its own
+    // neighbours, which draws the same line, or null where it pauses.
+    function alignSeries(series) {
+        const xs = Array.from(new Set([].concat(...series.map(s => s.x)))).sort((a, b) => a - b);
+        const columns = series.map(s => {
+            const out = new Array(xs.length);
+            let j = 0;
+            for (let i = 0; i < xs.length; i++) {
+                const x = xs[i];
+                while (j < s.x.length && s.x[j] < x) j++;
+                if (j < s.x.length && s.x[j] === x) {
+                    out[i] = s.y[j];
+                } else if (j > 0 && j < s.x.length && s.y[j - 1] !== null && s.y[j] !== null) {
+                    const f = (x - s.x[j - 1]) / (s.x[j] - s.x[j - 1]);
+                    out[i] = s.y[j - 1] + f * (s.y[j] - s.y[j - 1]);
+                } else {
+                    out[i] = null;
+                }
+            }
+            return out;
+        });
+        return [xs.map(v => v + data.t0)].concat(columns);
+    }
+
+    // Lines through a time series' points, broken at nulls. Drawn here
+    // rather than by uPlot's line builder, which leaves out a stretch of data
+    // narrower than a pixel between two pauses (a short accelerometer burst
+    // on a long overview).
+    function timePaths(u, sidx, i0, i1) {
+        const s = u.series[sidx], xs = u.data[0], ys = u.data[sidx], ctx = u.ctx, b = u.bbox, r = uPlot.pxRatio;
+        const path = new Path2D();
+        let open = false;
+        for (let i = Math.max(0, i0 - 1); i <= Math.min(xs.length - 1, i1 + 1); i++) {
+            if (ys[i] == null) { open = false; continue; }
+            const x = u.valToPos(xs[i], "x", true), y = u.valToPos(ys[i], "y", true);
+            if (open) {
+                path.lineTo(x, y);
+            } else {
+                path.moveTo(x - r / 2, y);
+                path.lineTo(x + r / 2, y);
+                open = true;
+            }
+        }
+        ctx.save();
+        ctx.beginPath();
+        ctx.rect(b.left, b.top, b.width, b.height);
+        ctx.clip();
+        ctx.strokeStyle = s._stroke || s.stroke();
+        ctx.lineWidth = r;
+        ctx.stroke(path);
+        ctx.restore();
+        return null;
+    }
+
     function timePlot(p, box) {
-        const tables = p.series.map(s => [s.x.map(v => v + data.t0), s.y]);
-        const aligned = tables.length === 1 ? tables[0] : uPlot.join(tables);
+        const aligned = alignSeries(p.series);
         const series = [{ label: "Time (UTC)", value: (u, v) => timeText(v) }];
         p.series.forEach((s, i) => {
             const one = {
-                label: s.name, stroke: colour(i), width: 1, spanGaps: true,
-                value: (u, v) => (v == null ? "-" : v + (p.y.unit ? " " + p.y.unit : "")),
+                // A null (written where the data pause) breaks the line.
+                label: s.name, stroke: colour(i), width: 1, spanGaps: false,
+                value: (u, v) => (v == null ? "-" : +v.toPrecision(6) + (p.y.unit ? " " + p.y.unit : "")),
                 points: { show: false },
             };
+            one.paths = timePaths;
             if (p.dots) {
                 one.paths = () => null;
                 one.points = { show: true, space: 0, size: 5, fill: colour(i) };
@@ -149,7 +216,7 @@
             width: plotWidth(box), height: 300,
             tzDate: utcDate,
             scales: { x: { time: true }, y: { dir: p.y.down ? -1 : 1 } },
-            axes: [{ label: "Time (UTC)" }, { label: axisName(p.y), size: 70 }],
+            axes: [{ label: "Time (UTC)", values: timeTicks, space: 70 }, { label: axisName(p.y), size: 70 }],
             series: series,
             cursor: { drag: { x: true, y: false } },
             hooks: { draw: [drawMarks(p)] },

@@ -30,7 +30,7 @@ if "$vandrel_tdr" --help 2>&1 | grep -q -- --report; then
         cat "$out/vandrel.log"
         exit 1
     }
-    "$vandrel_tdr" --report --quiet --output "$out/pages/sample" "$src/examples/sample_compressed.dat" \
+    "$vandrel_tdr" --report --dives --quiet --output "$out/pages/sample" "$src/examples/sample_compressed.dat" \
         > "$out/vandrel-tdr.log" 2>&1 || {
         cat "$out/vandrel-tdr.log"
         exit 1

@@ -65,7 +65,7 @@ status=1')" "$out"
     ln -s /proc/self/mem mem.bin
     vandrel mem.bin
     check "read error" "$(console mem.bin 'Error: cannot read mem.bin
-status=1')" "$out"
+status=1') $header$CR" "$out $(cat mem_extracted.txt)"
 fi
 
 # A generated cast file: the count on the console matches the table, every

@@ -22,13 +22,6 @@ TEST(PracticalSalinity, PublishedCheckValues) {
     }
 }
 
-TEST(PracticalSalinity, TableValues) {
-    EXPECT_NEAR(vandrel::practical_salinity(0.0, 42.914, 15.0), 35.0, 5e-5);
-    EXPECT_NEAR(vandrel::practical_salinity(10000.0, 81.025537, 40.0), 40.0, 5e-5);
-    EXPECT_NEAR(vandrel::practical_salinity(100.0, 40.0, 10.0), 36.919, 5e-4);
-    EXPECT_NEAR(vandrel::practical_salinity(0.0, 30.0, 20.0), 20.808, 5e-4);
-}
-
 TEST(PracticalSalinity, DegenerateInputs) {
     // A negative pressure is the surface.
     EXPECT_EQ(vandrel::practical_salinity(-5.0, 40.0, 10.0), vandrel::practical_salinity(0.0, 40.0, 10.0));

@@ -18,71 +18,56 @@ enc zeros(std::size_t n) {
     return s;
 }
 
+std::string unknown_regime(int regime) {
+    return lines({"***Unknown TDR regime " + std::to_string(regime) + " ***", "Illegal stream contents (0)"});
+}
+
 TEST(Dispatch, Streams) {
     const std::string regime_2 = "DATE (UTC)\tDEPTH (m)\r\n";
     const std::string wetdry_6 = "DATE (UTC)\tDEPTH (m)\tWETDRY\r\n";
     const std::string regime_1 = "DATE (UTC)\tDEPTH (m)\tTEMP (C)\r\n";
+    enc two_regimes, haul, wetdry, nested, deep;
+    two_regimes.wet_start(2, noon, 100).u16(10).delta(10, 20).wet_start(1, one_pm, 100).u16(30).u16(5863).end();
+    // Dry rows carry the temperature only; the haul-out line goes before the
+    // next run.
+    haul.wet_start(1, noon, 100).u16(50).u16(5863).dry_start(100).u16(5864).delta(5864, 5866);
+    haul.wet_start(1, one_pm, 200).u16(60).u16(5863).end();
+    // 0xF9 and 0xFD with nothing open each read the next byte and hand it on;
+    // a row shows the wet/dry state one sample later.
+    wetdry.gps(noon, {}).acc_end().ctd_end().wetdry(3).wet_start(6, noon, 100).u16(10).byte(0x02);
+    wetdry.wetdry(1).byte(0x05).end();
+    // A cast between two samples ends at its 0xFD and the samples go on with
+    // the byte after it.
+    nested.info({}).wet_start(1, noon, 100).u16(100).u16(5863).ctd_start(1, noon, 100, 30);
+    nested.u16(330).u16(23000).u16(36000).ctd_end().byte(0x01).byte(0x00).end();
     // 1000 nested bursts of 7 bytes after a 13-byte run header and sample.
-    enc deep;
     deep.wet_start(2, noon, 100).u16(1);
     for (int i = 0; i < 100000; ++i) deep.acc_start().u16(1).u16(2).u16(3);
+    const std::string zero = "tdr=0 ctd=0 gps=0 acc=0 end=";
     check_runs(
         {
             {"bytes before the first start code are passed over",
              enc().raw({0x00, 0x41, 0xFF}).wet_start(2, noon, 100).u16(1234).end().bytes,
              "tdr=1 ctd=0 gps=0 acc=0 end=17 made=t", regime_2 + "2019/07/01 12:00:00\t123.4\r\n"},
-            {"no start code", {0x00, 0xF1, 0xF9, 0xFD, 0xFF, 0x12}, "tdr=0 ctd=0 gps=0 acc=0 end=6 made=", absent},
-            {"only end codes", std::vector<uint8_t>(4096, 0xFF), "tdr=0 ctd=0 gps=0 acc=0 end=4096 made=", absent},
+            {"no start code", {0x00, 0xF1, 0xF9, 0xFD, 0xFF, 0x12}, zero + "6 made=", absent},
+            {"only end codes", std::vector<uint8_t>(4096, 0xFF), zero + "4096 made=", absent},
             // Outside regimes 1, 2, 3 and 5 a dry start hands itself back.
-            {"dry starts", std::vector<uint8_t>(100001, 0xFE), "tdr=0 ctd=0 gps=0 acc=0 end=100001 made=", absent},
+            {"dry starts", std::vector<uint8_t>(100001, 0xFE), zero + "100001 made=", absent},
             {"unknown code f3", zeros(1225).gps(noon, {}).raw({0xF3, 0xFB}).wet_start(1, noon, 1).bytes,
              "tdr=0 ctd=0 gps=1 acc=0 end=1234 made=g Unknown code f3 at byte 1234", absent},
-            {"unknown code 41", zeros(1225).gps(noon, {}).raw({0x41}).wet_start(1, noon, 1).bytes,
-             "tdr=0 ctd=0 gps=1 acc=0 end=1234 made=g Unknown code 41 at byte 1234", absent},
             {"filler at the top", enc().gps(noon, {}).raw({0xF1, 0xFB}).bytes,
              "tdr=0 ctd=0 gps=1 acc=0 end=9 made=g Unknown code f1 at byte 9", absent},
             {"escape at the top", enc().gps(noon, {}).raw({0xFA, 0xFB}).bytes,
              "tdr=0 ctd=0 gps=1 acc=0 end=9 made=g Unknown code fa at byte 9", absent},
             {"zero at the top", enc().gps(noon, {}).raw({0x00, 0xFB}).bytes,
              "tdr=0 ctd=0 gps=1 acc=0 end=9 made=g Unknown code 0 at byte 9", absent},
-            {"regime 0", enc().wet_start(0, noon, 100).u16(1).u16(2).end().bytes,
-             "tdr=0 ctd=0 gps=0 acc=0 end=11 made=t",
-             lines({"***Unknown TDR regime 0 ***", "Illegal stream contents (0)"})},
-            {"regime 4", enc().wet_start(4, noon, 100).u16(1).end().bytes, "tdr=0 ctd=0 gps=0 acc=0 end=11 made=t",
-             lines({"***Unknown TDR regime 4 ***", "Illegal stream contents (0)"})},
-            {"regime 8", enc().wet_start(8, noon, 100).u16(1).end().bytes, "tdr=0 ctd=0 gps=0 acc=0 end=11 made=t",
-             lines({"***Unknown TDR regime 8 ***", "Illegal stream contents (0)"})},
-            {"regime 200", enc().wet_start(200, noon, 100).u16(1).end().bytes, "tdr=0 ctd=0 gps=0 acc=0 end=11 made=t",
-             lines({"***Unknown TDR regime 200 ***", "Illegal stream contents (0)"})},
-            {"the header follows the first regime",
-             enc()
-                 .wet_start(2, noon, 100)
-                 .u16(10)
-                 .delta(10, 20)
-                 .wet_start(1, one_pm, 100)
-                 .u16(30)
-                 .u16(5863)
-                 .end()
-                 .bytes,
-             "tdr=3 ctd=0 gps=0 acc=0 end=30 made=t",
+            {"regime 0", enc().wet_start(0, noon, 100).u16(1).end().bytes, zero + "11 made=t", unknown_regime(0)},
+            {"regime 4", enc().wet_start(4, noon, 100).u16(1).end().bytes, zero + "11 made=t", unknown_regime(4)},
+            {"regime 8", enc().wet_start(8, noon, 100).u16(1).end().bytes, zero + "11 made=t", unknown_regime(8)},
+            {"the header follows the first regime", two_regimes.bytes, "tdr=3 ctd=0 gps=0 acc=0 end=30 made=t",
              regime_2 +
                  lines({"2019/07/01 12:00:00\t1.0", "2019/07/01 12:00:01\t2.0", "2019/07/01 13:00:00\t3.0\t20.00"})},
-            // Dry rows carry the temperature only; the haul-out line goes
-            // before the next run.
-            {"haul-out",
-             enc()
-                 .wet_start(1, noon, 100)
-                 .u16(50)
-                 .u16(5863)
-                 .dry_start(100)
-                 .u16(5864)
-                 .delta(5864, 5866)
-                 .wet_start(1, one_pm, 200)
-                 .u16(60)
-                 .u16(5863)
-                 .end()
-                 .bytes,
-             "tdr=4 ctd=0 gps=0 acc=0 end=37 made=t",
+            {"haul-out", haul.bytes, "tdr=4 ctd=0 gps=0 acc=0 end=37 made=t",
              regime_1 + lines({"2019/07/01 12:00:00\t5.0\t20.00", "2019/07/01 12:00:00\t0.0\t20.05",
                                "2019/07/01 12:00:01\t0.0\t20.15", "HAULOUT: 2019/07/01 11:59:02 2019/07/01 12:59:58",
                                "2019/07/01 13:00:00\t6.0\t20.00"})},
@@ -95,46 +80,14 @@ TEST(Dispatch, Streams) {
             {"dry start in regime 6",
              enc().wet_start(6, noon, 100).u16(10).dry_start(100).raw({0x00, 0x64, 0x00, 0x64, 0xFF}).bytes,
              "tdr=1 ctd=0 gps=0 acc=0 end=20 made=t", wetdry_6 + "2019/07/01 12:00:00\t1.0\t0\r\n"},
-            // 0xF9 and 0xFD with nothing open each read the next byte and hand
-            // it on; a row shows the wet/dry state one sample later.
-            {"wet/dry changes and stray end codes",
-             enc()
-                 .gps(noon, {})
-                 .acc_end()
-                 .ctd_end()
-                 .wetdry(3)
-                 .wet_start(6, noon, 100)
-                 .u16(10)
-                 .byte(0x02)
-                 .wetdry(1)
-                 .byte(0x05)
-                 .end()
-                 .bytes,
-             "tdr=3 ctd=0 gps=1 acc=0 end=30 made=tg",
+            {"wet/dry changes and stray end codes", wetdry.bytes, "tdr=3 ctd=0 gps=1 acc=0 end=30 made=tg",
              wetdry_6 +
                  lines({"2019/07/01 12:00:00\t1.0\t3", "2019/07/01 12:00:01\t1.2\t1", "2019/07/01 12:00:02\t1.7\t1"})},
             {"end right after a wet/dry code",
              enc().wet_start(6, noon, 100).u16(10).wetdry(4).byte(0x01).code(0xF7).bytes,
              "tdr=2 ctd=0 gps=0 acc=0 end=17 made=t",
              wetdry_6 + lines({"2019/07/01 12:00:00\t1.0\t4", "2019/07/01 12:00:01\t1.1\t4"})},
-            // A cast between two samples ends at its 0xFD and the samples go
-            // on with the byte after it.
-            {"nested cast",
-             enc()
-                 .info({})
-                 .wet_start(1, noon, 100)
-                 .u16(100)
-                 .u16(5863)
-                 .ctd_start(1, noon, 100, 30)
-                 .u16(330)
-                 .u16(23000)
-                 .u16(36000)
-                 .ctd_end()
-                 .byte(0x01)
-                 .byte(0x00)
-                 .end()
-                 .bytes,
-             "tdr=2 ctd=1 gps=0 acc=0 end=64 made=tc",
+            {"nested cast", nested.bytes, "tdr=2 ctd=1 gps=0 acc=0 end=64 made=tc",
              regime_1 + lines({"2019/07/01 12:00:00\t10.0\t20.00", "2019/07/01 12:00:01\t10.1\t20.00"})},
             {"too deeply nested", deep.bytes,
              "tdr=1 ctd=0 gps=0 acc=1000 end=7014 made=ta Blocks nested too deeply at byte 7014",

@@ -49,6 +49,10 @@ TEST(Info, CalibrationReachesTheBlocks) {
     f.acc_interval_ms = 500;
     enc s;
     s.info(f, 32);  // bytes 24..31 are read and ignored
+    // A block cut inside the pressure scale keeps the scale before it.
+    info_fields cut;
+    cut.pressure_scale = 0xFFFF;
+    s.info(cut, 7);
     s.wet_start(2, noon, 100).u16(100);
     s.ctd_start(1, noon, 100, 0).u16(100).u16(8000).u16(200).ctd_end().byte(0x00);
     s.acc_start().u16(512).u16(1024).u16(0).acc_end().byte(0x00);
@@ -63,104 +67,62 @@ TEST(Info, CalibrationReachesTheBlocks) {
                                          "2019/07/01 12:00:02.750\t1.0000\t0.0000\t0.0000"}));
 }
 
+info_fields firmware(uint16_t version) {
+    info_fields f;
+    f.fw_version = version;
+    return f;
+}
+
 TEST(Info, Blocks) {
     const std::string depth = "DATE (UTC)\tDEPTH (m)\r\n";
-    info_fields photo;
-    photo.n_photo = 2;
-    info_fields slow = photo;
+    info_fields photo, slow;
+    photo.n_photo = slow.n_photo = 2;
     slow.tdr_interval = 300;
-    info_fields fw132, fw133, fw134, fw200, fw140;
-    fw132.fw_version = 132;
-    fw133.fw_version = 133;
-    fw134.fw_version = 134;
-    fw200.fw_version = 200;
-    info_fields short_block = fw132;
-    short_block.pressure_scale = 0xFFFF;
-    fw140.pressure_scale = 10;
+    // An info block inside the samples: a new interval, used by the haul-out,
+    // which began 60 s before the last row less two intervals.
+    enc interval;
+    interval.info(photo).wet_start(3, noon, 100).u16(10).u16(7).u16(8).raw({0x01, 0x01, 0x7A}).info(slow);
+    interval.raw({0x00, 0x00, 0x00}).dry_start(100).byte(0xFB).byte(3).time({2019, 7, 1, 13, 0, 0});
+    interval.u16(100).u16(1).u16(2).u16(3).end();
+    // A second info block switches back. (A dry start in regime 2 hands back
+    // the byte after its interval: the info block's code.)
+    enc back;
+    back.info(firmware(132)).wet_start(2, noon, 100).u16(1).raw({0x00, 0x05}).dry_start(100);
+    back.info(firmware(200)).wet_start(2, {2019, 7, 1, 12, 0, 10}, 100).u16(1).byte(0x02).end();
+    // Seven bytes: version, both intervals and half of the pressure scale.
+    enc short_block;
+    short_block.info(firmware(140)).info(firmware(132), 7).wet_start(2, noon, 100).u16(1).raw({0x00, 0x05}).end();
+    const std::string two_rows = depth + lines({"2019/07/01 12:00:00\t0.1", "2019/07/01 12:00:01\t0.5"});
     check_runs(
         {
-            // An info block inside the samples: a new interval, used by the
-            // haul-out, which began 60 s before the last row less two
-            // intervals.
-            {"interval and photo channels",
-             enc()
-                 .info(photo)
-                 .wet_start(3, noon, 100)
-                 .u16(10)
-                 .u16(7)
-                 .u16(8)
-                 .raw({0x01, 0x01, 0x7A})
-                 .info(slow)
-                 .raw({0x00, 0x00, 0x00})
-                 .dry_start(100)
-                 .byte(0xFB)
-                 .byte(3)
-                 .time({2019, 7, 1, 13, 0, 0})
-                 .u16(100)
-                 .u16(1)
-                 .u16(2)
-                 .u16(3)
-                 .end()
-                 .bytes,
-             "tdr=4 ctd=0 gps=0 acc=0 end=96 made=t",
+            {"interval and photo channels", interval.bytes, "tdr=4 ctd=0 gps=0 acc=0 end=96 made=t",
              lines({"DATE (UTC)\tDEPTH (m)\tPHOTO0\tPHOTO1", "2019/07/01 12:00:00\t1.0\t    7\t    8",
                     "2019/07/01 12:00:01\t1.1\t    8\t    6", "2019/07/01 12:00:02\t1.1\t    8\t    6",
                     "HAULOUT: 2019/07/01 11:59:08 2019/07/01 12:59:59", "2019/07/01 13:00:00\t0.1\t    2\t    3"})},
             // Firmware 132 and 133: every field two bytes, high byte first;
             // 0xFA is a high byte.
-            {"firmware 132", enc().info(fw132).wet_start(2, noon, 100).u16(1).raw({0x00, 0x64, 0xFA, 0x00}).end().bytes,
+            {"firmware 132",
+             enc().info(firmware(132)).wet_start(2, noon, 100).u16(1).raw({0, 100, 0xFA, 0}).end().bytes,
              "tdr=3 ctd=0 gps=0 acc=0 end=44 made=t",
              depth + lines({"2019/07/01 12:00:00\t0.1", "2019/07/01 12:00:01\t10.0", "2019/07/01 12:00:02\t0.0"})},
-            {"firmware 133", enc().info(fw133).wet_start(2, noon, 100).u16(1).raw({0x01, 0x00}).end().bytes,
+            {"firmware 133", enc().info(firmware(133)).wet_start(2, noon, 100).u16(1).raw({0x01, 0x00}).end().bytes,
              "tdr=2 ctd=0 gps=0 acc=0 end=42 made=t",
              depth + lines({"2019/07/01 12:00:00\t0.1", "2019/07/01 12:00:01\t25.6"})},
-            {"firmware 134", enc().info(fw134).wet_start(2, noon, 100).u16(1).raw({0x01, 0x00}).end().bytes,
+            {"firmware 134", enc().info(firmware(134)).wet_start(2, noon, 100).u16(1).raw({0x01, 0x00}).end().bytes,
              "tdr=3 ctd=0 gps=0 acc=0 end=42 made=t",
              depth + lines({"2019/07/01 12:00:00\t0.1", "2019/07/01 12:00:01\t0.2", "2019/07/01 12:00:02\t0.2"})},
-            // A second info block switches back. (A dry start in regime 2
-            // hands back the byte after its interval: the info block's code.)
-            {"firmware switched back",
-             enc()
-                 .info(fw132)
-                 .wet_start(2, noon, 100)
-                 .u16(1)
-                 .raw({0x00, 0x05})
-                 .dry_start(100)
-                 .info(fw200)
-                 .wet_start(2, {2019, 7, 1, 12, 0, 10}, 100)
-                 .u16(1)
-                 .byte(0x02)
-                 .end()
-                 .bytes,
-             "tdr=4 ctd=0 gps=0 acc=0 end=85 made=t",
+            {"firmware switched back", back.bytes, "tdr=4 ctd=0 gps=0 acc=0 end=85 made=t",
              depth + lines({"2019/07/01 12:00:00\t0.1", "2019/07/01 12:00:01\t0.5",
                             "HAULOUT: 2019/07/01 11:59:03 2019/07/01 12:00:09", "2019/07/01 12:00:10\t0.1",
                             "2019/07/01 12:00:11\t0.3"})},
-            // Seven bytes: version, both intervals and half of the pressure
-            // scale; the fields past the end keep their values (firmware 132
-            // reads the cast's fields as two bytes each).
-            {"short block",
-             enc().info(fw140).info(short_block, 7).wet_start(2, noon, 100).u16(1).raw({0x00, 0x05}).end().bytes,
-             "tdr=2 ctd=0 gps=0 acc=0 end=51 made=t",
-             depth + lines({"2019/07/01 12:00:00\t0.1", "2019/07/01 12:00:01\t0.5"})},
+            {"short block", short_block.bytes, "tdr=2 ctd=0 gps=0 acc=0 end=51 made=t", two_rows},
             // An empty block changes nothing; a huge length runs into the end.
-            {"empty block", enc().info(fw132).code(0xF6).byte(0).wet_start(2, noon, 100).u16(1).raw({0x00, 0x05}).bytes,
-             "tdr=2 ctd=0 gps=0 acc=0 end=43 made=t",
-             depth + lines({"2019/07/01 12:00:00\t0.1", "2019/07/01 12:00:01\t0.5"})},
-            {"huge block", enc().info(fw132).code(0xF6).byte(255).code(0xFC).bytes,
+            {"empty block", enc().info(firmware(132)).raw({0xF6, 0}).wet_start(2, noon, 100).u16(1).raw({0, 5}).bytes,
+             "tdr=2 ctd=0 gps=0 acc=0 end=43 made=t", two_rows},
+            {"huge block", enc().info(firmware(132)).raw({0xF6, 255, 0xFC}).bytes,
              "tdr=0 ctd=0 gps=0 acc=0 end=28 made=", absent},
         },
         &decode_result::tdr);
-}
-
-TEST(Info, ShortBlockKeepsThePressureScale) {
-    info_fields f;
-    f.pressure_scale = 10;
-    info_fields g;
-    g.pressure_scale = 0xFFFF;
-    enc s;
-    s.info(f).info(g, 7).ctd_start(1, noon, 100, 0).u16(100).u16(8000).u16(200).ctd_end().end();
-    EXPECT_EQ(decode_stream(s).ctd, ctd_header + "2019/07/01 12:00:00\t10.00\t0.000\t0.0000\t0.0000\tY\r\n");
 }
 
 }  // namespace

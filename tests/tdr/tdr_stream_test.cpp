@@ -36,27 +36,14 @@ TEST(TdrStream, Rows) {
     photo.info(six).wet_start(3, noon, 50).u16(1);
     for (uint16_t v : {1, 22, 333, 4444, 55555, 65535}) photo.u16(v);
     photo.raw({0x00, 0x01, 0x02, 0xF1, 0x03, 0x04, 0x05, 0xFA, 0x00, 0x00}).end();
+    enc regime_7;  // the wet/dry state before the start code is passed over
+    regime_7.wetdry(2).gps(noon, {}).wetdry(5).wet_start(7, noon, 100).u16(1234).u16(5863).u16(100).u16(0xFFF6);
+    regime_7.u16(0x0064).u16(0).byte(0xF0).raw({0x01, 0x00, 0x79, 0x01, 0x7A, 0x00, 0x7F}).end();
     check_runs(
         {
             // Depth, temperature, ODO, magnetometer and its temperature byte,
             // and the dryness column from the wet/dry state.
-            {"regime 7",
-             enc()
-                 .wetdry(2)
-                 .gps(noon, {})
-                 .wetdry(5)
-                 .wet_start(7, noon, 100)
-                 .u16(1234)
-                 .u16(5863)
-                 .u16(100)
-                 .u16(0xFFF6)
-                 .u16(0x0064)
-                 .u16(0)
-                 .byte(0xF0)
-                 .raw({0x01, 0x00, 0x79, 0x01, 0x7A, 0x00, 0x7F})
-                 .end()
-                 .bytes,
-             "tdr=2 ctd=0 gps=1 acc=0 end=44 made=tg",
+            {"regime 7", regime_7.bytes, "tdr=2 ctd=0 gps=1 acc=0 end=44 made=tg",
              lines({"DATE (UTC)\tDEPTH (m)\tTEMP (C)\tODO_DELTA (m)\tMAGX (uT)\tMAGY (uT)\tMAGZ (uT)"
                     "\tMAG_TEMP (C)\tDRYNESS",
                     "2019/07/01 12:00:00\t123.4\t20.00\t12.00\t-1.0\t10.0\t0.0\t-16\t5",

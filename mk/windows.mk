@@ -7,13 +7,20 @@ WINDOWS_TARGETS := win32 win64
 DIST_VERSION ?= $(shell git describe --tags --always --dirty 2>/dev/null || echo dev)
 DIST_NAME := vandrel-$(DIST_VERSION)
 DIST_LINUX_BUILD := build-dist-linux
+# Static netCDF-C builds, one per target (tools/build_netcdf_static.sh; made
+# once, then reused).
+NETCDF_STATIC ?= build-netcdf-static
 
 .PHONY: windows test-windows dist clean-windows
 
 windows:
-	cmake -S . -B build-win32 -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-mingw32.cmake $(WINDOWS_CMAKE_FLAGS)
+	JOBS=$(JOBS) tools/build_netcdf_static.sh win32 $(CURDIR)/$(NETCDF_STATIC)/win32
+	cmake -S . -B build-win32 -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-mingw32.cmake \
+	  -DVANDREL_NETCDF_ROOT=$(CURDIR)/$(NETCDF_STATIC)/win32 $(WINDOWS_CMAKE_FLAGS)
 	cmake --build build-win32 -j $(JOBS)
-	cmake -S . -B build-win64 -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-mingw64.cmake $(WINDOWS_CMAKE_FLAGS)
+	JOBS=$(JOBS) tools/build_netcdf_static.sh win64 $(CURDIR)/$(NETCDF_STATIC)/win64
+	cmake -S . -B build-win64 -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-mingw64.cmake \
+	  -DVANDREL_NETCDF_ROOT=$(CURDIR)/$(NETCDF_STATIC)/win64 $(WINDOWS_CMAKE_FLAGS)
 	cmake --build build-win64 -j $(JOBS)
 
 test-windows: windows build
@@ -22,8 +29,9 @@ test-windows: windows build
 # The Linux programs of the archive are linked statically, so that they run
 # on any x86-64 Linux whatever its C and C++ libraries.
 dist: windows
+	JOBS=$(JOBS) tools/build_netcdf_static.sh linux-x86_64 $(CURDIR)/$(NETCDF_STATIC)/linux-x86_64
 	cmake -S . -B $(DIST_LINUX_BUILD) -DCMAKE_BUILD_TYPE=Release -DVANDREL_TESTS=OFF \
-	  -DCMAKE_EXE_LINKER_FLAGS=-static
+	  -DVANDREL_NETCDF_ROOT=$(CURDIR)/$(NETCDF_STATIC)/linux-x86_64 -DCMAKE_EXE_LINKER_FLAGS=-static
 	cmake --build $(DIST_LINUX_BUILD) -j $(JOBS) --target vandrel vandrel-tdr
 	test -f README.md
 	rm -rf dist/stage && mkdir -p dist/stage
@@ -43,4 +51,4 @@ dist: windows
 	@ls -l dist
 
 clean-windows:
-	rm -rf build-win32 build-win64 $(DIST_LINUX_BUILD) dist
+	rm -rf build-win32 build-win64 $(DIST_LINUX_BUILD) dist $(NETCDF_STATIC)

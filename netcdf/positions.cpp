@@ -56,17 +56,16 @@ bool parse_iso_time(const std::string& text, double& out) {
     std::size_t pos = 19;
     double fraction = 0;
     if (pos < text.size() && text[pos] == '.') {
-        double scale = 0.1;
+        const std::size_t digits_start = pos;  // the point, read with the digits
         ++pos;
-        const std::size_t digits_start = pos;
-        for (; pos < text.size() && text[pos] >= '0' && text[pos] <= '9'; ++pos, scale /= 10)
-            fraction += (text[pos] - '0') * scale;
-        if (pos == digits_start) return false;
+        while (pos < text.size() && text[pos] >= '0' && text[pos] <= '9') ++pos;
+        if (pos == digits_start + 1 || !parse_number("0" + text.substr(digits_start, pos - digits_start), fraction))
+            return false;
     }
     if (pos < text.size() && text[pos] == 'Z') ++pos;
     if (pos != text.size()) return false;
     const int64_t days = days_from_civil(year, static_cast<unsigned>(month), static_cast<unsigned>(day));
-    out = static_cast<double>(days * 86400 + hour * 3600 + minute * 60 + second) + fraction;
+    out = static_cast<double>(days * 86400 + int64_t{hour} * 3600 + int64_t{minute} * 60 + second) + fraction;
     return true;
 }
 

@@ -302,7 +302,7 @@ void finish_tdr(tdr_netcdf_state& s) {
         {"dive_max_depth_time", nullptr, "time of the first sample at the greatest depth", true,
          [](const dive_record& d) { return d.max_depth_time; }, -1},
         {"dive_max_depth", "m", "greatest depth of the dive", false,
-         [](const dive_record& d) { return d.max_depth_dm * 0.1; }, -1},
+         [](const dive_record& d) { return static_cast<double>(d.max_depth_dm) * 0.1; }, -1},
         {"dive_samples", "1", "samples in the dive", false,
          [](const dive_record& d) { return static_cast<double>(d.samples); }, -1},
         {"dive_duration", "s", "duration of the dive", false, [](const dive_record& d) { return d.duration; }, -1},
@@ -583,7 +583,7 @@ tdr_netcdf_writer::~tdr_netcdf_writer() {
     for (auto* f : {&state_->tdr.file, &state_->ctd.file, &state_->acc.file, &state_->gps.file}) detail::nc_abandon(*f);
 }
 
-void tdr_netcdf_writer::tdr_table(const tdr_table_info&) {
+void tdr_netcdf_writer::tdr_table(const tdr_table_info& /*info*/) {
     if (!state_->tdr.begun) detail::begin_tdr(*state_);
 }
 
@@ -632,12 +632,11 @@ void tdr_netcdf_writer::tdr_sample(const tdr_row& row) {
         const bool mag = has(row.mask, channel_magnetometer);
         for (int i = 0; i < 3; ++i)
             p.mag[i].values.push_back(mag ? static_cast<float>(row.mag[i] * 0.1) : NC_FILL_FLOAT);
-        p.mag_temp.values.push_back(mag ? row.mag_temp : static_cast<short>(NC_FILL_SHORT));
+        p.mag_temp.values.push_back(mag ? short{row.mag_temp} : short{NC_FILL_SHORT});
     }
     if (p.wetdry.var >= 0)
-        p.wetdry.values.push_back(has(row.mask, channel_wetdry_column | channel_wetdry_byte)
-                                      ? row.wetdry
-                                      : static_cast<short>(NC_FILL_SHORT));
+        p.wetdry.values.push_back(has(row.mask, channel_wetdry_column | channel_wetdry_byte) ? short{row.wetdry}
+                                                                                             : short{NC_FILL_SHORT});
     if (p.time.values.size() == rows_per_write) detail::flush_tdr(p);
 }
 
@@ -725,7 +724,7 @@ void tdr_netcdf_writer::gps(const gps_record& record) {
     p.fix_time.push_back(record.time >= 0 ? record.time : NC_FILL_DOUBLE);
     p.fix_satellites.push_back(record.satellites);
     for (unsigned i = 0; i < record.satellites && record.entries != nullptr; ++i) {
-        const uint8_t* e = record.entries + 3 * i;
+        const uint8_t* e = record.entries + std::size_t{3} * i;
         p.fix_index.values.push_back(fix);
         p.satellite_id.values.push_back(e[0]);
         p.satellite_value.values.push_back(e[1] << 8 | e[2]);

@@ -1,8 +1,11 @@
 #!/usr/bin/env bash
 # Builds netCDF-C 4.9.0 as a static library for the release builds (Windows
 # and the statically linked Linux programs), from Debian's source package,
-# with only the classic formats: netCDF-4/HDF5, DAP, byte-range access,
-# NCZarr, plugins, the utilities, examples and tests are all off.
+# with only the classic formats: HDF5, DAP, byte-range access, NCZarr,
+# plugins, the utilities, examples and tests are all off. The netCDF-4 API
+# itself (libsrc4, the in-memory model without any storage format) stays
+# on: in 4.9.0 the dispatch layer calls its global state and type functions
+# whatever the formats, and a library built without it does not link.
 #
 #   tools/build_netcdf_static.sh TARGET PREFIX
 #
@@ -61,14 +64,6 @@ if [ ! -f "$sources/CMakeLists.txt" ]; then
   rm -rf "$fetch"
 fi
 
-# With netCDF-4 off, libdispatch/dinstance.c uses dump_datar before its
-# definition, as its only forward declaration sits inside USE_NETCDF4.
-dinstance=$sources/libdispatch/dinstance.c
-if ! grep -q 'vandrel: forward declaration' "$dinstance"; then
-  sed -i '0,/^#ifdef USE_NETCDF4$/s//\/* vandrel: forward declaration needed without netCDF-4 *\/\nstatic int dump_datar(int ncid, nc_type xtype, Position*, NCbytes* buf);\n#ifdef USE_NETCDF4/' \
-    "$dinstance"
-fi
-
 # ---- Configure, build, install.
 build=$(mktemp -d "${TMPDIR:-/tmp}/netcdf-build-$target.XXXXXX")
 trap 'rm -rf "$build"' EXIT
@@ -77,7 +72,7 @@ args=(
   -DCMAKE_INSTALL_PREFIX="$prefix"
   -DCMAKE_INSTALL_LIBDIR=lib
   -DBUILD_SHARED_LIBS=OFF
-  -DENABLE_NETCDF_4=OFF -DENABLE_NETCDF4=OFF -DENABLE_HDF5=OFF -DENABLE_HDF4=OFF
+  -DENABLE_NETCDF_4=ON -DENABLE_NETCDF4=ON -DENABLE_HDF5=OFF -DENABLE_HDF4=OFF
   -DENABLE_DAP=OFF -DENABLE_DAP_REMOTE_TESTS=OFF -DENABLE_BYTERANGE=OFF
   -DENABLE_NCZARR=OFF -DENABLE_NCZARR_FILTERS=OFF -DENABLE_PLUGINS=OFF -DENABLE_FILTER_TESTING=OFF
   -DENABLE_LIBXML2=OFF -DENABLE_PNETCDF=OFF -DENABLE_PARALLEL4=OFF

@@ -1,7 +1,8 @@
 #!/bin/bash
 # The Windows builds under Wine: their DLL imports, the GoogleTest suites,
-# the end-to-end tests of both commands, and every output file compared byte
-# for byte with the one the Linux build makes from the same input.
+# the end-to-end tests of both commands, and every output file (text tables
+# and netCDF files) compared byte for byte with the one the Linux build
+# makes from the same input.
 #
 #   run_wine_tests.sh LINUX_BUILD WINDOWS_BUILD...
 #
@@ -233,18 +234,40 @@ for build in "$@"; do
         rm -f "$win_temp/vandrel_debug.txt"
     fi
 
+    # ---- The netCDF files: the same bytes as Linux's, for a creation time
+    # fixed through SOURCE_DATE_EPOCH (each file records it).
+    export SOURCE_DATE_EPOCH=1700000000
+    for f in "$inputs/packets/casts_compressed.dat" "$inputs/packets/sample_packets.bin"; do
+        d="$work/$tag-nc-$(basename "$f")"
+        mkdir -p "$d/in"
+        cp "$f" "$d/in/"
+        run_both "$d" vandrel --netcdf --position -45.5,170.25 "$(basename "$f")"
+    done
+    if [ -x "$wbin/vandrel-tdr" ] && [ -n "$(linux_tool vandrel-tdr)" ]; then
+        for f in "$inputs/tdr/sample_compressed.dat" "$inputs/tdr/big_compressed.dat"; do
+            [ -f "$f" ] || continue
+            d="$work/$tag-nc-tdr-$(basename "$f")"
+            mkdir -p "$d/in"
+            cp "$f" "$d/in/"
+            printf 'time,lat,lon\r\n2026-03-01T00:00:00Z,-45,170\r\n2026-03-02T00:00:00Z,-46,171\r\n' > "$d/in/track.csv"
+            run_both "$d" vandrel-tdr --quiet --netcdf --dives --track track.csv "$(basename "$f")"
+        done
+    fi
+
     # ---- File names beyond ASCII and the ANSI code page, in a directory
     # of such a name, given on the command line.
     d="$work/$tag-names/données Ωμέγα"
     mkdir -p "$d/in"
     cp "$inputs/packets/casts_compressed.dat" "$d/in/проба_ñ_日本_compressed.dat"
-    run_both "$d" vandrel "проба_ñ_日本_compressed.dat"
+    run_both "$d" vandrel --netcdf "проба_ñ_日本_compressed.dat"
     check "$tag non-ASCII table made" "yes" "$([ -f "$d/windows/проба_ñ_日本_extracted.txt" ] && echo yes)"
+    check "$tag non-ASCII netCDF file made" "yes" "$([ -f "$d/windows/проба_ñ_日本_extracted.nc" ] && echo yes)"
     if [ -x "$wbin/vandrel-tdr" ] && [ -f "$inputs/tdr/tag12_compressed.dat" ]; then
         rm -rf "$d/in" && mkdir -p "$d/in"
         cp "$inputs/tdr/tag12_compressed.dat" "$d/in/Ταυ_ü_compressed.dat"
-        run_both "$d" vandrel-tdr --quiet --debug-dump-path "δ_dump.txt" "Ταυ_ü_compressed.dat"
+        run_both "$d" vandrel-tdr --quiet --netcdf --debug-dump-path "δ_dump.txt" "Ταυ_ü_compressed.dat"
         check "$tag non-ASCII TDR files made" "yes" "$([ -f "$d/windows/Ταυ_ü_tdr.txt" ] && echo yes)"
+        check "$tag non-ASCII TDR netCDF made" "yes" "$([ -f "$d/windows/Ταυ_ü_tdr.nc" ] && echo yes)"
     fi
 done
 

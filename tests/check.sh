@@ -1,3 +1,4 @@
+# shellcheck shell=sh
 # Shared by the end-to-end test scripts (sourced, POSIX sh): a scratch
 # directory under TMPDIR, made the current directory and removed however the
 # script ends; checks counted; the closing "N passed, N failed" line.
@@ -6,6 +7,7 @@ failed=0
 dir=$(mktemp -d "${TMPDIR:-/tmp}/vandrel_e2e.XXXXXX") || exit 1
 trap 'rm -rf "$dir"' EXIT
 cd "$dir" || exit 1
+# shellcheck disable=SC2034  # CR and status are for the scripts that source this
 CR=$(printf '\r')
 
 check() {  # name, expected, actual
@@ -21,6 +23,7 @@ check() {  # name, expected, actual
 # standard error in err.txt.
 run() {
     "$@" > out.txt 2> err.txt
+    # shellcheck disable=SC2034
     status=$?
 }
 

@@ -5,6 +5,7 @@
 set -u
 VANDREL=$1
 GEN=$2
+# shellcheck source=/dev/null
 . "$(dirname "$0")/check.sh"
 
 # One packet: ID 7, 2026, 3600 s into the year; two samples.

@@ -107,10 +107,10 @@ TEST(ExtractPacketFile, RawValueConversions) {
         const std::string line = out.table.substr(header.size() + 22);
         EXPECT_EQ(line.substr(0, std::string(r.line).size()), r.line);
     }
-    // Light 1000 is e^1; and the signed ID.
-    auto out = extract(packet(0x80000001u, 56, 1, one_sample(1000, 0, 0, 0, 1000, 0)));
+    // Light 1000 is e^1; the ID is signed, and only EE EE EE EE is blank.
+    auto out = extract(packet(0xEEEEEEEFu, 56, 1, one_sample(1000, 0, 0, 0, 1000, 0)));
     EXPECT_NE(out.table.find("\t2.72\t   0\r\n"), std::string::npos);
-    EXPECT_EQ(out.table.substr(header.size(), 12), "-2147483647\t");
+    EXPECT_EQ(out.table.substr(header.size(), 11), "-286331153\t");
 }
 
 TEST(ExtractPacketFile, SampleTimesRunOnAcrossMidnightAndYearEnd) {
@@ -140,7 +140,9 @@ TEST(ExtractPacketFile, DamagedFiles) {
         {"shorter than a packet", std::vector<uint8_t>(good.begin(), good.begin() + 100), 0, ""},
         {"200 bytes", cat({good, std::vector<uint8_t>(72, 0x42)}), 2, ""},
         {"refused only",
-         cat({all_ff, all_00, packet(0xEEEEEEEE, 56, 3600, worked_payload), packet(7, 56, 0, worked_payload)}), 0, ""},
+         cat({all_ff, all_00, packet(7, 0, 3600, worked_payload), packet(7, 255, 3600, worked_payload),
+              packet(0xEEEEEEEE, 56, 3600, worked_payload), packet(7, 56, 0, worked_payload)}),
+         0, ""},
         {"missing marker", cat({packet(7, 56, 3600, {0, 0, 1, 0xEE}), good}), 2, "Error: TDRCODE b[3] =ee\n"},
     };
     for (const row& r : rows) {

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstring>
 #include <string>
 #include <utility>
 #include <vector>
@@ -14,33 +13,6 @@ using vandrel::sample;
 
 int unpack(const std::vector<uint8_t>& p, sample* out) {
     return vandrel::unpack_samples(p.data(), static_cast<int>(p.size()), out, 0);
-}
-
-TEST(ParsePacketHeader, AcceptsOnlyDataPackets) {
-    struct row {
-        std::vector<uint8_t> header;
-        bool accepted;
-    };
-    const row rows[] = {
-        {{0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF}, false},
-        {{0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00}, false},
-        {{0xEE, 0xEE, 0xEE, 0xEE, 0x38, 0x00, 0x00, 0x0E, 0x10}, false},
-        {{0x00, 0x00, 0x00, 0x07, 0x01, 0x00, 0x00, 0x00, 0x00}, false},
-        {{0x00, 0x00, 0x00, 0x07, 0x01, 0x00, 0x00, 0x00, 0x01}, true},
-        {{0xEE, 0xEE, 0xEE, 0xEF, 0x38, 0x00, 0x00, 0x0E, 0x10}, true},
-    };
-    for (const row& r : rows) {
-        uint8_t blk[vandrel::packet_size] = {};
-        std::memcpy(blk, r.header.data(), r.header.size());
-        vandrel::packet_header h;
-        EXPECT_EQ(vandrel::parse_packet_header(blk, h), r.accepted) << int(r.header[4]);
-    }
-    const uint8_t blk[vandrel::packet_size] = {0x80, 0x00, 0x00, 0x01, 0xFE, 0x01, 0xE1, 0x33, 0x80};
-    vandrel::packet_header h;
-    ASSERT_TRUE(vandrel::parse_packet_header(blk, h));
-    EXPECT_EQ(h.ID, 2147483649u);
-    EXPECT_EQ(h.year, 2224);
-    EXPECT_EQ(h.year_secs, 31536000u);
 }
 
 TEST(DecodeField, AppliesCodes) {

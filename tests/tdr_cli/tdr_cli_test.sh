@@ -6,8 +6,10 @@ set -u
 TOOL=$1
 GEN=$2
 SAMPLE=$3
+# shellcheck source=/dev/null
 . "$(dirname "$0")/../check.sh"
-tool() { run "$TOOL" "$@"; }
+status=0
+tool() { run "$TOOL" "$@"; }  # status in $status, output in out.txt and err.txt
 
 # The worked stream: 0xFB, regime 1, 2019-07-01 12:00:00.00, interval 1 s,
 # depth 100 (10.0 m) and temperature 5863 (20.00 C), two samples of

@@ -37,6 +37,8 @@ TEST(CtdStream, ChannelSets) {
         std::string header;           // after the fixed columns
         std::string values;           // extra columns of the row
     };
+    const std::string all_four = "\tFLUORO(V)\tBPhase(deg)\tPPFD(umol/m2/s)\tINTERNAL_TEMP(C)";
+    const std::string photo = "\tFLUORO(V)\tBPhase(deg)\tPhoto2\tPhoto2\tPhoto3\tINTERNAL_TEMP(C)";
     const row rows[] = {
         {0, 140, {}, "", ""},
         {1, 140, {}, "", ""},
@@ -48,21 +50,10 @@ TEST(CtdStream, ChannelSets) {
         {5, 140, {4500}, "\tBPhase(deg)", "\t45.0000"},
         // Bits 0x08, 0x20, 0x40 and 0x80 add no channel.
         {0xE8, 140, {}, "", ""},
-        {0x1F,
-         160,
-         {1000, 2000, 0xFFF2, 6000},
-         "\tFLUORO(V)\tBPhase(deg)\tPPFD(umol/m2/s)\tINTERNAL_TEMP(C)",
-         "\t1.0000\t20.0000\t-14.0000\t1.0000"},
-        {0x1F,
-         168,
-         {1000, 2000, 0xFFF2, 6000},
-         "\tFLUORO(V)\tBPhase(deg)\tPPFD(umol/m2/s)\tINTERNAL_TEMP(C)",
-         "\t1.0000\t20.0000\t51.5220\t1.0000"},
-        {0x1F,
-         150,
-         {1, 2, 3, 4, 5, 6},
-         "\tFLUORO(V)\tBPhase(deg)\tPhoto2\tPhoto2\tPhoto3\tINTERNAL_TEMP(C)",
-         "\t0.0010\t0.0200\t3.0000\t4.0000\t5.0000\t-4.9940"},
+        {0x1F, 160, {1000, 2000, 0xFFF2, 6000}, all_four, "\t1.0000\t20.0000\t-14.0000\t1.0000"},
+        {0x1F, 168, {1000, 2000, 0xFFF2, 6000}, all_four, "\t1.0000\t20.0000\t51.5220\t1.0000"},
+        // Before firmware 151 the light bit gives three channels named by the logger.
+        {0x1F, 150, {1, 2, 3, 4, 5, 6}, photo, "\t0.0010\t0.0200\t3.0000\t4.0000\t5.0000\t-4.9940"},
         {0x14, 151, {0xFFF2, 5000}, "\tPPFD(umol/m2/s)\tINTERNAL_TEMP(C)", "\t-14.0000\t0.0000"},
     };
     for (const row& r : rows) {

@@ -91,13 +91,24 @@ void min_max_decimator::halve_budget() {
     }
 }
 
+// A pause before bucket i: empty buckets before it, and more than three times
+// as many as between its neighbours, so that data sampled more sparsely than
+// the buckets (temperature on land) still make one line.
+bool min_max_decimator::is_pause(std::size_t i) const {
+    const auto gap = [&](std::size_t k) { return buckets_[k].key - buckets_[k - 1].key; };
+    const double here = gap(i);
+    const double before = i > 1 ? gap(i - 1) : here;
+    const double after = i + 1 < buckets_.size() ? gap(i + 1) : here;
+    return here > 1 && here > 3 * std::min(before, after);
+}
+
 std::vector<series_point> min_max_decimator::points(bool break_at_gaps) const {
     std::vector<series_point> out;
     out.reserve(buckets_.size() * 3);
     const double nan = std::numeric_limits<double>::quiet_NaN();
     for (std::size_t i = 0; i < buckets_.size(); ++i) {
         const bucket& b = buckets_[i];
-        if (break_at_gaps && dropped_ && i > 0 && b.key - buckets_[i - 1].key > 1) {
+        if (break_at_gaps && dropped_ && i > 0 && is_pause(i)) {
             out.push_back({(out.back().x + std::min(b.low.x, b.high.x)) / 2, nan, 0, 0});
         }
         const bool same = b.low.x == b.high.x && b.low.y == b.high.y;

@@ -45,9 +45,9 @@ public:
     // The kept points in order of x: per bucket its least and greatest y in
     // the order they lie in x (one point when they are the same sample).
     // With break_at_gaps, once the series is decimated, a point of NaN y lies
-    // between two buckets with an empty one between them, so that a line
-    // through the points breaks where the data do (between accelerometer
-    // bursts, over a haul-out).
+    // where the data pause (empty buckets, many more than between the
+    // neighbouring buckets), so that a line through the points breaks there
+    // (between accelerometer bursts, over a haul-out).
     std::vector<series_point> points(bool break_at_gaps = false) const;
 
     uint64_t count() const { return count_; }    // points accepted
@@ -66,6 +66,7 @@ private:
         uint64_t n;
     };
     void merge();
+    bool is_pause(std::size_t i) const;
 
     std::size_t max_buckets_;
     double width_;

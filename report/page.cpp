@@ -111,13 +111,13 @@ void append_coordinate(std::string& out, const std::vector<series_point>& points
                 append_number(out, p.x - origin, decimals);
                 break;
             case coordinate::y:
-                append_number(out, p.y, decimals);
+                append_number(out, p.y - origin, decimals);
                 break;
             case coordinate::u:
-                append_number(out, p.u, decimals);
+                append_number(out, p.u - origin, decimals);
                 break;
             case coordinate::v:
-                append_number(out, p.v, decimals);
+                append_number(out, p.v - origin, decimals);
                 break;
         }
     }

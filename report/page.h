@@ -22,8 +22,8 @@ void append_json_string(std::string& out, std::string_view s);
 // page has the same bytes on every platform.
 void append_number(std::string& out, double v, int decimals);
 
-// "[x0,x1,...]" of one coordinate of points: x less origin (times relative to
-// the page's base time keep the arrays short), or y, u, v.
+// "[c0,c1,...]" of one coordinate (x, y, u or v) of points, less origin:
+// times relative to the page's base time keep the arrays short.
 enum class coordinate { x, y, u, v };
 void append_coordinate(std::string& out, const std::vector<series_point>& points, coordinate which, double origin,
                        int decimals);

@@ -124,6 +124,7 @@ TEST(TdrReport, SummaryPlotsDivesAndErrors) {
     EXPECT_NE(page.find(R"("list":[[812,"Unknown code 0x42"]])"), std::string::npos);
     EXPECT_NE(page.find(R"("name":"depth","x":[0.5,1.5,2.5],"y":[0,10,20])"), std::string::npos);
     EXPECT_NE(page.find(R"("bands":[[10.5,20.5]])"), std::string::npos);
+    EXPECT_NE(page.find(R"("dives":{"start":[0.5],"end":[2.5],"max_t":[2.5],"max_d":[20]})"), std::string::npos);
     EXPECT_NE(page.find(R"("name":"cast 0","x":[10.25],"y":[5.5])"), std::string::npos);
     EXPECT_NE(page.find(R"(["1","0","2020-09-13 12:26:40 UTC","3.00","20.0")"), std::string::npos);
 }

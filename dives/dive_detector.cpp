@@ -22,7 +22,7 @@ bool parse_dive_metres(const std::string& text, bool allow_negative, int32_t& de
     // locale, and the whole text must be one; it takes no plus sign.
     const char* begin = text.data();
     const char* const end = begin + text.size();
-    if (begin != end && *begin == '+' && begin + 1 != end && begin[1] != '-') ++begin;
+    if (text.size() > 1 && text[0] == '+' && text[1] != '-') ++begin;
     double metres = 0.0;
     const auto result = std::from_chars(begin, end, metres);
     if (result.ec != std::errc() || result.ptr != end || !std::isfinite(metres)) return false;

@@ -37,11 +37,12 @@ int main(int argc, char** argv) {
     tdr.tdr_table({1, 0});
     const double t0 = 1600000000;
     const unsigned mask = vandrel::channel_depth | vandrel::channel_temperature;
+    const double pi = 3.14159265358979323846;
     uint32_t dive = 0;
     for (int i = 0; i < 20000; ++i) {
         const double t = t0 + i * 2;
         const double phase = std::fmod(i, 400.0);
-        const double depth_m = phase < 200 ? 80 * std::sin(phase / 200 * M_PI) * (1 + (i / 400) % 3) : 0;
+        const double depth_m = phase < 200 ? 80 * std::sin(phase / 200 * pi) * (1 + (i / 400) % 3) : 0;
         tdr.tdr_sample({0,
                         t,
                         mask,

@@ -20,14 +20,14 @@ int main(int argc, char** argv) {
     for (uint32_t p = 0; p < 40; ++p) {
         const uint32_t id = 100 + p % 3;
         const int64_t start = 1500000000 + p * 600;
-        packets.packet({id, start, 2013, 2017, 20, p * 128});
+        packets.packet({id, start, 2013, 2017, 20, uint64_t{p} * 128});
         for (int i = 0; i < 20; ++i) {
             const double depth = 50 + 45 * std::sin((p * 20 + i) / 40.0);
             packets.sample({id, start + i, depth, 20 - depth / 10, 45, 35 - depth / 100, 0.5 + 0.01 * i,
                             1000 / (1 + depth), 1000, 3300});
         }
     }
-    packets.skipped(vandrel::packet_skip::erased, 40 * 128);
+    packets.skipped(vandrel::packet_skip::erased, uint64_t{40} * 128);
     if (!packets.finish(true, error)) {
         std::fprintf(stderr, "packet report: %s\n", error.c_str());
         return 1;

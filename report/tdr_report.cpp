@@ -221,6 +221,12 @@ void tdr_report_state::append_plots(std::string& out, double t0) const {
             append_coordinate(extra, marks, coordinate::y, 0, 1);
             extra += '}';
         }
+        extra += ",\"key\":";
+        append_json_string(extra, with_dives ? "Shaded: haul-outs. Thin lines: changes to wet (blue) and to dry "
+                                               "(orange). Ticks at the top: dive starts (green) and ends (red); "
+                                               "red dots: each dive's deepest point."
+                                             : "Shaded: haul-outs. Thin lines: changes to wet (blue) and to dry "
+                                               "(orange).");
         std::string note = series_note({&depth}, how);
         if (haulouts.stride() > 1 || wetdry.stride() > 1 || dives.stride() > 1) {
             note += " Markers: every " + uint_text(std::max({haulouts.stride(), wetdry.stride(), dives.stride()})) +

@@ -339,6 +339,7 @@
         const sec = el("section", root, null, "plot");
         el("h2", sec, p.title);
         if (p.note) el("p", sec, p.note, "note");
+        if (p.key) el("p", sec, p.key, "note");
         const box = el("div", sec, null, "plot-box");
         let readout = null;
         if (p.kind === "xy") {

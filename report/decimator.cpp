@@ -135,16 +135,10 @@ void scatter_thinner::add(double x, double y) {
     ++count_;
     // + 0.0 makes a key of -0.0 the same as 0.0, for the hash as for ==.
     const cell_key key{std::floor(x / wx_) + 0.0, std::floor(y / wy_) + 0.0};
-    if (have_last_ && key == last_) {
-        dropped_ = true;
-        return;
-    }
+    if (have_last_ && key == last_) return;
     last_ = key;
     have_last_ = true;
-    if (!cells_.emplace(key, series_point{x, y, 0, 0}).second) {
-        dropped_ = true;
-        return;
-    }
+    if (!cells_.emplace(key, series_point{x, y, 0, 0}).second) return;
     if (cells_.size() > max_points_) coarsen();
 }
 

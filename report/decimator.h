@@ -91,6 +91,8 @@ public:
     // then y cell.
     std::vector<series_point> points() const;
     uint64_t count() const { return count_; }
+    // True once the grid has been coarsened; points repeated within a cell
+    // of the finest grid (a thousandth of a unit) are not counted as such.
     bool decimated() const { return dropped_; }
 
 private:

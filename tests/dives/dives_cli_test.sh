@@ -11,7 +11,7 @@ RECOMPUTE="$(cd "$(dirname "$0")" && pwd)/recompute_dives.py"
 . "$(dirname "$0")/../check.sh"
 status=0
 
-for settings in "" "2.5 -0.35" "0 -1" "12 0.05"; do
+for settings in "" "50 -0.35" "0.05 0.3" "0 -1"; do
     # shellcheck disable=SC2086
     set -- $settings
     run "$TOOL" --quiet --dives ${1:+--dive-threshold "$1"} ${2:+--zero-offset "$2"} --output s "$SAMPLE"

@@ -43,10 +43,10 @@ TEST(ProgressBar, RedrawsAndClears) {
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "\r12345 rows\r" + std::string(10, ' ') + "\r");
     testing::internal::CaptureStderr();
     {
-        vandrel::progress_bar bar(100);
-        bar.update(50, 12345);
-        bar.update(50, 2);
-        bar.update(51, 1);
+        vandrel::progress_bar bar(200);
+        bar.update(100, 12345);
+        bar.update(101, 2);  // still 50 percent
+        bar.update(102, 1);
     }
     EXPECT_EQ(testing::internal::GetCapturedStderr(),
               "\r[###############...............]  50%  12345 rows"

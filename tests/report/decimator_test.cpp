@@ -70,6 +70,23 @@ TEST(MinMaxDecimator, KeepsEveryExtremeInBoundedOrderedOutput) {
     EXPECT_LE(d.points().size(), 100u);
 }
 
+TEST(MinMaxDecimator, LinesBreakBetweenBurstsOnly) {
+    // Three bursts of a hundred samples an hour apart, then a sparse stretch.
+    min_max_decimator d(64);
+    for (int burst = 0; burst < 3; ++burst) {
+        for (int i = 0; i < 100; ++i) d.add(burst * 3600 + i * 0.02, i % 7);
+    }
+    for (int i = 0; i < 20; ++i) d.add(8000 + i * 60, 1);
+    const auto breaks = [](const std::vector<series_point>& pts) {
+        int n = 0;
+        for (const series_point& p : pts) n += std::isnan(p.y) ? 1 : 0;
+        return n;
+    };
+    EXPECT_TRUE(d.decimated());
+    EXPECT_EQ(breaks(d.points()), 0);
+    EXPECT_EQ(breaks(d.points(true)), 3);
+}
+
 TEST(ScatterThinner, BoundedAndDropsRepeats) {
     scatter_thinner t(50);
     for (int i = 0; i < 3; ++i) t.add(1, 2);

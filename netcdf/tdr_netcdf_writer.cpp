@@ -264,7 +264,7 @@ void finish_tdr(tdr_netcdf_state& s) {
     if (!p.run_start.empty()) {
         const int run = nc_dim(f, "run", p.run_start.size());
         run_start = nc_time_var(f, "run_start_time", run, "time of the run's first sample");
-        run_regime = nc_data_var(f, "run_regime", NC_INT, {run}, nullptr, "sampling regime of the run", nullptr);
+        run_regime = nc_data_var(f, "run_regime", NC_INT, {run}, "1", "sampling regime of the run", nullptr);
         run_dry = nc_data_var(f, "run_dry", NC_INT, {run}, nullptr, "samples taken on land after a dry start", nullptr);
         nc_double_att(f, run_dry, "flag_values", NC_INT, {0, 1});
         nc_text_att(f, run_dry, "flag_meanings", "wet dry");
@@ -442,7 +442,7 @@ void finish_ctd(tdr_netcdf_state& s) {
         nc_text_att(f, rows, "long_name", "number of samples of the cast");
         nc_text_att(f, rows, "sample_dimension", "obs");
         time = nc_time_var(f, "time", dim, "time of the cast's first sample");
-        regime = nc_data_var(f, "configuration", NC_SHORT, {dim}, nullptr, "the cast's configuration byte", nullptr);
+        regime = nc_data_var(f, "configuration", NC_SHORT, {dim}, "1", "the cast's configuration byte", nullptr);
         interval = nc_data_var(f, "interval", NC_DOUBLE, {dim}, "s", "time between samples", nullptr);
         zero = nc_data_var(f, "pressure_zero", NC_INT, {dim}, "1", "raw pressure count of 0 dbar", nullptr);
         nc_lat_lon_vars(f, dim, lat, lon);
@@ -524,7 +524,7 @@ void begin_gps(tdr_netcdf_state& s) {
     nc_output& f = p.file;
     define_single_station(f, s.meta, p.station);
     p.fix_index.var = nc_index_var(f, "fix_index", p.obs, "index of the reading's fix in dimension fix");
-    p.satellite_id.var = nc_data_var(f, "satellite_id", NC_SHORT, {p.obs}, nullptr, "satellite identifier", nullptr);
+    p.satellite_id.var = nc_data_var(f, "satellite_id", NC_SHORT, {p.obs}, "1", "satellite identifier", nullptr);
     p.satellite_value.var = nc_data_var(f, "satellite_value", NC_INT, {p.obs}, "1",
                                         "16-bit value the logger stored for the satellite", nullptr);
     nc_global_atts(f, s.meta, "GPS records",

@@ -184,11 +184,9 @@ class checker:
                 units = getattr(var, "units", None)
                 if units is not None:
                     self.expect(units_parse(units), f"{path}: {name}: units {units!r} do not parse")
-                elif var.dtype != np.dtype("S1") and name not in ("crs",):
-                    self.expect("flag_values" in var.ncattrs() or "cf_role" in var.ncattrs() or
-                                "instance_dimension" in var.ncattrs() or "sample_dimension" in var.ncattrs() or
-                                name.endswith(("_index", "run", "regime", "_id", "configuration")),
-                                f"{path}: {name} has no units")
+                else:
+                    self.expect("_FillValue" not in var.ncattrs() or "flag_values" in var.ncattrs(),
+                                f"{path}: data variable {name} has no units")
             ds.set_auto_mask(True)
             base = path[:-3]
             kind = next((k for k in ("extracted", "tdr", "ctd", "acc", "gps") if base.endswith("_" + k)), None)

@@ -10,6 +10,7 @@
 // its run's first row nor ends with its last.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -45,23 +46,25 @@ struct depth_mark {
     uint16_t depth;  // raw D, decimetres
 };
 
-// The dive being read. Instead of every depth it keeps two short lists of
-// rows: the rows deeper than all rows before them in the dive (where the
-// bottom phase can begin, since k1 is deeper than every row before it) and
-// the rows deeper than all rows after them so far (where it can end). Each
-// list holds at most one row per raw depth value, so the memory of a dive is
-// bounded whatever its length, and the running sums give the bottom mean.
+// The dive being read. Its rows' raw depths are gathered, and a dive that
+// ends within one batch is measured from them directly. A longer dive folds
+// each full batch into two short lists: the rows deeper than all rows before
+// them in the dive (where the bottom phase can begin, since k1 is deeper than
+// every row before it) and the rows deeper than all rows after them so far
+// (where it can end). Each list holds at most one row per raw depth value, so
+// the memory of a dive is bounded however long it lasts, and the running sums
+// give the bottom mean.
 struct open_dive {
     uint64_t first = 0;  // i
-    uint64_t last = 0;   // j so far
     double start_time = 0.0;
     double end_time = 0.0;
     double max_time = 0.0;
     uint16_t first_depth = 0;
-    uint16_t last_depth = 0;
-    int32_t max_depth = -1;         // raw; the last entry of rises (-1 before the first row)
-    uint64_t sum = 0;               // sum of d so far (mod 2^64)
-    double temp_sum = 0.0;          // degrees Celsius, summed in row order
+    int32_t max_depth = -1;        // raw (-1 before the first row)
+    double temp_sum = 0.0;         // degrees Celsius, summed in row order
+    std::vector<uint16_t> recent;  // raw depths of the rows not folded yet
+    uint64_t folded = 0;           // index of the first of them
+    uint64_t sum = 0;  // running sum of d (mod 2^64), over this dive and those before: only differences count
     std::vector<depth_mark> rises;  // strictly deeper than all rows before
     std::vector<depth_mark> falls;  // strictly deeper than all rows after, so far
 };
@@ -70,7 +73,13 @@ struct open_dive {
 
 class dive_detector : public tdr_record_sink {
 public:
-    dive_detector(const dive_settings& settings, dive_sink& sink);
+    // Rows of a dive gathered before they are folded into its lists (two
+    // bytes each): memory against speed, since most dives end within one
+    // batch and are measured by plain scans. Any value from 1 gives the same
+    // dives.
+    static constexpr std::size_t default_fold_rows = 4096;
+
+    dive_detector(const dive_settings& settings, dive_sink& sink, std::size_t fold_rows = default_fold_rows);
 
     void tdr_run(const tdr_run_info& run) override;
     void tdr_sample(const tdr_row& row) override;
@@ -85,6 +94,7 @@ public:
 
 private:
     void begin_dive(uint64_t index, const tdr_row& row);
+    void fold();
     void close_dive(bool run_ended);
     void emit_pending(double postdive);
 
@@ -92,6 +102,7 @@ private:
     int64_t threshold_;      // T
     int64_t surface_limit_;  // T + Z: rows with a raw depth above it are in a dive
     dive_sink& sink_;
+    std::size_t fold_rows_;
 
     bool in_run_ = false;  // between tdr_run and tdr_run_end of a run with depths
     bool has_temperature_ = false;

@@ -59,34 +59,37 @@ const struct {
 };
 
 TEST(dive_table, worked_examples) {
-    for (const auto& c : cases) {
-        vandrel_test::temp_dir dir;
-        const std::string path = dir.file("x_dives.txt");
-        vandrel_test::write_bytes(path, {'o', 'l', 'd'});  // an earlier table is replaced
-        vandrel::dive_table_writer writer(path);
-        vandrel::dive_detector detector(c.settings, writer);
-        for (const run_rows& run : c.runs) {
-            vandrel::tdr_run_info info{};
-            info.mask = run.mask;
-            info.interval = run.interval;
-            detector.tdr_run(info);
-            for (std::size_t k = 0; k < run.depths.size(); ++k) {
-                vandrel::tdr_row row{};
-                row.time = run.start + static_cast<double>(k) * run.interval * 0.01;
-                row.depth = run.depths[k];
-                row.temperature = static_cast<uint16_t>(5800 + 2 * k);
-                detector.tdr_sample(row);
+    // The rows a dive gathers before folding them change nothing.
+    for (const auto& c : cases)
+        for (const std::size_t fold_rows : {std::size_t{1}, std::size_t{2}, std::size_t{3}, std::size_t{4096}}) {
+            vandrel_test::temp_dir dir;
+            const std::string path = dir.file("x_dives.txt");
+            vandrel_test::write_bytes(path, {'o', 'l', 'd'});  // an earlier table is replaced
+            vandrel::dive_table_writer writer(path);
+            vandrel::dive_detector detector(c.settings, writer, fold_rows);
+            for (const run_rows& run : c.runs) {
+                vandrel::tdr_run_info info{};
+                info.mask = run.mask;
+                info.interval = run.interval;
+                detector.tdr_run(info);
+                for (std::size_t k = 0; k < run.depths.size(); ++k) {
+                    vandrel::tdr_row row{};
+                    row.time = run.start + static_cast<double>(k) * run.interval * 0.01;
+                    row.depth = run.depths[k];
+                    row.temperature = static_cast<uint16_t>(5800 + 2 * k);
+                    detector.tdr_sample(row);
+                }
+                detector.tdr_run_end();
             }
-            detector.tdr_run_end();
+            std::string error, want;
+            EXPECT_TRUE(writer.finish(true, error)) << c.name << fold_rows;
+            for (const char* p = c.table; *p != '\0'; ++p)
+                want += *p == '|' ? "\t" : *p == '\n' ? "\r\n" : std::string(1, *p);
+            const std::string table = vandrel_test::read_text(path);
+            EXPECT_EQ(table.substr(table.find("\r\n") + 2), want) << c.name << ", folding rows by " << fold_rows;
+            EXPECT_EQ(std::distance(std::filesystem::directory_iterator(std::filesystem::path(path).parent_path()), {}),
+                      1);
         }
-        std::string error, want;
-        EXPECT_TRUE(writer.finish(true, error)) << c.name;
-        for (const char* p = c.table; *p != '\0'; ++p)
-            want += *p == '|' ? "\t" : *p == '\n' ? "\r\n" : std::string(1, *p);
-        const std::string table = vandrel_test::read_text(path);
-        EXPECT_EQ(table.substr(table.find("\r\n") + 2), want) << c.name;
-        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(std::filesystem::path(path).parent_path()), {}), 1);
-    }
 }
 
 TEST(dive_table, nothing_left_without_a_tdr_table_or_on_error) {

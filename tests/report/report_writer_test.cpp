@@ -41,6 +41,11 @@ TEST(ReportPage, NumbersAndStringsForTheDataElement) {
         vandrel::detail::append_json_string(out, r.in);
         EXPECT_EQ(out, r.json) << r.in;
     }
+    const struct {
+        uint64_t n;
+        const char* text;
+    } counts[] = {{0, "0"}, {999, "999"}, {1000, "1,000"}, {1234567, "1,234,567"}, {20250101, "20,250,101"}};
+    for (const auto& r : counts) EXPECT_EQ(vandrel::detail::count_text(r.n), r.text);
 }
 
 // The page stands alone: no file or address is referred to outside the
@@ -121,6 +126,7 @@ TEST(TdrReport, SummaryPlotsDivesAndErrors) {
     const std::string page = read_text(path);
     expect_self_contained(page, dir.file(""));
     EXPECT_NE(page.find(R"(["Outcome","error: Unknown code 0x42"])"), std::string::npos);
+    EXPECT_EQ(page.find("GPS record times"), std::string::npos);  // no plot without data
     EXPECT_NE(page.find(R"("list":[[812,"Unknown code 0x42"]])"), std::string::npos);
     EXPECT_NE(page.find(R"("name":"depth","x":[0.5,1.5,2.5],"y":[0,10,20])"), std::string::npos);
     EXPECT_NE(page.find(R"("bands":[[10.5,20.5]])"), std::string::npos);

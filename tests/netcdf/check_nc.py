@@ -31,16 +31,16 @@ def units_parse(units):
     return r.returncode == 0 and "Don't recognize" not in r.stdout + r.stderr
 
 
+# Seconds since 1970 of "YYYY/MM/DD" (or '-') and "hh:mm:ss[.fff]".
 def text_seconds(date, clock):
-    """Seconds since 1970 of "YYYY/MM/DD" (or '-') and "hh:mm:ss[.fff]"."""
     y, mo, d = (int(x) for x in date.replace("-", "/").split("/"))
     hms = clock.split(":")
     whole = calendar.timegm((y, mo, d, int(hms[0]), int(hms[1]), 0))
     return whole + float(hms[2])
 
 
+# value printed with the decimals of token gives token.
 def same_number(value, token):
-    """value printed with the decimals of token gives token."""
     decimals = len(token.split(".")[1]) if "." in token else 0
     return f"{value:.{decimals}f}" == token
 
@@ -71,9 +71,7 @@ class checker:
         self.expect(abs(nc_time - t) < tolerance, f"{where}: time {nc_time} vs {date} {clock}")
 
     def columns(self, where, tokens, values):
-        for token, value in zip(tokens, values):
-            if value is None:
-                continue
+        for token, value in ((t, v) for t, v in zip(tokens, values) if v is not None):
             self.expect(same_number(value, token), f"{where}: {value} printed as {token}")
 
     # ---- The tables, one function each.

@@ -57,7 +57,8 @@ public:
     }
     double number(const char* global_att) const {
         double v = -1;
-        return nc_get_att_double(ncid_, NC_GLOBAL, global_att, &v) == NC_NOERR ? v : -1;
+        nc_get_att_double(ncid_, NC_GLOBAL, global_att, &v);
+        return v;
     }
     int var(const char* name) const {
         int id = -1;

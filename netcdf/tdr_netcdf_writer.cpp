@@ -596,18 +596,15 @@ void tdr_netcdf_writer::tdr_run(const tdr_run_info& run) {
         detail::add_tdr_channels(p, missing, run.n_photo);
     p.metres_per_count =
         run.regime == detail::centimetre_regime ? detail::metres_per_count_centimetre_regime : detail::metres_per_count;
-    // Runs are numbered from 0 in stream order; a gap would leave a run
-    // without its row here, so the per-run values are indexed by run.
-    if (run.run >= p.run_start.size()) {
-        p.run_start.resize(run.run + 1, NC_FILL_DOUBLE);
-        p.run_regime.resize(run.run + 1, NC_FILL_INT);
-        p.run_dry.resize(run.run + 1, NC_FILL_INT);
-        p.run_interval.resize(run.run + 1, NC_FILL_INT);
+    // Runs are numbered from 0 in stream order, so a run's values go to
+    // index run; an ordinal out of that order is not recorded (it would
+    // otherwise size the vectors by its value).
+    if (run.run == p.run_start.size()) {
+        p.run_start.push_back(run.start_time);
+        p.run_regime.push_back(run.regime);
+        p.run_dry.push_back(run.dry ? 1 : 0);
+        p.run_interval.push_back(run.interval);
     }
-    p.run_start[run.run] = run.start_time;
-    p.run_regime[run.run] = run.regime;
-    p.run_dry[run.run] = run.dry ? 1 : 0;
-    p.run_interval[run.run] = run.interval;
 }
 
 void tdr_netcdf_writer::tdr_sample(const tdr_row& row) {

@@ -98,6 +98,12 @@ TEST(PacketReport, WrittenOnlyWithATableAndSelfContained) {
     EXPECT_NE(page.find(R"j(["Skipped: start marker missing","1 (at byte 384)"])j"), std::string::npos);
     EXPECT_NE(page.find("header 2013 dated 2017: 1 packets"), std::string::npos);
     EXPECT_NE(page.find(R"("name":"ID 7","x":[0,1],"y":[12.25,12.5])"), std::string::npos);
+
+    vandrel::packet_report_writer same_year(path, meta("dump.bin"));
+    same_year.packet({7, 1500000000, 2017, 2017, 1, 0});
+    same_year.sample({7, 1500000000, 10.5, 12.25, 40, 35.125, 1, 2, 693, 3300});
+    ASSERT_TRUE(same_year.finish(true, error)) << error;
+    EXPECT_NE(read_text(path).find("none: every packet keeps the year of its header"), std::string::npos);
 }
 
 TEST(TdrReport, SummaryPlotsDivesAndErrors) {
@@ -129,6 +135,7 @@ TEST(TdrReport, SummaryPlotsDivesAndErrors) {
     EXPECT_EQ(page.find("GPS record times"), std::string::npos);  // no plot without data
     EXPECT_NE(page.find(R"("list":[[812,"Unknown code 0x42"]])"), std::string::npos);
     EXPECT_NE(page.find(R"("name":"depth","x":[0.5,1.5,2.5],"y":[0,10,20])"), std::string::npos);
+    EXPECT_NE(page.find(R"("name":"temperature","x":[0.5,1.5,2.5],"y":[10,10,10])"), std::string::npos);
     EXPECT_NE(page.find(R"("bands":[[10.5,20.5]])"), std::string::npos);
     EXPECT_NE(page.find(R"("dives":{"start":[0.5],"end":[2.5],"max_t":[2.5],"max_d":[20]})"), std::string::npos);
     EXPECT_NE(page.find(R"("name":"cast 0","x":[10.25],"y":[5.5])"), std::string::npos);

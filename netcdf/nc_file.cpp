@@ -241,7 +241,7 @@ void nc_global_atts(nc_output& f, const netcdf_metadata& meta, const char* title
 }
 
 void nc_final_global_atts(nc_output& f, const netcdf_metadata& meta, const time_span& times,
-                          const std::vector<double>& lats, const std::vector<double>& lons) {
+                          const std::vector<double>& instance_times) {
     if (times.any) {
         nc_text_att(f, NC_GLOBAL, "time_coverage_start", iso_time(static_cast<int64_t>(std::floor(times.first))));
         nc_text_att(f, NC_GLOBAL, "time_coverage_end", iso_time(static_cast<int64_t>(std::ceil(times.last))));
@@ -259,12 +259,13 @@ void nc_final_global_atts(nc_output& f, const netcdf_metadata& meta, const time_
             break;
     }
     double bounds[4] = {HUGE_VAL, -HUGE_VAL, HUGE_VAL, -HUGE_VAL};
-    for (std::size_t i = 0; i < lats.size() && i < lons.size(); ++i) {
-        if (lats[i] == NC_FILL_DOUBLE) continue;
-        bounds[0] = std::min(bounds[0], lats[i]);
-        bounds[1] = std::max(bounds[1], lats[i]);
-        bounds[2] = std::min(bounds[2], lons[i]);
-        bounds[3] = std::max(bounds[3], lons[i]);
+    for (const double t : instance_times) {
+        double lat = 0, lon = 0;
+        if (!position_at(meta.positions, t, lat, lon)) continue;
+        bounds[0] = std::min(bounds[0], lat);
+        bounds[1] = std::max(bounds[1], lat);
+        bounds[2] = std::min(bounds[2], lon);
+        bounds[3] = std::max(bounds[3], lon);
     }
     if (bounds[0] <= bounds[1]) {
         nc_double_att(f, NC_GLOBAL, "geospatial_lat_min", NC_DOUBLE, {bounds[0]});
@@ -273,6 +274,21 @@ void nc_final_global_atts(nc_output& f, const netcdf_metadata& meta, const time_
         nc_double_att(f, NC_GLOBAL, "geospatial_lon_max", NC_DOUBLE, {bounds[3]});
         nc_text_att(f, NC_GLOBAL, "geospatial_lat_units", "degrees_north");
         nc_text_att(f, NC_GLOBAL, "geospatial_lon_units", "degrees_east");
+    }
+}
+
+void nc_put_positions(nc_output& f, int lat, int lon, const position_source& source,
+                      const std::vector<double>& instance_times) {
+    if (lat < 0 || lon < 0) return;
+    std::vector<double> lats, lons;
+    for (std::size_t first = 0; first < instance_times.size() && f.ok(); first += rows_per_write) {
+        const std::size_t n = std::min(rows_per_write, instance_times.size() - first);
+        lats.assign(n, NC_FILL_DOUBLE);
+        lons.assign(n, NC_FILL_DOUBLE);
+        for (std::size_t i = 0; i < n; ++i)
+            if (!position_at(source, instance_times[first + i], lats[i], lons[i])) lats[i] = lons[i] = NC_FILL_DOUBLE;
+        nc_put_rows(f, lat, first, n, 1, lats.data());
+        nc_put_rows(f, lon, first, n, 1, lons.data());
     }
 }
 

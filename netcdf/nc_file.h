@@ -92,9 +92,15 @@ struct time_span {
 };
 
 // Global attributes known at the end: the time coverage (when any time was
-// seen), the positions' origin and the geospatial bounds.
+// seen), the positions' origin and the geospatial bounds of the positions at
+// the instances' times.
 void nc_final_global_atts(nc_output& f, const netcdf_metadata& meta, const time_span& times,
-                          const std::vector<double>& lats, const std::vector<double>& lons);
+                          const std::vector<double>& instance_times);
+
+// The positions at the instances' times, written to lat and lon (scalars
+// for one instance) in blocks; unknown ones are _FillValue.
+void nc_put_positions(nc_output& f, int lat, int lon, const position_source& source,
+                      const std::vector<double>& instance_times);
 
 // Fills rows first..first+count-1 of a record variable of width values per
 // row with fill (a variable added after rows were written).

@@ -76,9 +76,6 @@ void flush(packet_netcdf_state& s) {
 
 void write_stations(packet_netcdf_state& s) {
     nc_output& f = s.file;
-    std::vector<double> lats(s.station_ids.size(), NC_FILL_DOUBLE), lons(s.station_ids.size(), NC_FILL_DOUBLE);
-    for (std::size_t i = 0; i < s.station_ids.size(); ++i)
-        position_at(s.meta.positions, s.station_first_time[i], lats[i], lons[i]);
     if (!f.check(nc_redef(f.ncid), "nc_redef")) return;
     int station_id = -1, lat = -1, lon = -1;
     if (!s.station_ids.empty()) {
@@ -88,11 +85,10 @@ void write_stations(packet_netcdf_state& s) {
         nc_text_att(f, station_id, "cf_role", "timeseries_id");
         nc_lat_lon_vars(f, station, lat, lon);
     }
-    nc_final_global_atts(f, s.meta, s.times, lats, lons);
+    nc_final_global_atts(f, s.meta, s.times, s.station_first_time);
     if (!f.check(nc_enddef(f.ncid), "nc_enddef")) return;
     nc_put_all(f, station_id, s.station_ids);
-    nc_put_all(f, lat, lats);
-    nc_put_all(f, lon, lons);
+    nc_put_positions(f, lat, lon, s.meta.positions, s.station_first_time);
 }
 
 }  // namespace

@@ -5,7 +5,9 @@
 #include <vector>
 
 #include "netcdf/nc_file.h"
-#include "platform/number_format.h"
+#include "platform/atomic_file.h"
+#include "platform/input_file.h"
+#include "platform/output_file.h"
 
 namespace vandrel {
 namespace detail {
@@ -52,7 +54,11 @@ struct tdr_part : part_base {
     std::vector<double> haulout_start, haulout_end;
     std::vector<double> wetdry_time;
     std::vector<short> wetdry_state;
-    std::vector<dive_record> dives;
+    // The dives wait in a file beside the output until the end: a long
+    // stream has many (a million in 1 GB), too many to keep in memory.
+    output_file dive_spill;
+    std::string dive_spill_path;
+    std::size_t dives = 0;
 };
 
 // ---- PREFIX_ctd.nc ------------------------------------------------------
@@ -126,18 +132,19 @@ void define_single_station(nc_output& f, const netcdf_metadata& meta, single_sta
     nc_lat_lon_vars(f, -1, s.lat, s.lon);
 }
 
-// The name and position (at the first time) of a single station, after the
-// first define mode.
-void write_single_station(nc_output& f, const netcdf_metadata& meta, const single_station& s, const time_span& times,
-                          std::vector<double>& lats, std::vector<double>& lons) {
+// The time a single station's position is taken at: its first.
+std::vector<double> station_time(const time_span& times) {
+    return times.any ? std::vector<double>{times.first} : std::vector<double>{};
+}
+
+// The name and position of a single station, after the first define mode.
+void write_single_station(nc_output& f, const netcdf_metadata& meta, const single_station& s, const time_span& times) {
     const std::string name = meta.source_name.empty() ? std::string("logger") : meta.source_name;
     if (f.ok()) f.check(nc_put_var_text(f.ncid, s.name, name.c_str()), "nc_put_var");
-    double lat = NC_FILL_DOUBLE, lon = NC_FILL_DOUBLE;
-    if (!times.any || !position_at(meta.positions, times.first, lat, lon)) lat = lon = NC_FILL_DOUBLE;
-    if (f.ok()) f.check(nc_put_var_double(f.ncid, s.lat, &lat), "nc_put_var");
-    if (f.ok()) f.check(nc_put_var_double(f.ncid, s.lon, &lon), "nc_put_var");
-    lats.assign(1, lat);
-    lons.assign(1, lon);
+    const double fill = NC_FILL_DOUBLE;
+    if (f.ok()) f.check(nc_put_var_double(f.ncid, s.lat, &fill), "nc_put_var");
+    if (f.ok()) f.check(nc_put_var_double(f.ncid, s.lon, &fill), "nc_put_var");
+    nc_put_positions(f, s.lat, s.lon, meta.positions, station_time(times));
 }
 
 void info_atts(nc_output& f, const tdr_netcdf_state& s) {
@@ -258,7 +265,6 @@ void finish_tdr(tdr_netcdf_state& s) {
     tdr_part& p = s.tdr;
     nc_output& f = p.file;
     flush_tdr(p);
-    std::vector<double> lats, lons;
     if (!f.ok() || !f.check(nc_redef(f.ncid), "nc_redef")) return;
     int run_regime = -1, run_dry = -1, run_interval = -1, run_start = -1;
     if (!p.run_start.empty()) {
@@ -324,17 +330,18 @@ void finish_tdr(tdr_netcdf_state& s) {
         {"dive_complete", "1", "1 when the dive is neither the first nor the last sample of its run", false,
          [](const dive_record& d) { return d.complete ? 1.0 : 0.0; }, -1},
     };
-    const bool dives = s.with_dives && !p.dives.empty();
+    const bool dives = s.with_dives && p.dives > 0;
+    if (dives && !p.dive_spill.close() && f.ok()) f.error = "cannot write " + p.dive_spill_path;
     if (dives) {
-        const int dim = nc_dim(f, "dive", p.dives.size());
+        const int dim = nc_dim(f, "dive", p.dives);
         for (dive_column& c : dive_columns)
             c.var = c.time ? nc_time_var(f, c.name, dim, c.long_name)
                            : nc_data_var(f, c.name, NC_DOUBLE, {dim}, c.units, c.long_name, nullptr);
     }
-    nc_final_global_atts(f, s.meta, p.times, {}, {});
+    nc_final_global_atts(f, s.meta, p.times, station_time(p.times));
     info_atts(f, s);
     if (!f.ok() || !f.check(nc_enddef(f.ncid), "nc_enddef")) return;
-    write_single_station(f, s.meta, p.station, p.times, lats, lons);
+    write_single_station(f, s.meta, p.station, p.times);
     nc_put_all(f, run_start, p.run_start);
     nc_put_all(f, run_regime, p.run_regime);
     nc_put_all(f, run_dry, p.run_dry);
@@ -343,13 +350,29 @@ void finish_tdr(tdr_netcdf_state& s) {
     nc_put_all(f, haul_end, p.haulout_end);
     nc_put_all(f, wd_time, p.wetdry_time);
     nc_put_all(f, wd_state, p.wetdry_state);
-    if (dives) {
-        std::vector<double> column(p.dives.size());
-        for (const dive_column& c : dive_columns) {
-            for (std::size_t i = 0; i < p.dives.size(); ++i) column[i] = or_fill(c.get(p.dives[i]));
-            nc_put_all(f, c.var, column);
+    if (!dives) return;
+    // Column by column, each read from the dive file in blocks.
+    input_file in;
+    if (!in.open(p.dive_spill_path)) f.error = "cannot read " + p.dive_spill_path;
+    std::vector<dive_record> block(rows_per_write);
+    std::vector<double> column(rows_per_write);
+    for (const dive_column& c : dive_columns) {
+        if (!f.ok() || !in.seek(0)) break;
+        for (std::size_t first = 0; first < p.dives && f.ok(); first += rows_per_write) {
+            const std::size_t n = std::min(rows_per_write, p.dives - first);
+            if (in.read(block.data(), n * sizeof(dive_record)) != n * sizeof(dive_record)) {
+                f.error = "cannot read " + p.dive_spill_path;
+                break;
+            }
+            for (std::size_t i = 0; i < n; ++i) column[i] = or_fill(c.get(block[i]));
+            nc_put_rows(f, c.var, first, n, 1, column.data());
         }
     }
+}
+
+void remove_dive_spill(tdr_part& p) {
+    if (p.dive_spill.is_open()) p.dive_spill.close();
+    if (!p.dive_spill_path.empty()) remove_file(p.dive_spill_path);
 }
 
 // ---- CTD ----------------------------------------------------------------
@@ -428,9 +451,6 @@ void finish_ctd(tdr_netcdf_state& s) {
     ctd_part& p = s.ctd;
     nc_output& f = p.file;
     flush_ctd(p);
-    std::vector<double> lats(p.cast_time.size(), NC_FILL_DOUBLE), lons(p.cast_time.size(), NC_FILL_DOUBLE);
-    for (std::size_t i = 0; i < p.cast_time.size(); ++i)
-        position_at(s.meta.positions, p.cast_time[i], lats[i], lons[i]);
     if (!f.ok() || !f.check(nc_redef(f.ncid), "nc_redef")) return;
     int id = -1, rows = -1, time = -1, regime = -1, interval = -1, zero = -1, lat = -1, lon = -1;
     if (!p.cast_id.empty()) {
@@ -447,7 +467,7 @@ void finish_ctd(tdr_netcdf_state& s) {
         zero = nc_data_var(f, "pressure_zero", NC_INT, {dim}, "1", "raw pressure count of 0 dbar", nullptr);
         nc_lat_lon_vars(f, dim, lat, lon);
     }
-    nc_final_global_atts(f, s.meta, p.times, lats, lons);
+    nc_final_global_atts(f, s.meta, p.times, p.cast_time);
     info_atts(f, s);
     if (!f.ok() || !f.check(nc_enddef(f.ncid), "nc_enddef")) return;
     nc_put_all(f, id, p.cast_id);
@@ -456,8 +476,7 @@ void finish_ctd(tdr_netcdf_state& s) {
     nc_put_all(f, regime, p.cast_regime);
     nc_put_all(f, interval, p.cast_interval);
     nc_put_all(f, zero, p.pressure_zero);
-    nc_put_all(f, lat, lats);
-    nc_put_all(f, lon, lons);
+    nc_put_positions(f, lat, lon, s.meta.positions, p.cast_time);
 }
 
 // ---- ACC ----------------------------------------------------------------
@@ -492,9 +511,6 @@ void finish_acc(tdr_netcdf_state& s) {
     acc_part& p = s.acc;
     nc_output& f = p.file;
     flush_acc(p);
-    std::vector<double> lats(p.burst_end.size(), NC_FILL_DOUBLE), lons(p.burst_end.size(), NC_FILL_DOUBLE);
-    for (std::size_t i = 0; i < p.burst_end.size(); ++i)
-        position_at(s.meta.positions, p.burst_end[i], lats[i], lons[i]);
     if (!f.ok() || !f.check(nc_redef(f.ncid), "nc_redef")) return;
     int id = -1, samples = -1, end = -1, lat = -1, lon = -1;
     if (!p.burst_id.empty()) {
@@ -506,14 +522,13 @@ void finish_acc(tdr_netcdf_state& s) {
         end = nc_time_var(f, "burst_end_time", dim, "time at which the burst's samples end");
         nc_lat_lon_vars(f, dim, lat, lon);
     }
-    nc_final_global_atts(f, s.meta, p.times, lats, lons);
+    nc_final_global_atts(f, s.meta, p.times, p.burst_end);
     info_atts(f, s);
     if (!f.ok() || !f.check(nc_enddef(f.ncid), "nc_enddef")) return;
     nc_put_all(f, id, p.burst_id);
     nc_put_all(f, samples, p.burst_samples);
     nc_put_all(f, end, p.burst_end);
-    nc_put_all(f, lat, lats);
-    nc_put_all(f, lon, lons);
+    nc_put_positions(f, lat, lon, s.meta.positions, p.burst_end);
 }
 
 // ---- GPS ----------------------------------------------------------------
@@ -550,7 +565,6 @@ void finish_gps(tdr_netcdf_state& s) {
     gps_part& p = s.gps;
     nc_output& f = p.file;
     flush_gps(p);
-    std::vector<double> lats, lons;
     if (!f.ok() || !f.check(nc_redef(f.ncid), "nc_redef")) return;
     int time = -1, count = -1;
     if (!p.fix_time.empty()) {
@@ -558,10 +572,10 @@ void finish_gps(tdr_netcdf_state& s) {
         time = nc_time_var(f, "time", dim, "time of the fix (_FillValue when stored before 1970)");
         count = nc_data_var(f, "satellites", NC_SHORT, {dim}, "1", "number of satellites of the fix", nullptr);
     }
-    nc_final_global_atts(f, s.meta, p.times, {}, {});
+    nc_final_global_atts(f, s.meta, p.times, station_time(p.times));
     info_atts(f, s);
     if (!f.ok() || !f.check(nc_enddef(f.ncid), "nc_enddef")) return;
-    write_single_station(f, s.meta, p.station, p.times, lats, lons);
+    write_single_station(f, s.meta, p.station, p.times);
     nc_put_all(f, time, p.fix_time);
     nc_put_all(f, count, p.fix_satellites);
 }
@@ -579,6 +593,7 @@ tdr_netcdf_writer::tdr_netcdf_writer(std::string prefix, netcdf_metadata meta, b
 }
 
 tdr_netcdf_writer::~tdr_netcdf_writer() {
+    detail::remove_dive_spill(state_->tdr);
     if (state_->finished) return;
     for (auto* f : {&state_->tdr.file, &state_->ctd.file, &state_->acc.file, &state_->gps.file}) detail::nc_abandon(*f);
 }
@@ -652,7 +667,17 @@ void tdr_netcdf_writer::wetdry(const wetdry_event& event) {
 }
 
 void tdr_netcdf_writer::dive(const dive_record& record) {
-    if (state_->with_dives && state_->tdr.begun) state_->tdr.dives.push_back(record);
+    detail::tdr_part& p = state_->tdr;
+    if (!state_->with_dives || !p.begun || !p.file.ok()) return;
+    if (!p.dive_spill.is_open()) {
+        p.dive_spill_path = p.file.temp_path + ".dives";
+        if (!p.dive_spill.create(p.dive_spill_path, std::size_t{1} << 16)) {
+            p.file.error = "cannot create " + p.dive_spill_path;
+            return;
+        }
+    }
+    p.dive_spill.write(reinterpret_cast<const char*>(&record), sizeof record);
+    ++p.dives;
 }
 
 void tdr_netcdf_writer::ctd_table(const ctd_channel_set& channels) {
@@ -760,6 +785,7 @@ bool tdr_netcdf_writer::finish(std::string& failed_path, std::string& error) {
         error = f.error;
         ok = false;
     }
+    detail::remove_dive_spill(s.tdr);
     return ok;
 }
 

@@ -364,18 +364,20 @@
             "hint");
     }
 
+    pending.forEach(({ p, box, readout }) => {
+        const u = p.kind === "time" ? timePlot(p, box) : p.kind === "xy" ? xyPlot(p, box, readout) : barsPlot(p, box);
+        box._plot = u;
+        plots.push({ u: u, box: box });
+    });
+
+    // The tables come after the plots, so that laying out a long table does
+    // not delay the first plot (each plot measures its width).
     data.tables.forEach(t => {
         const sec = el("section", root);
         el("h2", sec, t.title);
         if (t.note) el("p", sec, t.note, "note");
         const wrap = el("div", sec, null, "table-wrap");
         table(wrap, t.columns, t.rows, "data");
-    });
-
-    pending.forEach(({ p, box, readout }) => {
-        const u = p.kind === "time" ? timePlot(p, box) : p.kind === "xy" ? xyPlot(p, box, readout) : barsPlot(p, box);
-        box._plot = u;
-        plots.push({ u: u, box: box });
     });
 
     let resizing = 0;

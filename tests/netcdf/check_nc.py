@@ -31,10 +31,12 @@ def units_parse(units):
     return r.returncode == 0 and "Don't recognize" not in r.stdout + r.stderr
 
 
-# Seconds since 1970 of "YYYY/MM/DD" (or '-') and "hh:mm:ss[.fff]".
+# Seconds since 1970 of "YYYY/MM/DD" (or '-') and "hh:mm:ss[.fff]", normalised as mktime does.
 def text_seconds(date, clock):
     y, mo, d = (int(x) for x in date.replace("-", "/").split("/"))
     hms = clock.split(":")
+    # Out-of-range fields (GPS records store them as found) roll over.
+    y, mo = y + (mo - 1) // 12, (mo - 1) % 12 + 1
     whole = calendar.timegm((y, mo, d, int(hms[0]), int(hms[1]), 0))
     return whole + float(hms[2])
 
@@ -124,9 +126,9 @@ class checker:
         self.expect(len(data) == len(ds.dimensions["obs"]), f"{where}: rows {len(data)}")
         self.expect(sum(ds.variables["row_size"][:]) == len(data), f"{where}: row_size sums to the rows")
         names = ["pressure", "temperature", "conductivity", "salinity"]
-        for h in header[5:-1]:
-            match = [k for k, var in ds.variables.items() if getattr(var, "long_name", None) == h]
-            names.append(match[0] if self.expect(len(match) == 1, f"{where}: channel {h}") else None)
+        for h in header[5:-1]:  # the first variable of that header name not taken yet
+            match = [k for k, var in ds.variables.items() if getattr(var, "long_name", None) == h and k not in names]
+            names.append(match[0] if self.expect(len(match) > 0, f"{where}: channel {h}") else None)
         cols = [ds.variables[k][:n].filled(FILL) if k else None for k in names]
         time = ds.variables["sample_time"][:n]
         valid = ds.variables["time_valid"][:n]

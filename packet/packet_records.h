@@ -47,8 +47,8 @@ enum class packet_skip {
 class packet_record_sink {
 public:
     virtual ~packet_record_sink() = default;
-    virtual void packet(const packet_info&) {}
-    virtual void sample(const packet_row&) {}
+    virtual void packet(const packet_info& /*info*/) {}
+    virtual void sample(const packet_row& /*row*/) {}
     virtual void skipped(packet_skip /*why*/, uint64_t /*byte_offset*/) {}
 };
 

@@ -178,25 +178,25 @@ class tdr_record_sink {
 public:
     virtual ~tdr_record_sink() = default;
 
-    virtual void tdr_table(const tdr_table_info&) {}
-    virtual void tdr_run(const tdr_run_info&) {}
-    virtual void tdr_sample(const tdr_row&) {}
+    virtual void tdr_table(const tdr_table_info& /*info*/) {}
+    virtual void tdr_run(const tdr_run_info& /*run*/) {}
+    virtual void tdr_sample(const tdr_row& /*row*/) {}
     virtual void tdr_run_end() {}
-    virtual void haulout(const haulout_event&) {}
-    virtual void wetdry(const wetdry_event&) {}
+    virtual void haulout(const haulout_event& /*event*/) {}
+    virtual void wetdry(const wetdry_event& /*event*/) {}
 
-    virtual void ctd_table(const ctd_channel_set&) {}
-    virtual void ctd_cast(const ctd_cast_info&) {}
-    virtual void ctd_sample(const ctd_row&) {}
+    virtual void ctd_table(const ctd_channel_set& /*channels*/) {}
+    virtual void ctd_cast(const ctd_cast_info& /*cast*/) {}
+    virtual void ctd_sample(const ctd_row& /*row*/) {}
 
     virtual void acc_table() {}
-    virtual void acc_burst(const acc_burst_info&) {}
-    virtual void acc_sample(const acc_row&) {}
+    virtual void acc_burst(const acc_burst_info& /*burst*/) {}
+    virtual void acc_sample(const acc_row& /*row*/) {}
 
     virtual void gps_table() {}
-    virtual void gps(const gps_record&) {}
+    virtual void gps(const gps_record& /*record*/) {}
 
-    virtual void info(const info_values&) {}
+    virtual void info(const info_values& /*values*/) {}
 
     // A line of the TDR table that is no row: "Illegal stream contents (0)",
     // "ACC OVERFLOW".

@@ -34,8 +34,13 @@ class tdr_record_fanout final : public tdr_record_sink {
 public:
     void add(tdr_record_sink* s) { sinks_.push_back(s); }
     bool empty() const { return sinks_.empty(); }
+    // True once the decoder began the TDR table.
+    bool tdr_table_begun() const { return tdr_table_begun_; }
 
-    void tdr_table(const tdr_table_info& r) override { each(&tdr_record_sink::tdr_table, r); }
+    void tdr_table(const tdr_table_info& r) override {
+        tdr_table_begun_ = true;
+        each(&tdr_record_sink::tdr_table, r);
+    }
     void tdr_run(const tdr_run_info& r) override { each(&tdr_record_sink::tdr_run, r); }
     void tdr_sample(const tdr_row& r) override { each(&tdr_record_sink::tdr_sample, r); }
     void tdr_run_end() override {
@@ -68,6 +73,7 @@ private:
         for (tdr_record_sink* s : sinks_) (s->*method)(r);
     }
     std::vector<tdr_record_sink*> sinks_;
+    bool tdr_table_begun_ = false;
 };
 
 class dive_fanout final : public dive_sink {

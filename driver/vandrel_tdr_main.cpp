@@ -187,16 +187,8 @@ uint64_t input_size(const std::string& path) {
     return ec ? 0 : static_cast<uint64_t>(n);
 }
 
-// Remembers which tables the decoder began, so that the further outputs
-// are made only beside a table.
-struct table_tracker final : vandrel::tdr_record_sink {
-    bool tdr = false;
-    void tdr_table(const vandrel::tdr_table_info&) override { tdr = true; }
-};
-
 // The further outputs of a run, each a writer of the decoder's records.
 struct tdr_outputs {
-    table_tracker tables;
     std::unique_ptr<vandrel::tdr_netcdf_writer> netcdf;
     std::unique_ptr<vandrel::tdr_report_writer> report;
     std::unique_ptr<vandrel::dive_table_writer> dive_table;
@@ -213,7 +205,6 @@ struct tdr_outputs {
 bool build_outputs(const options& o, const std::string& prefix, const std::vector<std::string>& args, tdr_outputs& out,
                    std::string& error) {
     const vandrel::output_options& want = o.outputs;
-    out.writers.add(&out.tables);
     if (!want.netcdf && !want.report && !want.dives) return true;
     const vandrel::run_description run = vandrel::describe_run("vandrel-tdr", args, o.input);
     const std::string version = std::string("vandrel ") + vandrel::vandrel_version;
@@ -248,8 +239,6 @@ bool build_outputs(const options& o, const std::string& prefix, const std::vecto
         out.dive_table = std::make_unique<vandrel::dive_table_writer>(out.dive_table_path);
         out.dive_writers.add(out.dive_table.get());
         out.dives = std::make_unique<vandrel::dive_detector>(want.dive, out.dive_writers);
-        // The detector goes first: a dive it completes at a row reaches the
-        // other writers before that row does.
         out.writers.add(out.dives.get());
     }
     return true;
@@ -260,7 +249,7 @@ bool finish_outputs(tdr_outputs& out, const vandrel::tdr_context& context, bool 
     bool all = true;
     std::string error;
     if (out.dives) out.dives->finish();
-    if (out.dive_table && !out.dive_table->finish(out.tables.tdr, error)) {
+    if (out.dive_table && !out.dive_table->finish(out.writers.tdr_table_begun(), error)) {
         std::fprintf(stderr, "Error: cannot write %s: %s\n", out.dive_table_path.c_str(), error.c_str());
         all = false;
     }
@@ -351,7 +340,9 @@ int main(int argc, char** argv) {
         print_usage(stderr);
         return exit_usage;
     }
-    context.writers = &out.writers;
+    // Without further outputs the decoder hands its records to the text
+    // tables alone.
+    if (!out.writers.empty()) context.writers = &out.writers;
 
     vandrel::progress_fn callback = nullptr;
     vandrel::progress_bar bar(input_size(o.input));

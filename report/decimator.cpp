@@ -82,15 +82,6 @@ void min_max_decimator::merge() {
     }
 }
 
-void min_max_decimator::halve_budget() {
-    max_buckets_ = std::max<std::size_t>(max_buckets_ / 2, 2);
-    merge();
-    if (!buckets_.empty()) {
-        last_low_ = buckets_.back().key * width_;
-        last_high_ = last_low_ + width_;
-    }
-}
-
 // A pause before bucket i: empty buckets before it, and more than three times
 // as many as between its neighbours, so that data sampled more sparsely than
 // the buckets (temperature on land) still make one line.

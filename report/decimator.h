@@ -54,10 +54,6 @@ public:
     bool decimated() const { return dropped_; }  // some accepted point is not among points()
     std::size_t max_buckets() const { return max_buckets_; }
 
-    // Halves the bucket budget (not below 2), merging buckets as needed: lets
-    // a set of decimators share one budget as it is divided among more of them.
-    void halve_budget();
-
 private:
     struct bucket {
         double key;  // floor(x / width)

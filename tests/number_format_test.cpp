@@ -28,9 +28,19 @@ TEST(FormatFixed, KnownValues) {
         std::string text;
     };
     const row rows[] = {
-        {0.0, 3, "0.000"},    {-0.0, 2, "-0.00"},     {-0.0001, 3, "-0.000"}, {0.125, 2, "0.12"},
-        {2.5, 0, "2"},        {3.5, 0, "4"},          {1.005, 2, "1.00"},     {1e300, 2, printf_fixed(1e300, 2)},
-        {INFINITY, 3, "inf"}, {-INFINITY, 2, "-inf"}, {NAN, 4, "nan"},        {-NAN, 4, "-nan"},
+        {0.0, 3, "0.000"},
+        {-0.0, 2, "-0.00"},
+        {-0.0001, 3, "-0.000"},
+        {0.125, 2, "0.12"},
+        {2.5, 0, "2"},
+        {3.5, 0, "4"},
+        {1.005, 2, "1.00"},
+        {1e300, 2, printf_fixed(1e300, 2)},
+        {INFINITY, 3, "inf"},
+        {-INFINITY, 2, "-inf"},
+        {NAN, 4, "nan"},
+        {-NAN, 4, "-nan"},
+        {0.1, 20, "0.10000000000000000555"},  // more digits than a double holds
     };
     for (const row& r : rows) {
         EXPECT_EQ(fixed(r.v, r.precision), r.text) << "value " << r.v << " precision " << r.precision;

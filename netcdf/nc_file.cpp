@@ -20,11 +20,8 @@ namespace {
 // Room left after the header for the definitions made at the end.
 constexpr std::size_t header_reserve = 8192;
 // Room after the first fixed variable for the instance variables' values:
-// this share of the input's size, within these bounds. Generated streams
-// need about a thirty-second of their size for the bursts' values (the
-// largest); a file that outgrows the room costs the library a rewrite of its
-// records at the end (108 s instead of 1.4 s for a 200 MB stream).
-constexpr uint64_t values_reserve_share = 16;
+// the caller's share of the input's size (see nc_end_first_define), within
+// these bounds.
 constexpr uint64_t min_values_reserve = 16384;
 constexpr uint64_t max_values_reserve = 256u << 20;
 // The library's default alignment of variables and records.
@@ -98,9 +95,8 @@ bool nc_begin(nc_output& f, const std::string& final_path) {
     return f.check(nc_set_fill(f.ncid, NC_NOFILL, &old_mode), "nc_set_fill");
 }
 
-bool nc_end_first_define(nc_output& f, uint64_t source_size) {
-    const uint64_t reserve =
-        std::min(max_values_reserve, std::max(min_values_reserve, source_size / values_reserve_share));
+bool nc_end_first_define(nc_output& f, uint64_t source_size, uint64_t share) {
+    const uint64_t reserve = std::min(max_values_reserve, std::max(min_values_reserve, source_size / share));
     return f.ok() &&
            f.check(nc__enddef(f.ncid, header_reserve, alignment, static_cast<std::size_t>(reserve), alignment),
                    "nc_enddef");

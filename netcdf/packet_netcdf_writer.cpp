@@ -28,6 +28,9 @@ struct packet_netcdf_state {
 namespace {
 
 constexpr const char* data_coordinates = "time lat lon";
+// Room for the stations' values: a 128-byte packet adds at most one station
+// of 20 bytes.
+constexpr uint64_t values_share = 6;
 
 void begin(packet_netcdf_state& s) {
     s.begun = true;
@@ -62,7 +65,8 @@ void begin(packet_netcdf_state& s) {
                    "timeSeries",
                    "sea water pressure, sea water temperature, sea water electrical conductivity, "
                    "sea water practical salinity, fluorescence, light");
-    if (nc_end_first_define(f, s.meta.source_size)) f.check(nc_put_var_int(f.ncid, s.crs, &s.crs), "nc_put_var");
+    if (nc_end_first_define(f, s.meta.source_size, values_share))
+        f.check(nc_put_var_int(f.ncid, s.crs, &s.crs), "nc_put_var");
 }
 
 void flush(packet_netcdf_state& s) {

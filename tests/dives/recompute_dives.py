@@ -1,6 +1,8 @@
 #!/usr/bin/env python3
-# Recomputes the dive table from the text TDR table and compares the bytes.
-#   recompute_dives.py TDR_TABLE DIVE_TABLE [THRESHOLD_M [ZERO_OFFSET_M]]
+# Runs vandrel-tdr --dives on the bundled example with the default and with
+# other settings, recomputes each dive table from the text TDR table and
+# compares the bytes.
+#   recompute_dives.py VANDREL_TDR SAMPLE
 # The text table shows no run boundaries, so runs are found from the rows: a
 # HAULOUT line, another line that is no row, or a change of the time step
 # starts a new run, and a run just before a HAULOUT line whose depths are all
@@ -8,7 +10,7 @@
 # printed to the second, so a run's step is the time its rows span divided by
 # their count less one, to the hundredth of a second: exact for steps of
 # whole seconds, such as those of the bundled example.
-import calendar, itertools, math, sys, time
+import calendar, itertools, math, os, subprocess, sys, tempfile, time
 
 
 def decimetres(text):  # halves away from zero
@@ -62,21 +64,27 @@ def dive_lines(all_runs, threshold, zero):
     return ['%d\t%s' % (n + 1, '\t'.join(f)) for n, f in enumerate(lines)]
 
 
-def main(argv):
-    with open(argv[1], newline='') as f:
-        tdr = f.read().split('\r\n')[:-1]
-    with open(argv[2], 'rb') as f:
-        got = f.read().decode()
-    threshold, zero = [decimetres(a) for a in (argv[3:] + ['4', '0'][len(argv) - 3:])[:2]]
-    want = ['DIVE\tSTART (UTC)\tEND (UTC)\tDURATION (s)\tMAX_DEPTH (m)\tMAX_DEPTH_TIME (UTC)\tBOTTOM_TIME (s)'
-            '\tBOTTOM_DEPTH_MEAN (m)\tDESCENT_TIME (s)\tDESCENT_RATE (m/s)\tASCENT_TIME (s)\tASCENT_RATE (m/s)'
-            '\tTEMP_MEAN (C)\tPOSTDIVE (s)\tCOMPLETE'] + dive_lines(runs(tdr), threshold, zero)
-    if got == ''.join(line + '\r\n' for line in want):
-        return print('%d dives match' % (len(want) - 1))
-    pairs = enumerate(itertools.zip_longest(want + [''], got.split('\r\n')), 1)
-    diff = next((n, a, b) for n, (a, b) in pairs if a != b)
-    sys.exit('line %d differs:\n  expected %r\n  got      %r' % diff)
+def main(tool, sample):
+    failed = []
+    with tempfile.TemporaryDirectory() as folder:
+        out = os.path.join(folder, 's')
+        for settings in [[], ['50', '-0.35'], ['0.05', '0.3'], ['0', '-1']]:
+            options = sum(([o, v] for o, v in zip(['--dive-threshold', '--zero-offset'], settings)), [])
+            subprocess.run([tool, '--quiet', '--dives'] + options + ['--output', out, sample], check=True)
+            with open(out + '_tdr.txt', newline='') as f:
+                tdr = f.read().split('\r\n')[:-1]
+            with open(out + '_dives.txt', 'rb') as f:
+                got = f.read().decode().split('\r\n')
+            threshold, zero = [decimetres(a) for a in settings + ['4', '0'][len(settings):]]
+            want = ['DIVE\tSTART (UTC)\tEND (UTC)\tDURATION (s)\tMAX_DEPTH (m)\tMAX_DEPTH_TIME (UTC)\tBOTTOM_TIME (s)'
+                    '\tBOTTOM_DEPTH_MEAN (m)\tDESCENT_TIME (s)\tDESCENT_RATE (m/s)\tASCENT_TIME (s)\tASCENT_RATE (m/s)'
+                    '\tTEMP_MEAN (C)\tPOSTDIVE (s)\tCOMPLETE'] + dive_lines(runs(tdr), threshold, zero) + ['']
+            diff = next(((n, a, b) for n, (a, b) in enumerate(itertools.zip_longest(want, got), 1) if a != b), None)
+            print(settings, 'line %d differs:\n  expected %r\n  got      %r' % diff if diff else
+                  '%d dives match' % (len(want) - 2))
+            failed += [settings] if diff else []
+    sys.exit('tables differ with the settings %s' % failed if failed else 0)
 
 
 if __name__ == '__main__':
-    main(sys.argv)
+    main(*sys.argv[1:])

@@ -61,11 +61,23 @@ class checker:
                 print("FAIL", what)
         return ok
 
+    # A table read as a stream: its first max_rows + 1 lines and its counts.
     def rows(self, path):
+        t = argparse.Namespace(lines=[], count=0, digit_rows=0, haulouts=0)
+        crlf = True
         with open(path, "rb") as f:
-            data = f.read().decode("utf-8")
-        self.expect(data == "" or data.endswith("\r\n"), f"{path}: lines end in CR LF")
-        return [line for line in data.split("\r\n") if line]
+            for raw in f:
+                crlf = crlf and raw.endswith(b"\r\n")
+                line = raw.decode("utf-8").rstrip("\r\n")
+                if not line:
+                    continue
+                if len(t.lines) <= self.max_rows:
+                    t.lines.append(line)
+                t.digit_rows += t.count > 0 and line[:1].isdigit()
+                t.haulouts += line.startswith("HAULOUT:")
+                t.count += 1
+        self.expect(crlf, f"{path}: lines end in CR LF")
+        return t
 
     def compare_time(self, where, nc_time, date, clock):
         t = text_seconds(date, clock)
@@ -77,10 +89,10 @@ class checker:
             self.expect(same_number(value, token), f"{where}: {value} printed as {token}")
 
     # ---- The tables, one function each.
-    def packet(self, ds, lines, where):
-        data = lines[1:]
+    def packet(self, ds, t, where):
+        data = t.lines[1:]
         n = min(len(data), self.max_rows)
-        self.expect(len(data) == len(ds.dimensions["obs"]), f"{where}: rows {len(data)}")
+        self.expect(t.count - 1 == len(ds.dimensions["obs"]), f"{where}: rows {t.count - 1}")
         v = {k: ds.variables[k][:n].filled(FILL) for k in (
             "time", "station_index", "pressure", "temperature", "conductivity", "salinity",
             "fluorescence", "light", "supply_voltage")}
@@ -96,19 +108,18 @@ class checker:
                                        v["salinity"][i], v["fluorescence"][i], light])
             self.expect(int(tok[8]) == v["supply_voltage"][i], f"{w}: mV")
 
-    def tdr(self, ds, lines, where):
-        data = [l for l in lines[1:] if l[:1].isdigit()]
+    def tdr(self, ds, t, where):
+        data = [l for l in t.lines[1:] if l[:1].isdigit()]
         n = min(len(data), self.max_rows)
-        self.expect(len(data) == len(ds.dimensions["obs"]), f"{where}: rows {len(data)}")
-        haulouts = [l for l in lines if l.startswith("HAULOUT:")]
+        self.expect(t.digit_rows == len(ds.dimensions["obs"]), f"{where}: rows {t.digit_rows}")
         got = len(ds.dimensions["haulout"]) if "haulout" in ds.dimensions else 0
-        self.expect(len(haulouts) == got, f"{where}: haul-outs {len(haulouts)} vs {got}")
+        self.expect(t.haulouts == got, f"{where}: haul-outs {t.haulouts} vs {got}")
         time = ds.variables["time"][:n].filled(FILL)
         depth = ds.variables["depth"][:n].filled(FILL).astype(np.float64)
         run = ds.variables["run"][:n]
         regime = ds.variables["run_regime"][:] if "run_regime" in ds.variables else []
         temp = ds.variables["temperature"][:n].filled(FILL) if "temperature" in ds.variables else None
-        header = lines[0].split("\t")
+        header = t.lines[0].split("\t")
         for i in range(n):
             tok = data[i].split("\t")
             w = f"{where} data row {i + 1}"
@@ -119,12 +130,12 @@ class checker:
             if temp is not None and len(header) > 2 and header[2] == "TEMP (C)" and temp[i] < FILL:
                 self.expect(same_number(float(temp[i]), tok[2]), f"{w}: temperature {temp[i]} vs {tok[2]}")
 
-    def ctd(self, ds, lines, where):
-        header = lines[0].split("\t")
-        data = lines[1:]
+    def ctd(self, ds, t, where):
+        header = t.lines[0].split("\t")
+        data = t.lines[1:]
         n = min(len(data), self.max_rows)
-        self.expect(len(data) == len(ds.dimensions["obs"]), f"{where}: rows {len(data)}")
-        self.expect(sum(ds.variables["row_size"][:]) == len(data), f"{where}: row_size sums to the rows")
+        self.expect(t.count - 1 == len(ds.dimensions["obs"]), f"{where}: rows {t.count - 1}")
+        self.expect(sum(ds.variables["row_size"][:]) == t.count - 1, f"{where}: row_size sums to the rows")
         names = ["pressure", "temperature", "conductivity", "salinity"]
         for h in header[5:-1]:  # the first variable of that header name not taken yet
             match = [k for k, var in ds.variables.items() if getattr(var, "long_name", None) == h and k not in names]
@@ -140,10 +151,10 @@ class checker:
             self.columns(w, tok[1:-1], [c[i] if c is not None else None for c in cols])
             self.expect(tok[-1] == ("Y" if valid[i] == 1 else "N"), f"{w}: TIME_VALID")
 
-    def acc(self, ds, lines, where):
-        data = lines[1:]
+    def acc(self, ds, t, where):
+        data = t.lines[1:]
         n = min(len(data), self.max_rows)
-        self.expect(len(data) == len(ds.dimensions["obs"]), f"{where}: rows {len(data)}")
+        self.expect(t.count - 1 == len(ds.dimensions["obs"]), f"{where}: rows {t.count - 1}")
         cols = [ds.variables[f"acceleration_{a}"][:n] for a in "xyz"]
         time = ds.variables["time"][:n]
         for i in range(n):
@@ -153,10 +164,11 @@ class checker:
             self.compare_time(w, time[i], date, clock)
             self.columns(w, tok[1:4], [c[i] for c in cols])
 
-    def gps(self, ds, lines, where):
+    def gps(self, ds, t, where):
+        lines = t.lines
         n = min(len(lines), self.max_rows)
         fixes = len(ds.dimensions["fix"]) if "fix" in ds.dimensions else 0
-        self.expect(len(lines) == fixes, f"{where}: fixes {len(lines)} vs {fixes}")
+        self.expect(t.count == fixes, f"{where}: fixes {t.count} vs {fixes}")
         count = ds.variables["satellites"][:] if fixes else []
         time = ds.variables["time"][:].filled(FILL) if fixes else []
         ids = ds.variables["satellite_id"][:]

@@ -108,6 +108,7 @@ TEST(DoublingHistogram, BinsDoubleToHoldEveryValue) {
         EXPECT_EQ(h.width(), width);
         EXPECT_EQ(h.total(), values.size());
     }
+    EXPECT_EQ(doubling_histogram(4, 0.5).width(), 0.5);  // a width under 1 is kept
 }
 
 TEST(StrideSample, KeepsEveryStrideThItemOverTheWholeStream) {

@@ -90,20 +90,16 @@ TEST(TdrReport, SummaryPlotsDivesAndErrors) {
     EXPECT_FALSE(exists(path));
     w.tdr_table({1, 0});
     const double t = 1600000000.5;
+    vandrel::tdr_row row{};
+    row.mask = vandrel::channel_depth | vandrel::channel_temperature;
+    row.temperature = 5663;
     for (uint16_t i = 0; i < 3; ++i) {
-        w.tdr_sample({0,
-                      t + i,
-                      vandrel::channel_depth | vandrel::channel_temperature,
-                      static_cast<uint16_t>(100 * i),
-                      5663,
-                      0,
-                      {0, 0, 0},
-                      0,
-                      0,
-                      0,
-                      nullptr});
+        row.time = t + i;
+        row.depth = static_cast<uint16_t>(100 * i);
+        w.tdr_sample(row);
     }
     w.haulout({t + 10, t + 20, 99});
+    w.wetdry({t + 5, 0, 10});
     w.dive({1, 0, t, t + 2, t + 2, 200, 3, 3, 1, 20, 1, 10, 1, 10, 9, NAN, false});
     vandrel::ctd_channel_set channels{};
     w.ctd_table(channels);
@@ -116,8 +112,8 @@ TEST(TdrReport, SummaryPlotsDivesAndErrors) {
     EXPECT_FALSE(unwritable.finish({}, error));
     EXPECT_FALSE(error.empty());  // and nothing left in the folder, checked next
     expect_page(path,
-                {R"(["Outcome","error: Unknown code 0x42"])", R"("list":[[812,"Unknown code 0x42"]])",
-                 R"("name":"depth","x":[0.5,1.5,2.5],"y":[0,10,20])",
+                {R"(["Outcome","error: Unknown code 0x42"])", R"(["GPS fixes","0"])", R"("events":[[5.5,0]])",
+                 R"("list":[[812,"Unknown code 0x42"]])", R"("name":"depth","x":[0.5,1.5,2.5],"y":[0,10,20])",
                  R"("name":"temperature","x":[0.5,1.5,2.5],"y":[10,10,10])", R"("bands":[[10.5,20.5]])",
                  R"("dives":{"start":[0.5],"end":[2.5],"max_t":[2.5],"max_d":[20]})",
                  R"("name":"cast 0","x":[10.25],"y":[5.5])", R"(["1","0","2020-09-13 12:26:40 UTC","3.00","20.0")"});

@@ -42,6 +42,17 @@ std::string temporary_name(const std::string& final_path) {
     return temporary_path_for(ascii);
 }
 
+// The library's own I/O buffer. In the classic format the records
+// interleave the variables, so every column written touches every record:
+// a buffer this large holds thousands of records at once, where the
+// default of a few kilobytes would go to the file system for each handful.
+constexpr std::size_t io_buffer_bytes = std::size_t{4} << 20;
+
+int create_here(const std::string& path, int mode, int* ncid) {
+    std::size_t chunk = io_buffer_bytes;
+    return nc__create(path.c_str(), mode, 0, &chunk, ncid);
+}
+
 #ifdef _WIN32
 std::wstring widen(const std::string& s) {
     if (s.empty()) return std::wstring();
@@ -55,13 +66,13 @@ std::wstring widen(const std::string& s) {
 // relative to it as the current directory, which is restored at once.
 int create_file(const std::string& path, int mode, int* ncid) {
     const std::size_t slash = path.find_last_of("/\\");
-    if (slash == std::string::npos) return nc_create(path.c_str(), mode, ncid);
+    if (slash == std::string::npos) return create_here(path, mode, ncid);
     wchar_t* saved = _wgetcwd(nullptr, 0);
     if (saved == nullptr) return NC_ENOMEM;
     const std::string folder = slash == 0 ? path.substr(0, 1) : path.substr(0, slash);
     int status = NC_EPERM;
     if (_wchdir(widen(folder).c_str()) == 0) {
-        status = nc_create(path.substr(slash + 1).c_str(), mode, ncid);
+        status = create_here(path.substr(slash + 1), mode, ncid);
         if (_wchdir(saved) != 0 && status == NC_NOERR) {
             nc_abort(*ncid);
             status = NC_EPERM;
@@ -73,7 +84,7 @@ int create_file(const std::string& path, int mode, int* ncid) {
     return status;
 }
 #else
-int create_file(const std::string& path, int mode, int* ncid) { return nc_create(path.c_str(), mode, ncid); }
+int create_file(const std::string& path, int mode, int* ncid) { return create_here(path, mode, ncid); }
 #endif
 
 }  // namespace

@@ -52,14 +52,12 @@ check "no ctd/gps/acc file" "no no no" "$(exists w_ctd.txt) $(exists w_gps.txt) 
 tool --skip 2147483647 w.dat
 check "skip limit" "0 tdr=0 ctd=0 gps=0 acc=0 end_offset=2147483647" "$status $(cat out.txt)"
 
-# --- Default names: the rules of the packet tool with an empty suffix.
+# --- Default names: the rules of the packet tool with an empty suffix (the
+# sample below is one); "-" after "--" is a file name.
 mkdir names outdir
-for pair in "tag12_compressed.dat:tag12" "tag12_debug.txt:tag12" "dump.bin:dump" "a.b.c:a.b" \
-    "plain:plain" "x_compressed.dat.old:x" "-:-"; do
-    worked_stream > "names/${pair%%:*}"
-    (cd names && "$TOOL" -- "${pair%%:*}" > /dev/null 2>&1)
-    check "default name ${pair%%:*}" "yes" "$(exists "names/${pair#*:}_tdr.txt")"
-done
+worked_stream > names/-
+(cd names && "$TOOL" -- - > /dev/null 2>&1)
+check "default name -" "yes" "$(exists names/-_tdr.txt)"
 tool --output outdir/run7 w.dat
 check "--output prefix" "same" "$(same outdir/run7_tdr.txt w_tdr.txt)"
 # An output that is the input itself is refused before anything is written.
@@ -75,22 +73,8 @@ check "sample" "0 yes yes yes yes " "$status $(exists tag12_tdr.txt) $(exists ta
 $(exists tag12_gps.txt) $(exists tag12_acc.txt) $(cat err.txt)"
 summary=$(cat out.txt)
 size=$(wc -c < tag12_compressed.dat)
-for f in tag12_tdr.txt tag12_ctd.txt tag12_gps.txt tag12_acc.txt; do
-    check "CR LF only in $f" "$(wc -l < "$f") $(wc -l < "$f")" "$(grep -c "$CR\$" "$f") $(tr -cd '\r' < "$f" | wc -c)"
-done
 check "sample summary" "tdr=$(grep -vc -e '^DATE' -e '^HAULOUT: ' tag12_tdr.txt) ctd=$(($(wc -l < tag12_ctd.txt) - 1)) \
 gps=$(wc -l < tag12_gps.txt) acc=$(($(wc -l < tag12_acc.txt) - 1)) end_offset=$size" "$summary"
-check "headers" "DATE (UTC)	DEPTH (m)	TEMP (C)$CR
-DATE (UTC)	PRESSURE (dbar)	TEMP (C)	COND (mS/cm)	SAL_LAGGED (PSU)	Fluoro(V)	TIME_VALID$CR
-DATE (UTC)	X	Y	Z$CR" "$(head -qn 1 tag12_tdr.txt tag12_ctd.txt tag12_acc.txt)"
-check "haul-outs" "yes" "$(has '^HAULOUT: ' tag12_tdr.txt)"
-# Dives give rows with depth and temperature, haul-outs rows of 0.0 m.
-check "row shapes" "0 0 0 0" "$(tr -d '\r' < tag12_tdr.txt | sed 1d | grep -v '^HAULOUT: ' |
-    grep -cv '^20[0-9][0-9]/[01][0-9]/[0-3][0-9] [0-2][0-9]:[0-5][0-9]:[0-5][0-9]	[0-9]*\.[0-9]	-\{0,1\}[0-9]*\.[0-9][0-9]$') \
-$(tr -d '\r' < tag12_ctd.txt | sed 1d | awk -F'\t' 'NF != 7 || ($7 != "Y" && $7 != "N")' | wc -l) \
-$(tr -d '\r' < tag12_acc.txt | sed 1d |
-    grep -cv '^20[0-9/]* [0-9:]*\.[0-9][0-9][0-9]	-\{0,1\}[0-9]*\.[0-9]\{4\}	-\{0,1\}[0-9]*\.[0-9]\{4\}	-\{0,1\}[0-9]*\.[0-9]\{4\}$') \
-$(tr -d '\r' < tag12_gps.txt | grep -cv '^20[0-9/]* [0-9:]* [0-9]* 3 0\( [0-9]* [0-9a-f]\{4\}\)*$')"
 "$GEN" regenerated.dat
 check "sample is the generator's" "same" "$(same regenerated.dat tag12_compressed.dat)"
 
@@ -102,28 +86,19 @@ check "long stream" "0 end_offset=$(wc -c < long_compressed.dat) yes" \
 
 # The same files whatever the machine's time zone, for the decoder and the
 # generator alike.
-mkdir tz
-for zone in UTC America/New_York Asia/Tokyo; do
-    TZ=$zone "$TOOL" --output "tz/${zone#*/}" tag12_compressed.dat > "tz/${zone#*/}.out"
-    TZ=$zone "$GEN" "tz/${zone#*/}.dat"
-done
-for kind in _tdr.txt _ctd.txt _gps.txt _acc.txt .out .dat; do
-    check "time zone $kind" "same same" "$(same "tz/UTC$kind" "tz/New_York$kind") $(same "tz/UTC$kind" "tz/Tokyo$kind")"
-done
-check "time zone vs default" "same" "$(same tz/UTC_tdr.txt tag12_tdr.txt)"
+TZ=Asia/Tokyo "$TOOL" --output tz tag12_compressed.dat > tz.out
+TZ=Asia/Tokyo "$GEN" tz.dat
+check "time zone" "$summary same same same same same" "$(cat tz.out) $(same tz.dat tag12_compressed.dat)\
+$(for kind in tdr ctd gps acc; do printf ' %s' "$(same "tz_$kind.txt" "tag12_$kind.txt")"; done)"
 
 # --- --skip: junk in front of the sample, with a GPS code in it, is passed
-# over exactly when skipped; the debug dump changes no data file.
+# over exactly when skipped.
 { printf 'junk \362\001\002 junk'; cat tag12_compressed.dat; } > skip_compressed.dat
 same_as_sample() { for kind in tdr ctd gps acc; do same "skip_$kind.txt" "tag12_$kind.txt"; done | tr '\n' ' '; }
 tool --skip 13 skip_compressed.dat
 check "skip" "0 ${summary%end_offset=*}end_offset=$((size + 13)) same same same same " \
     "$status $(cat out.txt) $(same_as_sample)"
-tool --quiet skip_compressed.dat
-check "junk decoded without skip" "differ" "$(same skip_gps.txt tag12_gps.txt)"
 tool --skip 13 --debug-dump-path dump.txt skip_compressed.dat
-check "dump" "0 ${summary%end_offset=*}end_offset=$((size + 13)) same same same same " \
-    "$status $(tail -n 1 out.txt) $(same_as_sample)"
 check "dump lines" "Skipping 13 bytes$CR|       D: F6 info:|yes|$(printf '%8X: END OF FILE' $((size + 13)))$CR" \
     "$(head -n 1 dump.txt)|$(sed -n 3p dump.txt | cut -c1-18)|$(has '^ *[0-9A-F]*: FB wet start: Type=1 Time=20' dump.txt)|$(tail -n 1 dump.txt)"
 # --debug-dump alone: the fixed file in the temporary directory (on Windows
@@ -133,11 +108,6 @@ fixed_dump_dir=${VANDREL_FIXED_DUMP_DIR:-$dir/tmp}
 rm -f "$fixed_dump_dir/vandrel_debug.txt"
 TMPDIR=$dir/tmp run "$TOOL" --debug-dump w.dat
 check "default dump path" "0 yes $worked_summary" "$status $(exists "$fixed_dump_dir/vandrel_debug.txt") $(tail -n 1 out.txt)"
-# A dump that cannot be made changes nothing else.
-tool --debug-dump-path no/such/dir/dump.txt w.dat
-check "dump not made" "0 $worked_summary" "$status $(tail -n 1 out.txt)"
-check "table without dump" "$worked_table" "$(cat w_tdr.txt; printf end)"
-
 # --- Failures: status 1 and the decoder's message on standard error.
 tool missing.dat
 check "missing" "1 tdr=0 ctd=0 gps=0 acc=0 end_offset=0 vandrel-tdr: Can't open TDR data file missing.dat no" \
@@ -154,11 +124,6 @@ if [ -e /dev/full ]; then
     "$TOOL" w.dat > /dev/full 2> err.txt
     check "summary lost" "1 yes" "$? $(has 'standard output' err.txt)"
 fi
-# An unknown code where the byte after an (empty) info block should be one.
-printf '\366\000\363' > unknown.dat
-tool unknown.dat
-check "unknown code" "1 vandrel-tdr: Unknown code f3 at byte 3" "$status $(cat err.txt)"
-
 # --- CTD casts and the "Stop" marker that a relative sample beginning at
 # row 14168 prints: the summary line starts a line of its own after it, and
 # follows nothing else. cast N: a cast of 1 + N rows at 12:00:00, ended.
@@ -184,9 +149,6 @@ acc_block() {  # relative samples after the absolute one
     head -c $(($1 * 3)) /dev/zero
     printf '\371\000\377'
 }
-acc_block 997 > acc998.dat
-tool acc998.dat
-check "998 samples" "0 tdr=1 ctd=0 gps=0 acc=998 999" "$status $(cut -d' ' -f1-4 out.txt) $(wc -l < acc998_acc.txt)"
 acc_block 998 > acc999.dat
 tool acc999.dat
 check "overflow" "1 yes  ACC OVERFLOW$CR 1" \

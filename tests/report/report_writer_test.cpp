@@ -111,13 +111,18 @@ TEST(TdrReport, SummaryPlotsDivesAndErrors) {
     unwritable.gps_table();
     EXPECT_FALSE(unwritable.finish({}, error));
     EXPECT_FALSE(error.empty());  // and nothing left in the folder, checked next
-    expect_page(path,
-                {R"(["Outcome","error: Unknown code 0x42"])", R"(["GPS fixes","0"])", R"("events":[[5.5,0]])",
-                 R"("list":[[812,"Unknown code 0x42"]])", R"("name":"depth","x":[0.5,1.5,2.5],"y":[0,10,20])",
-                 R"("name":"temperature","x":[0.5,1.5,2.5],"y":[10,10,10])", R"("bands":[[10.5,20.5]])",
-                 R"("dives":{"start":[0.5],"end":[2.5],"max_t":[2.5],"max_d":[20]})",
-                 R"("name":"cast 0","x":[10.25],"y":[5.5])", R"(["1","0","2020-09-13 12:26:40 UTC","3.00","20.0")"});
-    EXPECT_EQ(read_text(path).find("GPS record times"), std::string::npos);  // no plot without data
+    expect_page(
+        path,
+        {R"(["Outcome","error: Unknown code 0x42"])", R"(["GPS fixes","0"])", "Dive duration", R"("events":[[5.5,0]])",
+         R"("list":[[812,"Unknown code 0x42"]])", R"("name":"depth","x":[0.5,1.5,2.5],"y":[0,10,20])",
+         R"("name":"temperature","x":[0.5,1.5,2.5],"y":[10,10,10])", R"("bands":[[10.5,20.5]])",
+         R"("dives":{"start":[0.5],"end":[2.5],"max_t":[2.5],"max_d":[20]})",
+         R"("name":"cast 0","x":[10.25],"y":[5.5])", R"(["1","0","2020-09-13 12:26:40 UTC","3.00","20.0")"});
+    vandrel::tdr_report_writer no_dives(dir.file("b_report.html"), meta("b"), true);
+    no_dives.tdr_table({1, 0});
+    ASSERT_TRUE(no_dives.finish({}, error)) << error;
+    for (const char* plot : {"GPS record times", "Dive duration"})  // no plot without data
+        EXPECT_EQ(read_text(dir.file("b_report.html")).find(plot), std::string::npos) << plot;
 }
 
 }  // namespace

@@ -97,10 +97,6 @@ std::unique_ptr<output_file>& tdr_text_tables::slot(tdr_table_kind kind) {
     }
 }
 
-output_file* tdr_text_tables::file(tdr_table_kind kind) const {
-    return const_cast<tdr_text_tables*>(this)->slot(kind).get();
-}
-
 bool tdr_text_tables::create(tdr_table_kind kind) {
     std::unique_ptr<output_file>& f = slot(kind);
     f = std::make_unique<output_file>();

@@ -48,7 +48,19 @@ public:
     bool close(tdr_table_kind kind);
 
 private:
-    output_file* file(tdr_table_kind kind) const;
+    output_file* file(tdr_table_kind kind) const {
+        switch (kind) {
+            case tdr_table_kind::tdr:
+                return tdr_.get();
+            case tdr_table_kind::ctd:
+                return ctd_.get();
+            case tdr_table_kind::gps:
+                return gps_.get();
+            case tdr_table_kind::acc:
+            default:
+                return acc_.get();
+        }
+    }
     std::unique_ptr<output_file>& slot(tdr_table_kind kind);
     bool create(tdr_table_kind kind);
 

@@ -28,7 +28,7 @@ public:
     bool is_open(tdr_table_kind kind) const { return file(kind) != nullptr; }
 
     void tdr_table(const tdr_table_info& info) override;
-    void tdr_sample(const tdr_row& row) override;
+    void tdr_sample(const tdr_row& s) override;
     void haulout(const haulout_event& event) override;
     void tdr_table_line(const char* text) override;
 
@@ -39,7 +39,7 @@ public:
     void acc_sample(const acc_row& row) override;
 
     void gps_table() override;
-    void gps(const gps_record& record) override;
+    void gps(const gps_record& r) override;
 
     // Flushes the table's buffer (the process is about to stop).
     void flush(tdr_table_kind kind);

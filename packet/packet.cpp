@@ -20,7 +20,7 @@ void trace_sample(int pos, const sample& s) {
 }  // namespace
 
 bool parse_packet_header(const uint8_t* blk, packet_header& msg, packet_skip* why) {
-    packet_skip ignored;
+    packet_skip ignored = packet_skip::erased;
     packet_skip& reason = why != nullptr ? *why : ignored;
     if (blk[4] == 0x00 || blk[4] == 0xFF) {
         reason = packet_skip::erased;

@@ -97,4 +97,25 @@ run_description describe_run(const std::string& tool, const std::vector<std::str
     return d;
 }
 
+bool netcdf_metadata_for(const output_options& o, const run_description& run, netcdf_metadata& meta,
+                         std::string& error) {
+    meta.source_name = run.source_name;
+    meta.source_size = run.source_size;
+    meta.history = run.history;
+    meta.date_created = run.date_created;
+    meta.version = std::string("vandrel ") + vandrel_version;
+    if (!o.position.empty()) return parse_position(o.position, meta.positions, error);
+    if (!o.track.empty()) return load_track(o.track, meta.positions, error);
+    return true;
+}
+
+report_metadata report_metadata_for(const run_description& run) {
+    report_metadata meta;
+    meta.source_name = run.source_name;
+    meta.source_size = run.source_size;
+    meta.version = std::string("vandrel ") + vandrel_version;
+    meta.date_created = run.date_created;
+    return meta;
+}
+
 }  // namespace vandrel

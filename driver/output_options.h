@@ -8,6 +8,8 @@
 #include <vector>
 
 #include "dives/dive_detector.h"
+#include "netcdf/netcdf_metadata.h"
+#include "report/report_writer.h"
 
 namespace vandrel {
 
@@ -49,5 +51,13 @@ struct run_description {
 // tool is the command's name ("vandrel", "vandrel-tdr"); args are its
 // arguments without the program name.
 run_description describe_run(const std::string& tool, const std::vector<std::string>& args, const std::string& input);
+
+// What the netCDF files record of the run, with the positions that the
+// options give; false with the reason in error when they cannot be read.
+bool netcdf_metadata_for(const output_options& o, const run_description& run, netcdf_metadata& meta,
+                         std::string& error);
+
+// What the report records of the run.
+report_metadata report_metadata_for(const run_description& run);
 
 }  // namespace vandrel

@@ -68,14 +68,8 @@ int main(int argc, char** argv) {
         const vandrel::run_description run = vandrel::describe_run("vandrel", rest, in_fname);
         if (o.netcdf) {
             vandrel::netcdf_metadata meta;
-            meta.source_name = run.source_name;
-            meta.source_size = run.source_size;
-            meta.history = run.history;
-            meta.date_created = run.date_created;
-            meta.version = std::string("vandrel ") + vandrel::vandrel_version;
             std::string error;
-            if ((!o.position.empty() && !vandrel::parse_position(o.position, meta.positions, error)) ||
-                (!o.track.empty() && !vandrel::load_track(o.track, meta.positions, error))) {
+            if (!vandrel::netcdf_metadata_for(o, run, meta, error)) {
                 std::printf("\nError: %s", error.c_str());
                 print_usage();
                 return 1;
@@ -85,13 +79,9 @@ int main(int argc, char** argv) {
             out.fanout.add(out.netcdf.get());
         }
         if (o.report) {
-            vandrel::report_metadata meta;
-            meta.source_name = run.source_name;
-            meta.source_size = run.source_size;
-            meta.version = std::string("vandrel ") + vandrel::vandrel_version;
-            meta.date_created = run.date_created;
             out.report_path = vandrel::make_out_fname("_report.html", in_fname);
-            out.report = std::make_unique<vandrel::packet_report_writer>(out.report_path, meta);
+            out.report =
+                std::make_unique<vandrel::packet_report_writer>(out.report_path, vandrel::report_metadata_for(run));
             out.fanout.add(out.report.get());
         }
     }

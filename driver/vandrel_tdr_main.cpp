@@ -207,16 +207,9 @@ bool build_outputs(const options& o, const std::string& prefix, const std::vecto
     const vandrel::output_options& want = o.outputs;
     if (!want.netcdf && !want.report && !want.dives) return true;
     const vandrel::run_description run = vandrel::describe_run("vandrel-tdr", args, o.input);
-    const std::string version = std::string("vandrel ") + vandrel::vandrel_version;
     if (want.netcdf) {
         vandrel::netcdf_metadata meta;
-        meta.source_name = run.source_name;
-        meta.source_size = run.source_size;
-        meta.history = run.history;
-        meta.date_created = run.date_created;
-        meta.version = version;
-        if ((!want.position.empty() && !vandrel::parse_position(want.position, meta.positions, error)) ||
-            (!want.track.empty() && !vandrel::load_track(want.track, meta.positions, error))) {
+        if (!vandrel::netcdf_metadata_for(want, run, meta, error)) {
             return false;
         }
         out.netcdf = std::make_unique<vandrel::tdr_netcdf_writer>(prefix, meta, want.dives);
@@ -224,13 +217,9 @@ bool build_outputs(const options& o, const std::string& prefix, const std::vecto
         out.dive_writers.add(out.netcdf.get());
     }
     if (want.report) {
-        vandrel::report_metadata meta;
-        meta.source_name = run.source_name;
-        meta.source_size = run.source_size;
-        meta.version = version;
-        meta.date_created = run.date_created;
         out.report_path = prefix + "_report.html";
-        out.report = std::make_unique<vandrel::tdr_report_writer>(out.report_path, meta, want.dives);
+        out.report = std::make_unique<vandrel::tdr_report_writer>(out.report_path, vandrel::report_metadata_for(run),
+                                                                  want.dives);
         out.writers.add(out.report.get());
         out.dive_writers.add(out.report.get());
     }

@@ -5,6 +5,7 @@
 
 #include "platform/atomic_file.h"
 #include "platform/civil_time.h"
+#include "platform/file_names.h"
 #include "platform/number_format.h"
 
 #ifdef _WIN32
@@ -54,14 +55,6 @@ int create_here(const std::string& path, int mode, int* ncid) {
 }
 
 #ifdef _WIN32
-std::wstring widen(const std::string& s) {
-    if (s.empty()) return std::wstring();
-    const int n = MultiByteToWideChar(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), nullptr, 0);
-    std::wstring w(static_cast<std::size_t>(n), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), w.data(), n);
-    return w;
-}
-
 // The folder may have any name; the library is given the file's ASCII name
 // relative to it as the current directory, which is restored at once.
 int create_file(const std::string& path, int mode, int* ncid) {

@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "platform/file_names.h"
+
 #ifdef _WIN32
 #include <process.h>
 #include <windows.h>
@@ -12,16 +14,6 @@
 namespace vandrel {
 
 #ifdef _WIN32
-namespace {
-std::wstring widen(const std::string& s) {
-    if (s.empty()) return std::wstring();
-    const int n = MultiByteToWideChar(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), nullptr, 0);
-    std::wstring w(static_cast<std::size_t>(n), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), w.data(), n);
-    return w;
-}
-}  // namespace
-
 std::string temporary_path_for(const std::string& path) { return path + "." + std::to_string(_getpid()) + ".part"; }
 
 bool replace_file(const std::string& from, const std::string& to) {

@@ -17,7 +17,6 @@
 namespace vandrel {
 
 #ifdef _WIN32
-namespace {
 std::wstring widen(const std::string& s) {
     if (s.empty()) return std::wstring();
     int n = MultiByteToWideChar(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), nullptr, 0);
@@ -25,7 +24,6 @@ std::wstring widen(const std::string& s) {
     MultiByteToWideChar(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), w.data(), n);
     return w;
 }
-}  // namespace
 
 int open_read_only(const std::string& path) {
     const std::wstring w = widen(path);

@@ -25,4 +25,9 @@ bool stderr_is_terminal();
 // Seconds since 1970-01-01 00:00:00 UTC, now.
 long long current_utc_seconds();
 
+#ifdef _WIN32
+// A UTF-8 name as the wide string that Windows' file calls take.
+std::wstring widen(const std::string& s);
+#endif
+
 }  // namespace vandrel

@@ -17,6 +17,4 @@ endfunction()
 
 vandrel_add_fuzz_replay(packet vandrel_packet)
 vandrel_add_fuzz_replay(extract vandrel_packet)
-if(TARGET vandrel_tdr)
-  vandrel_add_fuzz_replay(tdr vandrel_tdr)
-endif()
+vandrel_add_fuzz_replay(tdr vandrel_tdr)

@@ -18,16 +18,6 @@ namespace detail {
 
 namespace {
 
-// Room left after the header for the definitions made at the end.
-constexpr std::size_t header_reserve = 8192;
-// Room after the first fixed variable for the instance variables' values:
-// the caller's share of the input's size (see nc_end_first_define), within
-// these bounds.
-constexpr uint64_t min_values_reserve = 16384;
-constexpr uint64_t max_values_reserve = 256u << 20;
-// The library's default alignment of variables and records.
-constexpr std::size_t alignment = 4;
-
 // The temporary name: beside the final one, with the file name reduced to
 // ASCII. On Windows the library reads file names in the ANSI code page, so
 // it is handed only this ASCII name, relative to the folder (see
@@ -43,11 +33,9 @@ std::string temporary_name(const std::string& final_path) {
     return temporary_path_for(ascii);
 }
 
-// The library's own I/O buffer. In the classic format the records
-// interleave the variables, so every column written touches every record:
-// a buffer this large holds thousands of records at once, where the
-// default of a few kilobytes would go to the file system for each handful.
-constexpr std::size_t io_buffer_bytes = std::size_t{4} << 20;
+// The library's own I/O buffer: the columns are written in blocks of a
+// megabyte, which a buffer of a few kilobytes would cut into many calls.
+constexpr std::size_t io_buffer_bytes = std::size_t{1} << 20;
 
 int create_here(const std::string& path, int mode, int* ncid) {
     std::size_t chunk = io_buffer_bytes;
@@ -95,21 +83,18 @@ bool nc_begin(nc_output& f, const std::string& final_path) {
         f.ncid = -1;
         return false;
     }
+    f.scratch.set_folder(f.temp_path + ".columns");
     int old_mode = 0;
     return f.check(nc_set_fill(f.ncid, NC_NOFILL, &old_mode), "nc_set_fill");
 }
 
-bool nc_end_first_define(nc_output& f, uint64_t source_size, uint64_t share) {
-    const uint64_t reserve = std::min(max_values_reserve, std::max(min_values_reserve, source_size / share));
-    return f.ok() &&
-           f.check(nc__enddef(f.ncid, header_reserve, alignment, static_cast<std::size_t>(reserve), alignment),
-                   "nc_enddef");
-}
+bool nc_end_define(nc_output& f) { return f.ok() && f.check(nc_enddef(f.ncid), "nc_enddef"); }
 
 bool nc_commit(nc_output& f) {
     if (f.ncid < 0) return false;
     const int ncid = f.ncid;
     f.ncid = -1;
+    f.scratch.remove_all();
     const bool closed = f.check(nc_close(ncid), "nc_close");
     if (closed && f.ok() && replace_file(f.temp_path, f.final_path)) return true;
     if (f.ok()) f.error = "cannot rename " + f.temp_path + " to " + f.final_path;
@@ -120,6 +105,7 @@ bool nc_commit(nc_output& f) {
 void nc_abandon(nc_output& f) {
     if (f.ncid >= 0) nc_abort(f.ncid);
     f.ncid = -1;
+    f.scratch.remove_all();
     if (!f.temp_path.empty()) remove_file(f.temp_path);
 }
 
@@ -127,6 +113,10 @@ int nc_dim(nc_output& f, const char* name, std::size_t length) {
     int id = -1;
     if (f.ok()) f.check(nc_def_dim(f.ncid, name, length, &id), "nc_def_dim");
     return id;
+}
+
+int nc_sized_dim(nc_output& f, const char* name, std::size_t length) {
+    return nc_dim(f, name, length == 0 ? NC_UNLIMITED : length);
 }
 
 int nc_var(nc_output& f, const std::string& name, nc_type type, std::initializer_list<int> dims) {
@@ -241,7 +231,7 @@ void nc_global_atts(nc_output& f, const netcdf_metadata& meta, const char* title
 }
 
 void nc_final_global_atts(nc_output& f, const netcdf_metadata& meta, const time_span& times,
-                          const std::vector<double>& instance_times) {
+                          const position_bounds& bounds) {
     if (times.any) {
         nc_text_att(f, NC_GLOBAL, "time_coverage_start", iso_time(static_cast<int64_t>(std::floor(times.first))));
         nc_text_att(f, NC_GLOBAL, "time_coverage_end", iso_time(static_cast<int64_t>(std::ceil(times.last))));
@@ -258,64 +248,18 @@ void nc_final_global_atts(nc_output& f, const netcdf_metadata& meta, const time_
             nc_text_att(f, NC_GLOBAL, "positions", "unknown: latitude and longitude hold _FillValue");
             break;
     }
-    double bounds[4] = {HUGE_VAL, -HUGE_VAL, HUGE_VAL, -HUGE_VAL};
-    for (const double t : instance_times) {
-        double lat = 0, lon = 0;
-        if (!position_at(meta.positions, t, lat, lon)) continue;
-        bounds[0] = std::min(bounds[0], lat);
-        bounds[1] = std::max(bounds[1], lat);
-        bounds[2] = std::min(bounds[2], lon);
-        bounds[3] = std::max(bounds[3], lon);
-    }
-    if (bounds[0] <= bounds[1]) {
-        nc_double_att(f, NC_GLOBAL, "geospatial_lat_min", NC_DOUBLE, {bounds[0]});
-        nc_double_att(f, NC_GLOBAL, "geospatial_lat_max", NC_DOUBLE, {bounds[1]});
-        nc_double_att(f, NC_GLOBAL, "geospatial_lon_min", NC_DOUBLE, {bounds[2]});
-        nc_double_att(f, NC_GLOBAL, "geospatial_lon_max", NC_DOUBLE, {bounds[3]});
+    if (bounds.lat_min <= bounds.lat_max) {
+        nc_double_att(f, NC_GLOBAL, "geospatial_lat_min", NC_DOUBLE, {bounds.lat_min});
+        nc_double_att(f, NC_GLOBAL, "geospatial_lat_max", NC_DOUBLE, {bounds.lat_max});
+        nc_double_att(f, NC_GLOBAL, "geospatial_lon_min", NC_DOUBLE, {bounds.lon_min});
+        nc_double_att(f, NC_GLOBAL, "geospatial_lon_max", NC_DOUBLE, {bounds.lon_max});
         nc_text_att(f, NC_GLOBAL, "geospatial_lat_units", "degrees_north");
         nc_text_att(f, NC_GLOBAL, "geospatial_lon_units", "degrees_east");
     }
 }
 
-void nc_put_positions(nc_output& f, int lat, int lon, const position_source& source,
-                      const std::vector<double>& instance_times) {
-    if (lat < 0 || lon < 0) return;
-    std::vector<double> lats, lons;
-    for (std::size_t first = 0; first < instance_times.size() && f.ok(); first += rows_per_write) {
-        const std::size_t n = std::min(rows_per_write, instance_times.size() - first);
-        lats.assign(n, NC_FILL_DOUBLE);
-        lons.assign(n, NC_FILL_DOUBLE);
-        for (std::size_t i = 0; i < n; ++i)
-            if (!position_at(source, instance_times[first + i], lats[i], lons[i])) lats[i] = lons[i] = NC_FILL_DOUBLE;
-        nc_put_rows(f, lat, first, n, 1, lats.data());
-        nc_put_rows(f, lon, first, n, 1, lons.data());
-    }
-}
-
-namespace {
-template <class T, class Put>
-void put_rows(nc_output& f, int var, std::size_t first, std::size_t count, std::size_t width, const T* v, Put put) {
-    if (!f.ok() || count == 0) return;
-    const std::size_t start[2] = {first, 0};
-    const std::size_t counts[2] = {count, width};
-    f.check(put(f.ncid, var, start, counts, v), "nc_put_vara");
-}
-}  // namespace
-
-void nc_put_rows(nc_output& f, int var, std::size_t first, std::size_t count, std::size_t width, const double* v) {
-    put_rows(f, var, first, count, width, v, nc_put_vara_double);
-}
-void nc_put_rows(nc_output& f, int var, std::size_t first, std::size_t count, std::size_t width, const float* v) {
-    put_rows(f, var, first, count, width, v, nc_put_vara_float);
-}
-void nc_put_rows(nc_output& f, int var, std::size_t first, std::size_t count, std::size_t width, const int* v) {
-    put_rows(f, var, first, count, width, v, nc_put_vara_int);
-}
-void nc_put_rows(nc_output& f, int var, std::size_t first, std::size_t count, std::size_t width, const short* v) {
-    put_rows(f, var, first, count, width, v, nc_put_vara_short);
-}
-void nc_put_rows(nc_output& f, int var, std::size_t first, std::size_t count, std::size_t width, const signed char* v) {
-    put_rows(f, var, first, count, width, v, nc_put_vara_schar);
+void nc_put_block(nc_output& f, int var, std::size_t first, std::size_t n, const void* data) {
+    if (f.ok() && n > 0) f.check(nc_put_vara(f.ncid, var, &first, &n, data), "nc_put_vara");
 }
 
 std::string iso_time(int64_t t) {

@@ -1,29 +1,31 @@
 // The netCDF-C calls the writers share: one file written under a temporary
 // name and renamed at the end, every library status checked through one
 // helper that keeps the first failure with nc_strerror's text, attribute
-// and variable definitions, and columns of rows buffered on their way to
-// the record dimension.
+// and variable definitions, and the columns that gather a variable's values.
 //
 // Files are in the classic 64-bit-offset format, written without fill
-// values. The sizes of the instance dimensions (stations, casts, bursts,
-// events) are known only at the end, while the rows stream to the
-// unlimited record dimension from the start; the classic format places
-// fixed-size variables before the records, so adding them at the end would
-// make the library move every record. To avoid that, the file is defined
-// with room to spare: free space after the header and after the first
-// fixed variable (the scalar crs, defined with the records). The final
-// definitions fill that room in place; only when they outgrow it does the
-// library move the records, which is slower but gives the same file.
+// values. In that format the variables along the unlimited dimension are
+// stored interleaved, record after record, and the library writes them
+// value by value; and the sizes of the instance dimensions (stations,
+// casts, bursts, events) are known only at the end of the input anyway. So
+// a file is created when its table begins but defined only at the end: the
+// values are gathered per column (nc_column, in memory up to a block, the
+// rest in a scratch file), then every dimension gets its final size, and
+// each variable is written once, contiguously, in large blocks. Memory stays
+// at one block per column whatever the input's size; the disk holds the
+// data twice at most while the columns are copied.
 #pragma once
 
 #include <netcdf.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
 
+#include "netcdf/column_scratch.h"
 #include "netcdf/netcdf_metadata.h"
 
 namespace vandrel {
@@ -34,24 +36,17 @@ struct nc_output {
     std::string final_path;
     std::string temp_path;
     std::string error;  // the first failure; empty while all went well
+    column_scratch scratch;
     bool ok() const { return error.empty(); }
     // True when status is NC_NOERR; else remembers the first failure as
     // "what: nc_strerror(status)".
     bool check(int status, const char* what);
 };
 
-// Rows are buffered per column and written this many at a time.
-constexpr std::size_t rows_per_write = 4096;
-
 // Creates the file under a temporary name beside final_path, in define mode.
 bool nc_begin(nc_output& f, const std::string& final_path);
-// Leaves the first define mode with room for the instance variables:
-// source_size / share bytes (at least 16 KiB, at most 256 MiB), so small
-// inputs give small files. A file whose instance values outgrow the room
-// costs the library a rewrite of its records at the end (77 s instead of
-// about 1 s for the 3 GB TDR file of a 1 GB stream); the callers' shares
-// cover generated streams with a margin.
-bool nc_end_first_define(nc_output& f, uint64_t source_size, uint64_t share);
+// Leaves define mode once everything is defined.
+bool nc_end_define(nc_output& f);
 // Closes the file and renames it to its final name.
 bool nc_commit(nc_output& f);
 // Closes and removes what was begun; the first error stays.
@@ -60,6 +55,9 @@ void nc_abandon(nc_output& f);
 // ---- Definitions -----------------------------------------------------------
 
 int nc_dim(nc_output& f, const char* name, std::size_t length);
+// A dimension of length values; the unlimited one when length is 0 (the
+// classic format has no other empty dimension).
+int nc_sized_dim(nc_output& f, const char* name, std::size_t length);
 int nc_var(nc_output& f, const std::string& name, nc_type type, std::initializer_list<int> dims);
 void nc_text_att(nc_output& f, int var, const char* name, const std::string& text);
 void nc_double_att(nc_output& f, int var, const char* name, nc_type type, std::initializer_list<double> values);
@@ -78,7 +76,7 @@ int nc_data_var(nc_output& f, const std::string& name, nc_type type, std::initia
 int nc_time_var(nc_output& f, const char* name, int dim, const std::string& long_name);
 // Latitude and longitude variables on dim (or scalars when dim < 0).
 void nc_lat_lon_vars(nc_output& f, int dim, int& lat, int& lon);
-// The scalar grid mapping every file defines first (see the top).
+// The scalar grid mapping of the positions: WGS 84.
 int nc_crs_var(nc_output& f);
 
 // Global attributes shared by every file, set at the start.
@@ -95,56 +93,113 @@ struct time_span {
     }
 };
 
-// Global attributes known at the end: the time coverage (when any time was
-// seen), the positions' origin and the geospatial bounds of the positions at
-// the instances' times.
-void nc_final_global_atts(nc_output& f, const netcdf_metadata& meta, const time_span& times,
-                          const std::vector<double>& instance_times);
-
-// The positions at the instances' times, written to lat and lon (scalars
-// for one instance) in blocks; unknown ones are _FillValue.
-void nc_put_positions(nc_output& f, int lat, int lon, const position_source& source,
-                      const std::vector<double>& instance_times);
-
-// Fills rows first..first+count-1 of a record variable of width values per
-// row with fill (a variable added after rows were written).
-template <class T>
-void nc_fill_rows(nc_output& f, int var, std::size_t first, std::size_t count, std::size_t width, T fill);
-
-// ---- Data -------------------------------------------------------------------
-
-// Writes count rows of width values each at record first.
-void nc_put_rows(nc_output& f, int var, std::size_t first, std::size_t count, std::size_t width, const double* v);
-void nc_put_rows(nc_output& f, int var, std::size_t first, std::size_t count, std::size_t width, const float* v);
-void nc_put_rows(nc_output& f, int var, std::size_t first, std::size_t count, std::size_t width, const int* v);
-void nc_put_rows(nc_output& f, int var, std::size_t first, std::size_t count, std::size_t width, const short* v);
-void nc_put_rows(nc_output& f, int var, std::size_t first, std::size_t count, std::size_t width, const signed char* v);
-
-// The values of one variable on the record dimension, buffered.
-template <class T>
-struct nc_column {
-    int var = -1;
-    std::size_t width = 1;  // values per row
-    std::vector<T> values;
-    // Writes the buffered rows at record first and empties the buffer.
-    void flush(nc_output& f, std::size_t first) {
-        if (var >= 0 && !values.empty()) nc_put_rows(f, var, first, values.size() / width, width, values.data());
-        values.clear();
+// The lowest and highest latitude and longitude of the positions written.
+struct position_bounds {
+    double lat_min = HUGE_VAL, lat_max = -HUGE_VAL, lon_min = HUGE_VAL, lon_max = -HUGE_VAL;
+    void add(double lat, double lon) {
+        lat_min = std::min(lat_min, lat);
+        lat_max = std::max(lat_max, lat);
+        lon_min = std::min(lon_min, lon);
+        lon_max = std::max(lon_max, lon);
     }
 };
 
-template <class T>
-void nc_fill_rows(nc_output& f, int var, std::size_t first, std::size_t count, std::size_t width, T fill) {
-    const std::vector<T> block(rows_per_write * width, fill);
-    for (std::size_t done = 0; done < count && f.ok(); done += rows_per_write)
-        nc_put_rows(f, var, first + done, std::min(rows_per_write, count - done), width, block.data());
-}
+// Global attributes known at the end: the time coverage (when any time was
+// seen), the positions' origin and the geospatial bounds (when any position
+// was known).
+void nc_final_global_atts(nc_output& f, const netcdf_metadata& meta, const time_span& times,
+                          const position_bounds& bounds);
 
-// A whole fixed-size variable; nothing when values is empty.
+// ---- Data -------------------------------------------------------------------
+
+// Writes n values of var's type from data at index first of a
+// one-dimensional variable.
+void nc_put_block(nc_output& f, int var, std::size_t first, std::size_t n, const void* data);
+
+// The values of one variable, in its netCDF type (double, float, int,
+// short), gathered in order while the input is read: a block in memory,
+// the blocks before it in a scratch file of the output.
 template <class T>
-void nc_put_all(nc_output& f, int var, const std::vector<T>& values) {
-    if (var >= 0 && !values.empty()) nc_put_rows(f, var, 0, values.size(), 1, values.data());
-}
+class nc_column {
+public:
+    explicit nc_column(nc_output& f) : f_(&f) {}
+    nc_column(const nc_column&) = delete;
+    nc_column& operator=(const nc_column&) = delete;
+
+    int var = -1;  // the variable, once defined at the end
+
+    void push(T v) {
+        block_.push_back(v);
+        if (block_.size() == block_values) spill();
+    }
+    // n copies of v: the fill of the rows before a column began.
+    void push_n(T v, std::size_t n) {
+        for (std::size_t i = 0; i < n; ++i) push(v);
+    }
+    std::size_t size() const { return spilled_ + block_.size(); }
+    bool empty() const { return size() == 0; }
+
+    // Writes every value to var, a variable of size() values, and frees
+    // what the column held.
+    void write() {
+        if (var < 0 || !f_->ok()) return;
+        std::size_t first = 0;
+        if (scratch_id_ >= 0) {
+            std::vector<T> copy(copy_values);
+            if (!f_->scratch.start_reading(scratch_id_)) f_->error = f_->scratch.error();
+            while (first < spilled_ && f_->ok()) {
+                const std::size_t n = std::min(copy_values, spilled_ - first);
+                if (!f_->scratch.read(scratch_id_, copy.data(), n * sizeof(T))) {
+                    f_->error = f_->scratch.error();
+                    break;
+                }
+                nc_put_block(*f_, var, first, n, copy.data());
+                first += n;
+            }
+            f_->scratch.remove(scratch_id_);
+            scratch_id_ = -1;
+        }
+        nc_put_block(*f_, var, first, block_.size(), block_.data());
+        std::vector<T>().swap(block_);
+    }
+
+private:
+    // 64 KiB in memory per column; copied to the file 1 MiB at a time.
+    static constexpr std::size_t block_values = (std::size_t{64} << 10) / sizeof(T);
+    static constexpr std::size_t copy_values = (std::size_t{1} << 20) / sizeof(T);
+
+    void spill() {
+        if (f_->ok() && !f_->scratch.append(scratch_id_, block_.data(), block_.size() * sizeof(T)))
+            f_->error = f_->scratch.error();
+        // Counted also after a failure, so that the columns' sizes agree;
+        // the file is then abandoned.
+        spilled_ += block_.size();
+        block_.clear();
+    }
+
+    nc_output* f_;
+    std::vector<T> block_;
+    std::size_t spilled_ = 0;
+    int scratch_id_ = -1;
+};
+
+// The latitudes and longitudes of a file's instances, taken from the
+// positions at the instances' times as they are added.
+struct instance_positions {
+    nc_column<double> lat, lon;
+    position_bounds bounds;
+    explicit instance_positions(nc_output& f) : lat(f), lon(f) {}
+    void add(const position_source& source, double t) {
+        double la = NC_FILL_DOUBLE, lo = NC_FILL_DOUBLE;
+        if (position_at(source, t, la, lo)) {
+            bounds.add(la, lo);
+        } else {
+            la = lo = NC_FILL_DOUBLE;
+        }
+        lat.push(la);
+        lon.push(lo);
+    }
+};
 
 // Seconds since 1970 as ISO 8601 UTC, "2021-03-04T05:06:07Z".
 std::string iso_time(int64_t t);

@@ -12,6 +12,13 @@
 #include "netcdf/tdr_netcdf_writer.h"
 #include "test_files.h"
 
+#ifdef _WIN32
+#include <process.h>
+#define getpid _getpid
+#else
+#include <unistd.h>
+#endif
+
 namespace {
 
 // A file read back through netCDF-C.
@@ -186,7 +193,8 @@ TEST(packet_netcdf_writer, leaves_no_file_when_no_table_or_on_error) {
 }
 
 // Feeds a TDR stream's records: a regime-1 run, then a regime-7 run (whose
-// further channels are added after rows were written), then a regime-5 run.
+// further channels begin after rows were written), a regime-5 run, then two
+// regime-3 runs with one and two photo channels.
 void feed_tdr(vandrel::tdr_netcdf_writer& w, std::size_t rows_per_run) {
     w.tdr_table({1, 0});
     vandrel::info_values info{};
@@ -196,12 +204,14 @@ void feed_tdr(vandrel::tdr_netcdf_writer& w, std::size_t rows_per_run) {
     const struct {
         uint8_t regime;
         unsigned mask;
-    } runs[] = {{1, 0x03}, {7, 0x3B}, {5, 0x01}};
+        uint8_t n_photo;
+    } runs[] = {{1, 0x03, 0}, {7, 0x3B, 0}, {5, 0x01, 0}, {3, 0x07, 1}, {3, 0x07, 2}};
+    const uint16_t photo[2] = {11, 12};
     double t = 1600000000;
-    for (uint32_t run = 0; run < 3; ++run) {
-        w.tdr_run({run, runs[run].regime, runs[run].mask, false, t, 200, 0, 0});
+    for (uint32_t run = 0; run < 5; ++run) {
+        w.tdr_run({run, runs[run].regime, runs[run].mask, false, t, 200, runs[run].n_photo, 0});
         for (std::size_t i = 0; i < rows_per_run; ++i, t += 2) {
-            vandrel::tdr_row row{run, t, runs[run].mask, 123, 6000, 10, {-5, 7, 300}, -3, 1, 0, nullptr};
+            vandrel::tdr_row row{run, t, runs[run].mask, 123, 6000, 10, {-5, 7, 300}, -3, 1, runs[run].n_photo, photo};
             w.tdr_sample(row);
         }
         w.tdr_run_end();
@@ -225,20 +235,23 @@ TEST(tdr_netcdf_writer, writes_channels_events_and_dives) {
 
     nc_reader r(prefix + "_tdr.nc");
     ASSERT_TRUE(r.ok());
-    EXPECT_EQ(r.dim("obs"), 3 * per_run);
-    EXPECT_EQ(r.dim("run"), 3u);
+    EXPECT_EQ(r.dim("obs"), 5 * per_run);
+    EXPECT_EQ(r.dim("run"), 5u);
     const std::vector<double> depth = r.values("depth"), temp = r.values("temperature"), odo = r.values("odometer");
     const std::vector<double> mag_x = r.values("magnetometer_x"), wetdry = r.values("wetdry");
+    const std::vector<double> photo_1 = r.values("photo_1"), photo_2 = r.values("photo_2");
     struct row {
         std::size_t i;
-        double depth, temp, odo, mag_x, wetdry;
+        double depth, temp, odo, mag_x, wetdry, photo_1, photo_2;
     };
-    const double fill = NC_FILL_FLOAT, short_fill = NC_FILL_SHORT;
+    const double fill = NC_FILL_FLOAT, short_fill = NC_FILL_SHORT, int_fill = NC_FILL_INT;
     const row rows[] = {
-        {0, 12.3f, 26.85f, fill, fill, short_fill},
-        {per_run - 1, 12.3f, 26.85f, fill, fill, short_fill},
-        {per_run, 12.3f, 26.85f, 1.2f, -0.5f, 1},
-        {2 * per_run, 0.123f, fill, fill, fill, short_fill},
+        {0, 12.3f, 26.85f, fill, fill, short_fill, int_fill, int_fill},
+        {per_run - 1, 12.3f, 26.85f, fill, fill, short_fill, int_fill, int_fill},
+        {per_run, 12.3f, 26.85f, 1.2f, -0.5f, 1, int_fill, int_fill},
+        {2 * per_run, 0.123f, fill, fill, fill, short_fill, int_fill, int_fill},
+        {3 * per_run, 12.3f, 26.85f, fill, fill, short_fill, 11, int_fill},
+        {5 * per_run - 1, 12.3f, 26.85f, fill, fill, short_fill, 11, 12},
     };
     for (const row& x : rows) {
         EXPECT_EQ(depth[x.i], x.depth) << x.i;
@@ -246,9 +259,11 @@ TEST(tdr_netcdf_writer, writes_channels_events_and_dives) {
         EXPECT_EQ(odo[x.i], x.odo) << x.i;
         EXPECT_EQ(mag_x[x.i], x.mag_x) << x.i;
         EXPECT_EQ(wetdry[x.i], x.wetdry) << x.i;
+        EXPECT_EQ(photo_1[x.i], x.photo_1) << x.i;
+        EXPECT_EQ(photo_2[x.i], x.photo_2) << x.i;
     }
-    EXPECT_EQ(r.values("run_regime"), (std::vector<double>{1, 7, 5}));
-    EXPECT_EQ(r.values("haulout_end"), std::vector<double>{1600000000.0 + 6 * per_run - 50});
+    EXPECT_EQ(r.values("run_regime"), (std::vector<double>{1, 7, 5, 3, 3}));
+    EXPECT_EQ(r.values("haulout_end"), std::vector<double>{1600000000.0 + 10 * per_run - 50});
     EXPECT_EQ(r.values("wetdry_change_state"), std::vector<double>{0});
     EXPECT_EQ(r.values("dive_max_depth"), std::vector<double>{25});
     EXPECT_EQ(r.values("dive_ascent_rate"), std::vector<double>{NC_FILL_DOUBLE});
@@ -266,8 +281,12 @@ TEST(tdr_netcdf_writer, writes_ctd_acc_and_gps_files) {
     std::snprintf(channels.header, sizeof channels.header, "\tFLUORO(V)\tPhoto2\tPhoto2\tINTERNAL_TEMP(C)");
     channels.count = 4;
     w.ctd_table(channels);
+    // The second cast has other channels: they go by name.
+    vandrel::ctd_channel_set other{};
+    std::snprintf(other.header, sizeof other.header, "\tPHASE(deg)\tFLUORO(V)\tPhoto2\tPhoto2");
+    other.count = 4;
     for (uint32_t cast = 0; cast < 2; ++cast) {
-        w.ctd_cast({cast, 0x21, 1600000000.0 + cast * 100, 50, 1000, &channels, 0});
+        w.ctd_cast({cast, 0x21, 1600000000.0 + cast * 100, 50, 1000, cast == 0 ? &channels : &other, 0});
         for (int i = 0; i < 3 - static_cast<int>(cast); ++i)
             w.ctd_sample({cast, 1600000000.0 + cast * 100 + i, 1.5, 10, 40, 35, 4, {0.25, 1, 2, 20}, cast == 0});
     }
@@ -288,9 +307,13 @@ TEST(tdr_netcdf_writer, writes_ctd_acc_and_gps_files) {
     EXPECT_EQ(ctd.values("profile"), (std::vector<double>{0, 1}));
     EXPECT_EQ(ctd.values("interval"), (std::vector<double>{0.5, 0.5}));
     EXPECT_EQ(ctd.values("time_valid"), (std::vector<double>{1, 1, 1, 0, 0}));
-    EXPECT_EQ(ctd.values("Photo2_2")[4], 2);
+    const double fill = NC_FILL_DOUBLE;
+    EXPECT_EQ(ctd.values("FLUORO_V"), (std::vector<double>{0.25, 0.25, 0.25, 1, 1}));
+    EXPECT_EQ(ctd.values("Photo2_2"), (std::vector<double>{2, 2, 2, 20, 20}));
+    EXPECT_EQ(ctd.values("INTERNAL_TEMP_C"), (std::vector<double>{20, 20, 20, fill, fill}));
+    EXPECT_EQ(ctd.values("PHASE_deg"), (std::vector<double>{fill, fill, fill, 0.25, 0.25}));
     const std::pair<const char*, const char*> extras[] = {
-        {"FLUORO_V", "V"}, {"Photo2", "1"}, {"INTERNAL_TEMP_C", "degree_C"}};
+        {"FLUORO_V", "V"}, {"Photo2", "1"}, {"INTERNAL_TEMP_C", "degree_C"}, {"PHASE_deg", "degree"}};
     for (const auto& e : extras) EXPECT_EQ(ctd.text(e.first, "units"), e.second) << e.first;
     EXPECT_EQ(ctd.text("FLUORO_V", "long_name"), "FLUORO(V)");
     EXPECT_EQ(ctd.text("row_size", "sample_dimension"), "obs");
@@ -310,14 +333,32 @@ TEST(tdr_netcdf_writer, writes_ctd_acc_and_gps_files) {
 
 TEST(tdr_netcdf_writer, reports_the_file_that_failed_and_leaves_none) {
     vandrel_test::temp_dir dir;
-    const std::string prefix = dir.file("missing/tag");
-    vandrel::tdr_netcdf_writer w(prefix, metadata(), true);
-    feed_tdr(w, 10);
-    w.acc_table();
-    std::string failed, error;
-    EXPECT_FALSE(w.finish(failed, error));
-    EXPECT_EQ(failed, prefix + "_tdr.nc");
-    EXPECT_EQ(error, "nc_create: No such file or directory");
+    // A folder that does not exist; then one where a file stands in the way
+    // of the scratch folder, with rows enough to need it.
+    std::filesystem::create_directory(dir.file("blocked"));
+    const std::string scratch = dir.file("blocked/tag_tdr.nc." + std::to_string(getpid()) + ".part.columns");
+    std::ofstream(scratch).put('x');
+    const struct {
+        std::string prefix;
+        std::size_t rows;
+        std::string error;
+    } cases[] = {
+        {dir.file("missing/tag"), 10, "nc_create: No such file or directory"},
+        {dir.file("blocked/tag"), 20000, "cannot create " + scratch + "/0: "},  // and the system's reason
+    };
+    for (const auto& c : cases) {
+        {
+            vandrel::tdr_netcdf_writer w(c.prefix, metadata(), true);
+            feed_tdr(w, c.rows);
+            w.acc_table();
+            std::string failed, error;
+            EXPECT_FALSE(w.finish(failed, error));
+            EXPECT_EQ(failed, c.prefix + "_tdr.nc");
+            EXPECT_EQ(error.substr(0, c.error.size()), c.error);
+        }
+        EXPECT_EQ(files_in(dir), (std::vector<std::string>{"blocked"}));
+    }
+    EXPECT_EQ(std::filesystem::remove_all(dir.file("blocked")), 2u);
 }
 
 }  // namespace

@@ -87,8 +87,13 @@ int main(int argc, char** argv) {
     }
 
     std::printf("\nProcessing %s", in_fname.c_str());
-    const int n = vandrel::extract_packet_file(in_fname, out_fname, vandrel::current_utc_seconds(),
-                                               out.fanout.empty() ? nullptr : &out.fanout);
+    const int64_t now = vandrel::current_utc_seconds();
+    if (out.netcdf) {
+        // The netCDF file is shaped by a first reading of the input.
+        vandrel::extract_packet_records(in_fname, now, *out.netcdf);
+        out.netcdf->start_writing();
+    }
+    const int n = vandrel::extract_packet_file(in_fname, out_fname, now, out.fanout.empty() ? nullptr : &out.fanout);
     int status = 0;
     if (n == vandrel::extract_write_error) {
         std::printf("\nError: cannot write %s\n", out_fname.c_str());

@@ -233,6 +233,27 @@ bool build_outputs(const options& o, const std::string& prefix, const std::vecto
     return true;
 }
 
+// The netCDF files are shaped by a first reading of the stream: the same
+// records, to the netCDF writer (and the dives it stores) alone, no table
+// written.
+void shape_netcdf(const options& o, const vandrel::tdr_context& context, vandrel::tdr_netcdf_writer& netcdf) {
+    vandrel::tdr_context first = context;
+    first.text_tables = false;
+    vandrel::tdr_record_fanout writers;
+    writers.add(&netcdf);
+    vandrel::dive_fanout dive_writers;
+    dive_writers.add(&netcdf);
+    std::unique_ptr<vandrel::dive_detector> dives;
+    if (o.outputs.dives) {
+        dives = std::make_unique<vandrel::dive_detector>(o.outputs.dive, dive_writers);
+        writers.add(dives.get());
+    }
+    first.writers = &writers;
+    vandrel::decode_tdr_file(first, nullptr, o.skip, false);
+    if (dives) dives->finish();
+    netcdf.start_writing();
+}
+
 // Completes the further outputs; false after printing why one failed.
 bool finish_outputs(tdr_outputs& out, const vandrel::tdr_context& context, bool ok, const std::string& message) {
     bool all = true;
@@ -339,6 +360,7 @@ int main(int argc, char** argv) {
         active_bar = &bar;
         callback = show_progress;
     }
+    if (out.netcdf) shape_netcdf(o, context, *out.netcdf);
     const bool ok = vandrel::decode_tdr_file(context, callback, o.skip, o.debug_dump);
     bar.clear();
     active_bar = nullptr;

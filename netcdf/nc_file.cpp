@@ -33,9 +33,11 @@ std::string temporary_name(const std::string& final_path) {
     return temporary_path_for(ascii);
 }
 
-// The library's own I/O buffer: the columns are written in blocks of a
-// megabyte, which a buffer of a few kilobytes would cut into many calls.
-constexpr std::size_t io_buffer_bytes = std::size_t{1} << 20;
+// The library's own I/O buffer, a page of the file: the columns' blocks of
+// a megabyte go to different parts of the file, each page read (or
+// zeroed beyond the end) and written back when the next block goes
+// elsewhere, so pages smaller than a block waste little.
+constexpr std::size_t io_buffer_bytes = std::size_t{256} << 10;
 
 int create_here(const std::string& path, int mode, int* ncid) {
     std::size_t chunk = io_buffer_bytes;
@@ -83,18 +85,23 @@ bool nc_begin(nc_output& f, const std::string& final_path) {
         f.ncid = -1;
         return false;
     }
-    f.scratch.set_folder(f.temp_path + ".columns");
     int old_mode = 0;
     return f.check(nc_set_fill(f.ncid, NC_NOFILL, &old_mode), "nc_set_fill");
+}
+
+void nc_start_writing(nc_output& f) {
+    f.writing = true;
+    for (nc_column_base* c : f.columns) c->start_writing();
 }
 
 bool nc_end_define(nc_output& f) { return f.ok() && f.check(nc_enddef(f.ncid), "nc_enddef"); }
 
 bool nc_commit(nc_output& f) {
     if (f.ncid < 0) return false;
+    for (nc_column_base* c : f.columns)
+        if (f.ok()) c->complete();
     const int ncid = f.ncid;
     f.ncid = -1;
-    f.scratch.remove_all();
     const bool closed = f.check(nc_close(ncid), "nc_close");
     if (closed && f.ok() && replace_file(f.temp_path, f.final_path)) return true;
     if (f.ok()) f.error = "cannot rename " + f.temp_path + " to " + f.final_path;
@@ -105,7 +112,6 @@ bool nc_commit(nc_output& f) {
 void nc_abandon(nc_output& f) {
     if (f.ncid >= 0) nc_abort(f.ncid);
     f.ncid = -1;
-    f.scratch.remove_all();
     if (!f.temp_path.empty()) remove_file(f.temp_path);
 }
 

@@ -1,19 +1,20 @@
 // The netCDF-C calls the writers share: one file written under a temporary
 // name and renamed at the end, every library status checked through one
 // helper that keeps the first failure with nc_strerror's text, attribute
-// and variable definitions, and the columns that gather a variable's values.
+// and variable definitions, and the columns that carry a variable's values.
 //
 // Files are in the classic 64-bit-offset format, written without fill
 // values. In that format the variables along the unlimited dimension are
-// stored interleaved, record after record, and the library writes them
-// value by value; and the sizes of the instance dimensions (stations,
-// casts, bursts, events) are known only at the end of the input anyway. So
-// a file is created when its table begins but defined only at the end: the
-// values are gathered per column (nc_column, in memory up to a block, the
-// rest in a scratch file), then every dimension gets its final size, and
-// each variable is written once, contiguously, in large blocks. Memory stays
-// at one block per column whatever the input's size; the disk holds the
-// data twice at most while the columns are copied.
+// stored interleaved, record after record, and netCDF-C writes them value
+// by value, several times slower than our text tables; and the sizes of
+// the instance dimensions (stations, casts, bursts, events) are known only
+// at the end of the input. So the input is read twice. The first reading
+// only counts: every column learns its length, and the writer which
+// channels and instances there are. The second reading defines each file
+// with all dimensions at their final sizes when its table begins, and the
+// values go from a block per column straight to their place in the file,
+// each variable contiguous. Memory stays at one block per column, nothing
+// is written twice, and no file is rewritten.
 #pragma once
 
 #include <netcdf.h>
@@ -25,29 +26,35 @@
 #include <string>
 #include <vector>
 
-#include "netcdf/column_scratch.h"
 #include "netcdf/netcdf_metadata.h"
 
 namespace vandrel {
 namespace detail {
 
+class nc_column_base;
+
 struct nc_output {
     int ncid = -1;
     std::string final_path;
     std::string temp_path;
-    std::string error;  // the first failure; empty while all went well
-    column_scratch scratch;
+    std::string error;                     // the first failure; empty while all went well
+    bool writing = false;                  // the second reading (see the top)
+    std::vector<nc_column_base*> columns;  // every column of the file
+
     bool ok() const { return error.empty(); }
     // True when status is NC_NOERR; else remembers the first failure as
     // "what: nc_strerror(status)".
     bool check(int status, const char* what);
 };
 
+// The columns' second reading begins.
+void nc_start_writing(nc_output& f);
 // Creates the file under a temporary name beside final_path, in define mode.
 bool nc_begin(nc_output& f, const std::string& final_path);
 // Leaves define mode once everything is defined.
 bool nc_end_define(nc_output& f);
-// Closes the file and renames it to its final name.
+// Writes what the columns hold, closes the file and renames it to its final
+// name.
 bool nc_commit(nc_output& f);
 // Closes and removes what was begun; the first error stays.
 void nc_abandon(nc_output& f);
@@ -116,71 +123,74 @@ void nc_final_global_atts(nc_output& f, const netcdf_metadata& meta, const time_
 // one-dimensional variable.
 void nc_put_block(nc_output& f, int var, std::size_t first, std::size_t n, const void* data);
 
-// The values of one variable, in its netCDF type (double, float, int,
-// short), gathered in order while the input is read: a block in memory,
-// the blocks before it in a scratch file of the output.
-template <class T>
-class nc_column {
+// A column of a file: what the file does with all of them at once.
+class nc_column_base {
 public:
-    explicit nc_column(nc_output& f) : f_(&f) {}
+    virtual ~nc_column_base() = default;
+    // The first reading is over: its count becomes the length of the
+    // variable, and the second reading begins.
+    virtual void start_writing() = 0;
+    // Writes what is left; an error when the second reading gave another
+    // number of values than the first.
+    virtual void complete() = 0;
+};
+
+// The values of one variable, in its netCDF type (double, float, int,
+// short), in the order they are decoded. While the input is first read a
+// column only counts; then it writes them, a block at a time, to var.
+template <class T>
+class nc_column final : public nc_column_base {
+public:
+    explicit nc_column(nc_output& f) : f_(&f) { f.columns.push_back(this); }
     nc_column(const nc_column&) = delete;
     nc_column& operator=(const nc_column&) = delete;
 
-    int var = -1;  // the variable, once defined at the end
+    int var = -1;  // the variable, once defined
 
     void push(T v) {
+        ++size_;
+        if (!f_->writing) return;
         block_.push_back(v);
-        if (block_.size() == block_values) spill();
+        if (block_.size() == block_values) flush();
     }
     // n copies of v: the fill of the rows before a column began.
     void push_n(T v, std::size_t n) {
         for (std::size_t i = 0; i < n; ++i) push(v);
     }
-    std::size_t size() const { return spilled_ + block_.size(); }
-    bool empty() const { return size() == 0; }
+    // Values pushed in this reading.
+    std::size_t size() const { return size_; }
+    bool empty() const { return size_ == 0; }
+    // The values the first reading counted: the variable's length.
+    std::size_t length() const { return length_; }
 
-    // Writes every value to var, a variable of size() values, and frees
-    // what the column held.
-    void write() {
-        if (var < 0 || !f_->ok()) return;
-        std::size_t first = 0;
-        if (scratch_id_ >= 0) {
-            std::vector<T> copy(copy_values);
-            if (!f_->scratch.start_reading(scratch_id_)) f_->error = f_->scratch.error();
-            while (first < spilled_ && f_->ok()) {
-                const std::size_t n = std::min(copy_values, spilled_ - first);
-                if (!f_->scratch.read(scratch_id_, copy.data(), n * sizeof(T))) {
-                    f_->error = f_->scratch.error();
-                    break;
-                }
-                nc_put_block(*f_, var, first, n, copy.data());
-                first += n;
-            }
-            f_->scratch.remove(scratch_id_);
-            scratch_id_ = -1;
-        }
-        nc_put_block(*f_, var, first, block_.size(), block_.data());
+    void start_writing() override {
+        length_ = size_;
+        size_ = 0;
+    }
+    void complete() override {
+        flush();
         std::vector<T>().swap(block_);
+        if (size_ != length_ && f_->ok())
+            f_->error = "the second reading of the input gave other records than the first";
     }
 
 private:
-    // 64 KiB in memory per column; copied to the file 1 MiB at a time.
-    static constexpr std::size_t block_values = (std::size_t{64} << 10) / sizeof(T);
-    static constexpr std::size_t copy_values = (std::size_t{1} << 20) / sizeof(T);
+    // Large blocks: each goes to its own part of the file.
+    static constexpr std::size_t block_values = (std::size_t{1} << 20) / sizeof(T);
 
-    void spill() {
-        if (f_->ok() && !f_->scratch.append(scratch_id_, block_.data(), block_.size() * sizeof(T)))
-            f_->error = f_->scratch.error();
-        // Counted also after a failure, so that the columns' sizes agree;
-        // the file is then abandoned.
-        spilled_ += block_.size();
+    void flush() {
+        if (block_.empty()) return;
+        if (size_ > length_ || var < 0) {
+            if (f_->ok()) f_->error = "the second reading of the input gave other records than the first";
+        } else {
+            nc_put_block(*f_, var, size_ - block_.size(), block_.size(), block_.data());
+        }
         block_.clear();
     }
 
     nc_output* f_;
     std::vector<T> block_;
-    std::size_t spilled_ = 0;
-    int scratch_id_ = -1;
+    std::size_t size_ = 0, length_ = 0;
 };
 
 // The latitudes and longitudes of a file's instances, taken from the

@@ -30,7 +30,7 @@ constexpr const char* data_coordinates = "time lat lon";
 
 void define(packet_netcdf_state& s) {
     nc_output& f = s.file;
-    const int obs = nc_sized_dim(f, "obs", s.time.size());
+    const int obs = nc_sized_dim(f, "obs", s.time.length());
     const int crs = nc_crs_var(f);
     s.time.var = nc_time_var(f, "time", obs, "time of the sample");
     s.station_index.var = nc_index_var(f, "station_index", obs, "index of the station (packet ID) of the sample");
@@ -52,8 +52,8 @@ void define(packet_netcdf_state& s) {
     s.supply_voltage.var =
         nc_data_var(f, "supply_voltage", NC_INT, {obs}, "mV", "supply voltage of the packet (0 in packets without one)",
                     nullptr, data_coordinates);
-    if (!s.station_ids.empty()) {
-        const int station = nc_dim(f, "station", s.station_ids.size());
+    if (s.station_ids.length() > 0) {
+        const int station = nc_dim(f, "station", s.station_ids.length());
         s.station_ids.var = nc_var(f, "station_id", NC_INT, {station});
         nc_text_att(f, s.station_ids.var, "long_name", "packet identifier (signed 32-bit)");
         nc_text_att(f, s.station_ids.var, "cf_role", "timeseries_id");
@@ -70,11 +70,6 @@ void define(packet_netcdf_state& s) {
     if (!nc_end_define(f)) return;
     const int zero = 0;
     f.check(nc_put_var_int(f.ncid, crs, &zero), "nc_put_var");
-    for (auto* c : {&s.time, &s.pressure, &s.temperature, &s.conductivity, &s.salinity, &s.fluorescence, &s.light})
-        c->write();
-    for (auto* c : {&s.station_index, &s.supply_voltage, &s.station_ids}) c->write();
-    s.positions.lat.write();
-    s.positions.lon.write();
 }
 
 }  // namespace
@@ -94,7 +89,7 @@ void packet_netcdf_writer::sample(const packet_row& row) {
     detail::packet_netcdf_state& s = *state_;
     if (!s.begun) {
         s.begun = true;
-        detail::nc_begin(s.file, s.file.final_path);
+        if (s.file.writing && detail::nc_begin(s.file, s.file.final_path)) detail::define(s);
     }
     if (!s.file.ok()) return;
     const auto t = static_cast<double>(row.time);
@@ -120,15 +115,22 @@ void packet_netcdf_writer::sample(const packet_row& row) {
     s.supply_voltage.push(row.mV);
 }
 
+void packet_netcdf_writer::start_writing() {
+    detail::packet_netcdf_state& s = *state_;
+    detail::nc_start_writing(s.file);
+    s.begun = false;
+    // The stations are numbered again, in the same order.
+    s.station_of_id.clear();
+}
+
 bool packet_netcdf_writer::finish(bool table_written, std::string& error) {
     detail::packet_netcdf_state& s = *state_;
     s.finished = true;
-    if (!table_written) {
+    if (!table_written || !s.file.writing) {
         detail::nc_abandon(s.file);
         return true;
     }
-    if (!s.begun) detail::nc_begin(s.file, s.file.final_path);
-    if (s.file.ok()) detail::define(s);
+    if (!s.begun && detail::nc_begin(s.file, s.file.final_path)) detail::define(s);
     if (s.file.ok() && detail::nc_commit(s.file)) return true;
     detail::nc_abandon(s.file);
     error = s.file.error;

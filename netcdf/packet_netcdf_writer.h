@@ -26,6 +26,11 @@ public:
 
     void sample(const packet_row& row) override;
 
+    // The input is read twice, its samples handed to the writer each time
+    // in the same order: the first reading gives the file's shape, the
+    // second its values. Call this between the two.
+    void start_writing();
+
     // Completes and renames the file; when table_written is false (no text
     // table was written) removes what was begun and writes nothing. False on
     // error, with the library's message in error.

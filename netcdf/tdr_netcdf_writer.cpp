@@ -152,12 +152,6 @@ struct tdr_netcdf_state {
 
 namespace {
 
-// Creates the file; it is defined when it is completed.
-void begin_part(part_base& p, const std::string& path) {
-    p.begun = true;
-    nc_begin(p.file, path);
-}
-
 // Leaves define mode and writes the grid mapping's value.
 bool end_define(nc_output& f, int crs) {
     if (!nc_end_define(f)) return false;
@@ -242,10 +236,10 @@ void add_tdr_channels(tdr_part& p, unsigned add, std::size_t n_photo) {
     p.channels |= add & ~channel_photo;
 }
 
-void complete_tdr(tdr_netcdf_state& s) {
+void define_tdr(tdr_netcdf_state& s) {
     tdr_part& p = s.tdr;
     nc_output& f = p.file;
-    const int obs = nc_sized_dim(f, "obs", p.time.size());
+    const int obs = nc_sized_dim(f, "obs", p.time.length());
     const int crs = nc_crs_var(f);
     define_single_station(f, s.meta, p.station, p.times);
     p.time.var = nc_time_var(f, "time", obs, "time of the sample");
@@ -277,8 +271,8 @@ void complete_tdr(tdr_netcdf_state& s) {
     if (p.channels & channel_wetdry_column)
         p.wetdry.var =
             nc_data_var(f, "wetdry", NC_SHORT, {obs}, "1", "wet/dry state shown in the row", nullptr, tdr_coordinates);
-    if (!p.run_start.empty()) {
-        const int run = nc_dim(f, "run", p.run_start.size());
+    if (!p.run_start.length() == 0) {
+        const int run = nc_dim(f, "run", p.run_start.length());
         p.run_start.var = nc_time_var(f, "run_start_time", run, "time of the run's first sample");
         p.run_regime.var = nc_data_var(f, "run_regime", NC_INT, {run}, "1", "sampling regime of the run", nullptr);
         p.run_dry.var =
@@ -287,19 +281,19 @@ void complete_tdr(tdr_netcdf_state& s) {
         nc_text_att(f, p.run_dry.var, "flag_meanings", "wet dry");
         p.run_interval.var = nc_data_var(f, "run_interval", NC_INT, {run}, "0.01 s", "time between samples", nullptr);
     }
-    if (!p.haulout_start.empty()) {
-        const int dim = nc_dim(f, "haulout", p.haulout_start.size());
+    if (!p.haulout_start.length() == 0) {
+        const int dim = nc_dim(f, "haulout", p.haulout_start.length());
         p.haulout_start.var = nc_time_var(f, "haulout_start", dim, "start of the haul-out: on land from here");
         p.haulout_end.var = nc_time_var(f, "haulout_end", dim, "end of the haul-out");
     }
-    if (!p.wetdry_time.empty()) {
-        const int dim = nc_dim(f, "wetdry_change", p.wetdry_time.size());
+    if (!p.wetdry_time.length() == 0) {
+        const int dim = nc_dim(f, "wetdry_change", p.wetdry_time.length());
         p.wetdry_time.var = nc_time_var(f, "wetdry_change_time", dim, "time of the sample before the wet/dry change");
         p.wetdry_state.var =
             nc_data_var(f, "wetdry_change_state", NC_SHORT, {dim}, "1", "wet/dry state after the change", nullptr);
     }
-    if (!p.dives.empty() && !p.dives[0]->empty()) {
-        const int dim = nc_dim(f, "dive", p.dives[0]->size());
+    if (!p.dives.empty() && p.dives[0]->length() > 0) {
+        const int dim = nc_dim(f, "dive", p.dives[0]->length());
         for (std::size_t i = 0; i < dive_column_count; ++i) {
             const dive_column& c = dive_columns[i];
             p.dives[i]->var = c.units == nullptr
@@ -316,17 +310,6 @@ void complete_tdr(tdr_netcdf_state& s) {
     info_atts(f, s);
     if (!end_define(f, crs)) return;
     write_single_station(f, s.meta, p.station);
-    p.time.write();
-    p.run.write();
-    for (auto* c : {&p.depth, &p.temperature, &p.odo, &p.mag_x, &p.mag_y, &p.mag_z}) c->write();
-    for (auto& c : p.photo) c->write();
-    p.mag_temp.write();
-    p.wetdry.write();
-    p.run_start.write();
-    for (auto* c : {&p.run_regime, &p.run_dry, &p.run_interval}) c->write();
-    for (auto* c : {&p.haulout_start, &p.haulout_end, &p.wetdry_time}) c->write();
-    p.wetdry_state.write();
-    for (auto& c : p.dives) c->write();
 }
 
 // ---- CTD ----------------------------------------------------------------
@@ -390,11 +373,10 @@ void map_extra_channels(ctd_part& p, const ctd_channel_set& channels) {
     }
 }
 
-void complete_ctd(tdr_netcdf_state& s) {
+void define_ctd(tdr_netcdf_state& s) {
     ctd_part& p = s.ctd;
     nc_output& f = p.file;
-    if (!p.cast_id.empty()) p.row_size.push(static_cast<int>(p.cast_rows));
-    const int obs = nc_sized_dim(f, "obs", p.time.size());
+    const int obs = nc_sized_dim(f, "obs", p.time.length());
     const int crs = nc_crs_var(f);
     p.time.var = nc_time_var(f, "sample_time", obs, "time of the sample");
     p.pressure.var =
@@ -420,8 +402,8 @@ void complete_ctd(tdr_netcdf_state& s) {
     nc_double_att(f, p.time_valid.var, "flag_values", NC_SHORT, {0, 1});
     nc_text_att(f, p.time_valid.var, "flag_meanings", "time_not_valid time_valid");
     nc_default_fill(f, p.time_valid.var, NC_SHORT);
-    if (!p.cast_id.empty()) {
-        const int dim = nc_dim(f, "profile", p.cast_id.size());
+    if (!p.cast_id.length() == 0) {
+        const int dim = nc_dim(f, "profile", p.cast_id.length());
         p.cast_id.var = nc_var(f, "profile", NC_INT, {dim});
         nc_text_att(f, p.cast_id.var, "long_name", "ordinal of the cast in the stream, from 0");
         nc_text_att(f, p.cast_id.var, "cf_role", "profile_id");
@@ -444,20 +426,14 @@ void complete_ctd(tdr_netcdf_state& s) {
     nc_final_global_atts(f, s.meta, p.times, p.positions.bounds);
     info_atts(f, s);
     if (!end_define(f, crs)) return;
-    for (auto* c : {&p.time, &p.pressure, &p.temperature, &p.conductivity, &p.salinity}) c->write();
-    for (ctd_extra& e : p.extras) e.values->write();
-    p.time_valid.write();
-    for (auto* c : {&p.cast_id, &p.row_size, &p.pressure_zero}) c->write();
-    p.cast_regime.write();
-    for (auto* c : {&p.cast_time, &p.cast_interval, &p.positions.lat, &p.positions.lon}) c->write();
 }
 
 // ---- ACC ----------------------------------------------------------------
 
-void complete_acc(tdr_netcdf_state& s) {
+void define_acc(tdr_netcdf_state& s) {
     acc_part& p = s.acc;
     nc_output& f = p.file;
-    const int obs = nc_sized_dim(f, "obs", p.time.size());
+    const int obs = nc_sized_dim(f, "obs", p.time.length());
     const int crs = nc_crs_var(f);
     p.time.var = nc_time_var(f, "time", obs, "time of the sample");
     p.burst_index.var = nc_index_var(f, "burst_index", obs, "index of the sample's burst in dimension burst");
@@ -467,8 +443,8 @@ void complete_acc(tdr_netcdf_state& s) {
         axes[i]->var = nc_data_var(
             f, std::string("acceleration_") + "xyz" [i], NC_DOUBLE, { obs }, "standard_free_fall",
             std::string("acceleration, ") + "xyz"[i] + " axis", nullptr, "time lat lon");
-    if (!p.burst_id.empty()) {
-        const int dim = nc_dim(f, "burst", p.burst_id.size());
+    if (!p.burst_id.length() == 0) {
+        const int dim = nc_dim(f, "burst", p.burst_id.length());
         p.burst_id.var = nc_var(f, "burst", NC_INT, {dim});
         nc_text_att(f, p.burst_id.var, "long_name", "ordinal of the burst in the stream, from 0");
         nc_text_att(f, p.burst_id.var, "cf_role", "timeseries_id");
@@ -483,24 +459,22 @@ void complete_acc(tdr_netcdf_state& s) {
     nc_final_global_atts(f, s.meta, p.times, p.positions.bounds);
     info_atts(f, s);
     if (!end_define(f, crs)) return;
-    for (auto* c : {&p.time, &p.x, &p.y, &p.z, &p.burst_end, &p.positions.lat, &p.positions.lon}) c->write();
-    for (auto* c : {&p.burst_index, &p.burst_id, &p.burst_samples}) c->write();
 }
 
 // ---- GPS ----------------------------------------------------------------
 
-void complete_gps(tdr_netcdf_state& s) {
+void define_gps(tdr_netcdf_state& s) {
     gps_part& p = s.gps;
     nc_output& f = p.file;
-    const int obs = nc_sized_dim(f, "reading", p.fix_index.size());
+    const int obs = nc_sized_dim(f, "reading", p.fix_index.length());
     const int crs = nc_crs_var(f);
     define_single_station(f, s.meta, p.station, p.times);
     p.fix_index.var = nc_index_var(f, "fix_index", obs, "index of the reading's fix in dimension fix");
     p.satellite_id.var = nc_data_var(f, "satellite_id", NC_SHORT, {obs}, "1", "satellite identifier", nullptr);
     p.satellite_value.var = nc_data_var(f, "satellite_value", NC_INT, {obs}, "1",
                                         "16-bit value the logger stored for the satellite", nullptr);
-    if (!p.fix_time.empty()) {
-        const int dim = nc_dim(f, "fix", p.fix_time.size());
+    if (!p.fix_time.length() == 0) {
+        const int dim = nc_dim(f, "fix", p.fix_time.length());
         p.fix_time.var = nc_time_var(f, "time", dim, "time of the fix (_FillValue when stored before 1970)");
         p.fix_satellites.var =
             nc_data_var(f, "satellites", NC_SHORT, {dim}, "1", "number of satellites of the fix", nullptr);
@@ -517,9 +491,21 @@ void complete_gps(tdr_netcdf_state& s) {
     info_atts(f, s);
     if (!end_define(f, crs)) return;
     write_single_station(f, s.meta, p.station);
-    for (auto* c : {&p.fix_index, &p.satellite_value}) c->write();
-    for (auto* c : {&p.satellite_id, &p.fix_satellites}) c->write();
-    p.fix_time.write();
+}
+
+// A table begins; in the second reading its file is created and defined.
+// False when it had begun already.
+bool begin_part(tdr_netcdf_state& s, part_base& p, const char* suffix, void (*define)(tdr_netcdf_state&)) {
+    if (p.begun) return false;
+    p.begun = true;
+    if (p.file.writing && nc_begin(p.file, s.prefix + suffix)) define(s);
+    return true;
+}
+
+// The last cast's row count, once its rows are over.
+void close_cast(ctd_part& p) {
+    if (!p.cast_id.empty()) p.row_size.push(static_cast<int>(p.cast_rows));
+    p.cast_rows = 0;
 }
 
 }  // namespace
@@ -539,11 +525,10 @@ tdr_netcdf_writer::~tdr_netcdf_writer() {
 
 void tdr_netcdf_writer::tdr_table(const tdr_table_info& /*info*/) {
     detail::tdr_part& p = state_->tdr;
-    if (p.begun) return;
-    detail::begin_part(p, state_->prefix + "_tdr.nc");
-    if (!state_->with_dives) return;
-    for (std::size_t i = 0; i < detail::dive_column_count; ++i)
-        p.dives.push_back(std::make_unique<detail::nc_column<double>>(p.file));
+    if (state_->with_dives && p.dives.empty())
+        for (std::size_t i = 0; i < detail::dive_column_count; ++i)
+            p.dives.push_back(std::make_unique<detail::nc_column<double>>(p.file));
+    detail::begin_part(*state_, p, "_tdr.nc", detail::define_tdr);
 }
 
 void tdr_netcdf_writer::tdr_run(const tdr_run_info& run) {
@@ -612,16 +597,15 @@ void tdr_netcdf_writer::dive(const dive_record& record) {
 void tdr_netcdf_writer::ctd_table(const ctd_channel_set& channels) {
     detail::ctd_part& p = state_->ctd;
     if (p.begun) return;
-    detail::begin_part(p, state_->prefix + "_ctd.nc");
     // The first header's channels come first, in its order.
     detail::map_extra_channels(p, channels);
+    detail::begin_part(*state_, p, "_ctd.nc", detail::define_ctd);
 }
 
 void tdr_netcdf_writer::ctd_cast(const ctd_cast_info& cast) {
     detail::ctd_part& p = state_->ctd;
     if (!p.begun || !p.file.ok()) return;
-    if (!p.cast_id.empty()) p.row_size.push(static_cast<int>(p.cast_rows));
-    p.cast_rows = 0;
+    detail::close_cast(p);
     if (cast.channels != nullptr) detail::map_extra_channels(p, *cast.channels);
     p.cast_id.push(static_cast<int>(cast.cast));
     p.cast_time.push(cast.start_time);
@@ -648,9 +632,7 @@ void tdr_netcdf_writer::ctd_sample(const ctd_row& row) {
     p.time_valid.push(row.time_valid ? 1 : 0);
 }
 
-void tdr_netcdf_writer::acc_table() {
-    if (!state_->acc.begun) detail::begin_part(state_->acc, state_->prefix + "_acc.nc");
-}
+void tdr_netcdf_writer::acc_table() { detail::begin_part(*state_, state_->acc, "_acc.nc", detail::define_acc); }
 
 void tdr_netcdf_writer::acc_burst(const acc_burst_info& burst) {
     detail::acc_part& p = state_->acc;
@@ -672,9 +654,7 @@ void tdr_netcdf_writer::acc_sample(const acc_row& row) {
     p.z.push(row.z);
 }
 
-void tdr_netcdf_writer::gps_table() {
-    if (!state_->gps.begun) detail::begin_part(state_->gps, state_->prefix + "_gps.nc");
-}
+void tdr_netcdf_writer::gps_table() { detail::begin_part(*state_, state_->gps, "_gps.nc", detail::define_gps); }
 
 void tdr_netcdf_writer::gps(const gps_record& record) {
     detail::gps_part& p = state_->gps;
@@ -696,28 +676,28 @@ void tdr_netcdf_writer::info(const info_values& values) {
     state_->info = values;
 }
 
+void tdr_netcdf_writer::start_writing() {
+    detail::tdr_netcdf_state& s = *state_;
+    detail::close_cast(s.ctd);
+    for (detail::part_base* p : {static_cast<detail::part_base*>(&s.tdr), static_cast<detail::part_base*>(&s.ctd),
+                                 static_cast<detail::part_base*>(&s.acc), static_cast<detail::part_base*>(&s.gps)}) {
+        detail::nc_start_writing(p->file);
+        p->begun = false;
+    }
+}
+
 bool tdr_netcdf_writer::finish(std::string& failed_path, std::string& error) {
     detail::tdr_netcdf_state& s = *state_;
     s.finished = true;
-    struct part_step {
-        detail::part_base* part;
-        void (*complete)(detail::tdr_netcdf_state&);
-    };
-    const part_step steps[] = {{&s.tdr, detail::complete_tdr},
-                               {&s.ctd, detail::complete_ctd},
-                               {&s.acc, detail::complete_acc},
-                               {&s.gps, detail::complete_gps}};
+    detail::close_cast(s.ctd);
     bool ok = true;
-    for (const part_step& step : steps) {
-        detail::nc_output& f = step.part->file;
-        if (!step.part->begun) continue;
-        if (!ok) {
-            detail::nc_abandon(f);
-            continue;
-        }
-        if (f.ok()) step.complete(s);
-        if (f.ok() && detail::nc_commit(f)) continue;
+    for (detail::part_base* p : {static_cast<detail::part_base*>(&s.tdr), static_cast<detail::part_base*>(&s.ctd),
+                                 static_cast<detail::part_base*>(&s.acc), static_cast<detail::part_base*>(&s.gps)}) {
+        detail::nc_output& f = p->file;
+        if (!p->begun || !f.writing) continue;
+        if (ok && f.ok() && detail::nc_commit(f)) continue;
         detail::nc_abandon(f);
+        if (!ok) continue;
         failed_path = f.final_path;
         error = f.error;
         ok = false;

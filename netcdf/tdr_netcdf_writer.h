@@ -50,6 +50,11 @@ public:
     void info(const info_values& values) override;
     void dive(const dive_record& record) override;
 
+    // The input is read twice, its records handed to the writer each time
+    // in the same order: the first reading gives the files' shape, the
+    // second their values. Call this between the two.
+    void start_writing();
+
     // Completes the files whose tables were begun (tdr_table(), ctd_table(),
     // acc_table(), gps_table() were called). False on the first error:
     // failed_path is the .nc that failed, error the library's message.

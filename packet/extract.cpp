@@ -39,13 +39,10 @@ void compute_start_time(int64_t now, packet_header& msg) {
     msg.dated_year = static_cast<int>(year);
 }
 
-int extract_packet_file(const std::string& in_fname, const std::string& out_fname, int64_t now,
-                        packet_record_sink* writers) {
-    input_file in;
-    if (!in.open(in_fname)) return 0;
-    packet_table_writer table;
-    if (!table.create(out_fname)) return 0;
+namespace {
 
+// The loop of both entries; table is nullptr when no table is written.
+int extract(input_file& in, packet_table_writer* table, int64_t now, packet_record_sink* writers) {
     int count = 0;
     uint64_t offset = 0;
     uint8_t blk[packet_size];
@@ -75,19 +72,36 @@ int extract_packet_file(const std::string& in_fname, const std::string& out_fnam
         int64_t t = msg.start_time;
         for (int i = 0; i < n; ++i) {
             const packet_row row = convert(msg.ID, t, samples[i]);
-            table.sample(row);
+            if (table != nullptr) table->sample(row);
             if (writers != nullptr) writers->sample(row);
             ++t;
         }
         count += n;
-        if (!table.ok()) break;
+        if (table != nullptr && !table->ok()) break;
     }
     if (in.error()) {
-        table.close();
+        if (table != nullptr) table->close();
         return extract_read_error;
     }
-    if (!table.close()) return extract_write_error;
+    if (table != nullptr && !table->close()) return extract_write_error;
     return count;
+}
+
+}  // namespace
+
+int extract_packet_file(const std::string& in_fname, const std::string& out_fname, int64_t now,
+                        packet_record_sink* writers) {
+    input_file in;
+    if (!in.open(in_fname)) return 0;
+    packet_table_writer table;
+    if (!table.create(out_fname)) return 0;
+    return extract(in, &table, now, writers);
+}
+
+int extract_packet_records(const std::string& in_fname, int64_t now, packet_record_sink& writers) {
+    input_file in;
+    if (!in.open(in_fname)) return 0;
+    return extract(in, nullptr, now, &writers);
 }
 
 int extract_packet_file(const std::string& in_fname, const std::string& out_fname) {

@@ -32,7 +32,11 @@ void compute_start_time(int64_t now, packet_header& msg);
 int extract_packet_file(const std::string& in_fname, const std::string& out_fname, int64_t now,
                         packet_record_sink* writers = nullptr);
 
-// The same, dated by the computer's clock.
+// The same records handed to writers alone, no table written: the number
+// of samples, or extract_read_error.
+int extract_packet_records(const std::string& in_fname, int64_t now, packet_record_sink& writers);
+
+// The same as extract_packet_file, dated by the computer's clock.
 int extract_packet_file(const std::string& in_fname, const std::string& out_fname);
 
 }  // namespace vandrel

@@ -1,11 +1,9 @@
 #include "platform/file_names.h"
 
-#include <cerrno>
 #include <ctime>
 #include <filesystem>
 
 #ifdef _WIN32
-#include <direct.h>
 #include <fcntl.h>
 #include <io.h>
 #include <sys/stat.h>
@@ -38,10 +36,6 @@ std::FILE* open_stream(const std::string& path, const char* mode) {
     return _wfopen(widen(path).c_str(), widen(mode).c_str());
 }
 
-bool make_folder(const std::string& path) { return _wmkdir(widen(path).c_str()) == 0 || errno == EEXIST; }
-
-void remove_folder(const std::string& path) { _wrmdir(widen(path).c_str()); }
-
 std::string default_debug_dump_path() { return "c:\\temp\\vandrel_debug.txt"; }
 
 bool stderr_is_terminal() { return _isatty(_fileno(stderr)) != 0; }
@@ -58,10 +52,6 @@ int open_read_only(const std::string& path) {
 }
 
 std::FILE* open_stream(const std::string& path, const char* mode) { return std::fopen(path.c_str(), mode); }
-
-bool make_folder(const std::string& path) { return ::mkdir(path.c_str(), 0700) == 0 || errno == EEXIST; }
-
-void remove_folder(const std::string& path) { ::rmdir(path.c_str()); }
 
 std::string default_debug_dump_path() {
     std::error_code ec;

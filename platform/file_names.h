@@ -14,13 +14,6 @@ int open_read_only(const std::string& path);
 // fopen(path, mode) with the name taken as UTF-8.
 std::FILE* open_stream(const std::string& path, const char* mode);
 
-// Makes the folder path (its parent must exist). False when it cannot be
-// made, with errno telling why; an existing folder is not an error.
-bool make_folder(const std::string& path);
-
-// Removes the folder path if it exists and is empty.
-void remove_folder(const std::string& path);
-
 // Where the debug dump of the TDR decoder goes when no path is given:
 // c:\temp\vandrel_debug.txt on Windows, vandrel_debug.txt in the system's
 // temporary directory elsewhere.

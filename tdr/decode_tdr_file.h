@@ -52,6 +52,9 @@ struct tdr_context {
     // Set when a CTD cast printed "Stop" on the console (a relative sample
     // began at row 14168); the console line is then left open.
     bool stop_marker_printed = false;
+    // False for a reading that hands the records to the writers alone: no
+    // data file is made, the paths are not used.
+    bool text_tables = true;
 };
 
 // Decodes context.in_path into the data files named in context, handing

@@ -45,7 +45,7 @@ struct acc_sample {
 
 struct tdr_decoder_state {
     explicit tdr_decoder_state(tdr_context& c)
-        : context(c), tables({c.tdr_path, c.ctd_path, c.gps_path, c.acc_path}), writers(c.writers) {}
+        : context(c), tables({c.tdr_path, c.ctd_path, c.gps_path, c.acc_path}, !c.text_tables), writers(c.writers) {}
 
     // The caller's record of the run: paths in, counters, regime, firmware
     // and message out. The counters are the rows handed to the tables.

@@ -98,6 +98,10 @@ std::unique_ptr<output_file>& tdr_text_tables::slot(tdr_table_kind kind) {
 }
 
 bool tdr_text_tables::create(tdr_table_kind kind) {
+    if (discard_) {
+        begun_ |= 1u << static_cast<unsigned>(kind);
+        return false;  // nothing to write to
+    }
     std::unique_ptr<output_file>& f = slot(kind);
     f = std::make_unique<output_file>();
     if (f->create(path(kind), table_buffer_size)) return true;

@@ -22,10 +22,15 @@ public:
     struct paths {
         std::string tdr, ctd, gps, acc;
     };
-    explicit tdr_text_tables(paths p) : paths_(std::move(p)) {}
+    // With discard set no file is made: the tables count as open once
+    // begun and their rows go nowhere (a reading for the other writers
+    // alone).
+    explicit tdr_text_tables(paths p, bool discard = false) : paths_(std::move(p)), discard_(discard) {}
 
     const std::string& path(tdr_table_kind kind) const;
-    bool is_open(tdr_table_kind kind) const { return file(kind) != nullptr; }
+    bool is_open(tdr_table_kind kind) const {
+        return discard_ ? (begun_ & (1u << static_cast<unsigned>(kind))) != 0 : file(kind) != nullptr;
+    }
 
     void tdr_table(const tdr_table_info& info) override;
     void tdr_sample(const tdr_row& s) override;
@@ -65,6 +70,8 @@ private:
     bool create(tdr_table_kind kind);
 
     paths paths_;
+    bool discard_ = false;
+    unsigned begun_ = 0;  // with discard: a bit per table begun
     std::unique_ptr<output_file> tdr_, ctd_, gps_, acc_;
 };
 

@@ -86,7 +86,13 @@ bool nc_begin(nc_output& f, const std::string& final_path) {
         return false;
     }
     int old_mode = 0;
-    return f.check(nc_set_fill(f.ncid, NC_NOFILL, &old_mode), "nc_set_fill");
+    if (!f.check(nc_set_fill(f.ncid, NC_NOFILL, &old_mode), "nc_set_fill")) return false;
+    f.crs = nc_var(f, "crs", NC_INT, {});
+    nc_text_att(f, f.crs, "grid_mapping_name", "latitude_longitude");
+    nc_text_att(f, f.crs, "long_name", "coordinate reference system: WGS 84");
+    nc_double_att(f, f.crs, "semi_major_axis", NC_DOUBLE, {6378137.0});
+    nc_double_att(f, f.crs, "inverse_flattening", NC_DOUBLE, {298.257223563});
+    return f.ok();
 }
 
 void nc_start_writing(nc_output& f) {
@@ -94,7 +100,11 @@ void nc_start_writing(nc_output& f) {
     for (nc_column_base* c : f.columns) c->start_writing();
 }
 
-bool nc_end_define(nc_output& f) { return f.ok() && f.check(nc_enddef(f.ncid), "nc_enddef"); }
+bool nc_end_define(nc_output& f) {
+    const int zero = 0;
+    return f.ok() && f.check(nc_enddef(f.ncid), "nc_enddef") &&
+           f.check(nc_put_var_int(f.ncid, f.crs, &zero), "nc_put_var");
+}
 
 bool nc_commit(nc_output& f) {
     if (f.ncid < 0) return false;
@@ -204,40 +214,27 @@ void nc_lat_lon_vars(nc_output& f, int dim, int& lat, int& lon) {
     nc_text_att(f, lon, "axis", "X");
 }
 
-int nc_crs_var(nc_output& f) {
-    const int var = nc_var(f, "crs", NC_INT, {});
-    nc_text_att(f, var, "grid_mapping_name", "latitude_longitude");
-    nc_text_att(f, var, "long_name", "coordinate reference system: WGS 84");
-    nc_double_att(f, var, "semi_major_axis", NC_DOUBLE, {6378137.0});
-    nc_double_att(f, var, "inverse_flattening", NC_DOUBLE, {298.257223563});
-    return var;
-}
-
-void nc_global_atts(nc_output& f, const netcdf_metadata& meta, const char* title, const char* summary,
-                    const char* feature_type, const char* keywords) {
+void nc_global_atts(nc_output& f, const netcdf_metadata& meta, const nc_description& what, const time_span& times,
+                    const position_bounds& bounds) {
     char size_text[32];
     const std::string size(size_text, format_uint(size_text, meta.source_size));
     const std::string created = iso_time(meta.date_created);
-    const std::string cdm = std::string(feature_type) == "profile" ? "Profile" : "Station";
+    const std::string cdm = std::string(what.feature_type) == "profile" ? "Profile" : "Station";
     const std::pair<const char*, std::string> atts[] = {
         {"Conventions", "CF-1.10, ACDD-1.3"},
-        {"title", std::string(title) + " from " + meta.source_name},
-        {"summary", summary},
+        {"title", std::string(what.title) + " from " + meta.source_name},
+        {"summary", what.summary},
         {"source", meta.source_name + " (" + size + " bytes)"},
         {"history", meta.history},
         {"date_created", created},
         {"product_version", meta.version},
-        {"featureType", feature_type},
+        {"featureType", what.feature_type},
         {"cdm_data_type", cdm},
-        {"keywords", keywords},
+        {"keywords", what.keywords},
         {"standard_name_vocabulary", "CF Standard Name Table v79"},
         {"processing_level", "decoded logger data in engineering units, not quality controlled"},
     };
     for (const auto& att : atts) nc_text_att(f, NC_GLOBAL, att.first, att.second);
-}
-
-void nc_final_global_atts(nc_output& f, const netcdf_metadata& meta, const time_span& times,
-                          const position_bounds& bounds) {
     if (times.any) {
         nc_text_att(f, NC_GLOBAL, "time_coverage_start", iso_time(static_cast<int64_t>(std::floor(times.first))));
         nc_text_att(f, NC_GLOBAL, "time_coverage_end", iso_time(static_cast<int64_t>(std::ceil(times.last))));

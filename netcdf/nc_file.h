@@ -38,6 +38,7 @@ struct nc_output {
     std::string final_path;
     std::string temp_path;
     std::string error;                     // the first failure; empty while all went well
+    int crs = -1;                          // the grid mapping every file has
     bool writing = false;                  // the second reading (see the top)
     std::vector<nc_column_base*> columns;  // every column of the file
 
@@ -49,9 +50,10 @@ struct nc_output {
 
 // The columns' second reading begins.
 void nc_start_writing(nc_output& f);
-// Creates the file under a temporary name beside final_path, in define mode.
+// Creates the file under a temporary name beside final_path, in define mode,
+// with the grid mapping of the positions (WGS 84) as the scalar crs.
 bool nc_begin(nc_output& f, const std::string& final_path);
-// Leaves define mode once everything is defined.
+// Leaves define mode once everything is defined, and writes crs.
 bool nc_end_define(nc_output& f);
 // Writes what the columns hold, closes the file and renames it to its final
 // name.
@@ -83,12 +85,6 @@ int nc_data_var(nc_output& f, const std::string& name, nc_type type, std::initia
 int nc_time_var(nc_output& f, const char* name, int dim, const std::string& long_name);
 // Latitude and longitude variables on dim (or scalars when dim < 0).
 void nc_lat_lon_vars(nc_output& f, int dim, int& lat, int& lon);
-// The scalar grid mapping of the positions: WGS 84.
-int nc_crs_var(nc_output& f);
-
-// Global attributes shared by every file, set at the start.
-void nc_global_atts(nc_output& f, const netcdf_metadata& meta, const char* title, const char* summary,
-                    const char* feature_type, const char* keywords);
 // The first and last of the times seen.
 struct time_span {
     bool any = false;
@@ -111,11 +107,19 @@ struct position_bounds {
     }
 };
 
-// Global attributes known at the end: the time coverage (when any time was
-// seen), the positions' origin and the geospatial bounds (when any position
-// was known).
-void nc_final_global_atts(nc_output& f, const netcdf_metadata& meta, const time_span& times,
-                          const position_bounds& bounds);
+// What a file holds, in words, for its discovery attributes.
+struct nc_description {
+    const char* title;  // " from INPUT" follows
+    const char* summary;
+    const char* feature_type;  // CF featureType
+    const char* keywords;
+};
+
+// The global attributes: the discovery attributes every file shares, the
+// time coverage (when any time was seen), the positions' origin and the
+// geospatial bounds (when any position was known).
+void nc_global_atts(nc_output& f, const netcdf_metadata& meta, const nc_description& what, const time_span& times,
+                    const position_bounds& bounds);
 
 // ---- Data -------------------------------------------------------------------
 

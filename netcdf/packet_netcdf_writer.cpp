@@ -28,10 +28,17 @@ namespace {
 
 constexpr const char* data_coordinates = "time lat lon";
 
+constexpr nc_description description = {
+    "Samples of the packet file",
+    "Samples decoded from the packets of an oceanographic logger: pressure, temperature, conductivity, practical "
+    "salinity, fluorescence, light and supply voltage, one time series per packet identifier.",
+    "timeSeries",
+    "sea water pressure, sea water temperature, sea water electrical conductivity, sea water practical salinity, "
+    "fluorescence, light"};
+
 void define(packet_netcdf_state& s) {
     nc_output& f = s.file;
     const int obs = nc_sized_dim(f, "obs", s.time.length());
-    const int crs = nc_crs_var(f);
     s.time.var = nc_time_var(f, "time", obs, "time of the sample");
     s.station_index.var = nc_index_var(f, "station_index", obs, "index of the station (packet ID) of the sample");
     nc_text_att(f, s.station_index.var, "instance_dimension", "station");
@@ -59,17 +66,8 @@ void define(packet_netcdf_state& s) {
         nc_text_att(f, s.station_ids.var, "cf_role", "timeseries_id");
         nc_lat_lon_vars(f, station, s.positions.lat.var, s.positions.lon.var);
     }
-    nc_global_atts(f, s.meta, "Samples of the packet file",
-                   "Samples decoded from the packets of an oceanographic logger: pressure, temperature, "
-                   "conductivity, practical salinity, fluorescence, light and supply voltage, one time series "
-                   "per packet identifier.",
-                   "timeSeries",
-                   "sea water pressure, sea water temperature, sea water electrical conductivity, "
-                   "sea water practical salinity, fluorescence, light");
-    nc_final_global_atts(f, s.meta, s.times, s.positions.bounds);
-    if (!nc_end_define(f)) return;
-    const int zero = 0;
-    f.check(nc_put_var_int(f.ncid, crs, &zero), "nc_put_var");
+    nc_global_atts(f, s.meta, description, s.times, s.positions.bounds);
+    nc_end_define(f);
 }
 
 }  // namespace

@@ -152,13 +152,6 @@ struct tdr_netcdf_state {
 
 namespace {
 
-// Leaves define mode and writes the grid mapping's value.
-bool end_define(nc_output& f, int crs) {
-    if (!nc_end_define(f)) return false;
-    const int zero = 0;
-    return f.check(nc_put_var_int(f.ncid, crs, &zero), "nc_put_var");
-}
-
 std::string station_name(const netcdf_metadata& meta) {
     return meta.source_name.empty() ? std::string("logger") : meta.source_name;
 }
@@ -209,6 +202,27 @@ double or_fill(double v) { return std::isnan(v) ? NC_FILL_DOUBLE : v; }
 constexpr const char* keywords =
     "animal-borne logger, depth, temperature, sea water pressure, sea water practical salinity, acceleration";
 
+constexpr nc_description tdr_description = {
+    "TDR samples",
+    "Time-depth records of an animal-borne logger, decoded from its compressed stream: depth and the further channels "
+    "of each sampling regime, the sample runs, haul-outs, wet/dry changes and, when detected, dives.",
+    "timeSeries", keywords};
+constexpr nc_description ctd_description = {
+    "CTD casts",
+    "CTD casts of an animal-borne logger, decoded from its compressed stream: pressure, temperature, conductivity, "
+    "practical salinity of the lag-filtered conductivity and the cast's extra channels, one profile per cast.",
+    "profile", keywords};
+constexpr nc_description acc_description = {
+    "Accelerometer bursts",
+    "Accelerometer bursts of an animal-borne logger, decoded from its compressed stream: acceleration on three axes "
+    "in units of standard gravity, one time series per burst.",
+    "timeSeries", keywords};
+constexpr nc_description gps_description = {
+    "GPS records",
+    "GPS records of an animal-borne logger as decoded from its compressed stream: per fix the time and the number of "
+    "satellites, and per satellite its identifier and a stored value.",
+    "timeSeries", keywords};
+
 // ---- TDR ----------------------------------------------------------------
 
 constexpr const char* tdr_coordinates = "time lat lon";
@@ -240,7 +254,6 @@ void define_tdr(tdr_netcdf_state& s) {
     tdr_part& p = s.tdr;
     nc_output& f = p.file;
     const int obs = nc_sized_dim(f, "obs", p.time.length());
-    const int crs = nc_crs_var(f);
     define_single_station(f, s.meta, p.station, p.times);
     p.time.var = nc_time_var(f, "time", obs, "time of the sample");
     p.run.var = nc_index_var(f, "run", obs, "index of the sample's run in dimension run");
@@ -271,7 +284,7 @@ void define_tdr(tdr_netcdf_state& s) {
     if (p.channels & channel_wetdry_column)
         p.wetdry.var =
             nc_data_var(f, "wetdry", NC_SHORT, {obs}, "1", "wet/dry state shown in the row", nullptr, tdr_coordinates);
-    if (!p.run_start.length() == 0) {
+    if (p.run_start.length() > 0) {
         const int run = nc_dim(f, "run", p.run_start.length());
         p.run_start.var = nc_time_var(f, "run_start_time", run, "time of the run's first sample");
         p.run_regime.var = nc_data_var(f, "run_regime", NC_INT, {run}, "1", "sampling regime of the run", nullptr);
@@ -281,12 +294,12 @@ void define_tdr(tdr_netcdf_state& s) {
         nc_text_att(f, p.run_dry.var, "flag_meanings", "wet dry");
         p.run_interval.var = nc_data_var(f, "run_interval", NC_INT, {run}, "0.01 s", "time between samples", nullptr);
     }
-    if (!p.haulout_start.length() == 0) {
+    if (p.haulout_start.length() > 0) {
         const int dim = nc_dim(f, "haulout", p.haulout_start.length());
         p.haulout_start.var = nc_time_var(f, "haulout_start", dim, "start of the haul-out: on land from here");
         p.haulout_end.var = nc_time_var(f, "haulout_end", dim, "end of the haul-out");
     }
-    if (!p.wetdry_time.length() == 0) {
+    if (p.wetdry_time.length() > 0) {
         const int dim = nc_dim(f, "wetdry_change", p.wetdry_time.length());
         p.wetdry_time.var = nc_time_var(f, "wetdry_change_time", dim, "time of the sample before the wet/dry change");
         p.wetdry_state.var =
@@ -301,15 +314,9 @@ void define_tdr(tdr_netcdf_state& s) {
                                   : nc_data_var(f, c.name, NC_DOUBLE, {dim}, c.units, c.long_name, nullptr);
         }
     }
-    nc_global_atts(f, s.meta, "TDR samples",
-                   "Time-depth records of an animal-borne logger, decoded from its compressed stream: depth and the "
-                   "further channels of each sampling regime, the sample runs, haul-outs, wet/dry changes and, when "
-                   "detected, dives.",
-                   "timeSeries", keywords);
-    nc_final_global_atts(f, s.meta, p.times, p.station.bounds);
+    nc_global_atts(f, s.meta, tdr_description, p.times, p.station.bounds);
     info_atts(f, s);
-    if (!end_define(f, crs)) return;
-    write_single_station(f, s.meta, p.station);
+    if (nc_end_define(f)) write_single_station(f, s.meta, p.station);
 }
 
 // ---- CTD ----------------------------------------------------------------
@@ -377,7 +384,6 @@ void define_ctd(tdr_netcdf_state& s) {
     ctd_part& p = s.ctd;
     nc_output& f = p.file;
     const int obs = nc_sized_dim(f, "obs", p.time.length());
-    const int crs = nc_crs_var(f);
     p.time.var = nc_time_var(f, "sample_time", obs, "time of the sample");
     p.pressure.var =
         nc_data_var(f, "pressure", NC_DOUBLE, {obs}, "dbar", "sea pressure", "sea_water_pressure_due_to_sea_water");
@@ -402,7 +408,7 @@ void define_ctd(tdr_netcdf_state& s) {
     nc_double_att(f, p.time_valid.var, "flag_values", NC_SHORT, {0, 1});
     nc_text_att(f, p.time_valid.var, "flag_meanings", "time_not_valid time_valid");
     nc_default_fill(f, p.time_valid.var, NC_SHORT);
-    if (!p.cast_id.length() == 0) {
+    if (p.cast_id.length() > 0) {
         const int dim = nc_dim(f, "profile", p.cast_id.length());
         p.cast_id.var = nc_var(f, "profile", NC_INT, {dim});
         nc_text_att(f, p.cast_id.var, "long_name", "ordinal of the cast in the stream, from 0");
@@ -418,14 +424,9 @@ void define_ctd(tdr_netcdf_state& s) {
             nc_data_var(f, "pressure_zero", NC_INT, {dim}, "1", "raw pressure count of 0 dbar", nullptr);
         nc_lat_lon_vars(f, dim, p.positions.lat.var, p.positions.lon.var);
     }
-    nc_global_atts(f, s.meta, "CTD casts",
-                   "CTD casts of an animal-borne logger, decoded from its compressed stream: pressure, temperature, "
-                   "conductivity, practical salinity of the lag-filtered conductivity and the cast's extra "
-                   "channels, one profile per cast.",
-                   "profile", keywords);
-    nc_final_global_atts(f, s.meta, p.times, p.positions.bounds);
+    nc_global_atts(f, s.meta, ctd_description, p.times, p.positions.bounds);
     info_atts(f, s);
-    if (!end_define(f, crs)) return;
+    nc_end_define(f);
 }
 
 // ---- ACC ----------------------------------------------------------------
@@ -434,16 +435,15 @@ void define_acc(tdr_netcdf_state& s) {
     acc_part& p = s.acc;
     nc_output& f = p.file;
     const int obs = nc_sized_dim(f, "obs", p.time.length());
-    const int crs = nc_crs_var(f);
     p.time.var = nc_time_var(f, "time", obs, "time of the sample");
     p.burst_index.var = nc_index_var(f, "burst_index", obs, "index of the sample's burst in dimension burst");
     nc_text_att(f, p.burst_index.var, "instance_dimension", "burst");
     nc_column<double>* axes[3] = {&p.x, &p.y, &p.z};
+    const char* names[3] = {"acceleration_x", "acceleration_y", "acceleration_z"};
     for (int i = 0; i < 3; ++i)
-        axes[i]->var = nc_data_var(
-            f, std::string("acceleration_") + "xyz" [i], NC_DOUBLE, { obs }, "standard_free_fall",
-            std::string("acceleration, ") + "xyz"[i] + " axis", nullptr, "time lat lon");
-    if (!p.burst_id.length() == 0) {
+        axes[i]->var = nc_data_var(f, names[i], NC_DOUBLE, {obs}, "standard_free_fall",
+                                   std::string("acceleration, ") + "xyz"[i] + " axis", nullptr, "time lat lon");
+    if (p.burst_id.length() > 0) {
         const int dim = nc_dim(f, "burst", p.burst_id.length());
         p.burst_id.var = nc_var(f, "burst", NC_INT, {dim});
         nc_text_att(f, p.burst_id.var, "long_name", "ordinal of the burst in the stream, from 0");
@@ -452,13 +452,9 @@ void define_acc(tdr_netcdf_state& s) {
         p.burst_end.var = nc_time_var(f, "burst_end_time", dim, "time at which the burst's samples end");
         nc_lat_lon_vars(f, dim, p.positions.lat.var, p.positions.lon.var);
     }
-    nc_global_atts(f, s.meta, "Accelerometer bursts",
-                   "Accelerometer bursts of an animal-borne logger, decoded from its compressed stream: "
-                   "acceleration on three axes in units of standard gravity, one time series per burst.",
-                   "timeSeries", keywords);
-    nc_final_global_atts(f, s.meta, p.times, p.positions.bounds);
+    nc_global_atts(f, s.meta, acc_description, p.times, p.positions.bounds);
     info_atts(f, s);
-    if (!end_define(f, crs)) return;
+    nc_end_define(f);
 }
 
 // ---- GPS ----------------------------------------------------------------
@@ -467,30 +463,24 @@ void define_gps(tdr_netcdf_state& s) {
     gps_part& p = s.gps;
     nc_output& f = p.file;
     const int obs = nc_sized_dim(f, "reading", p.fix_index.length());
-    const int crs = nc_crs_var(f);
     define_single_station(f, s.meta, p.station, p.times);
     p.fix_index.var = nc_index_var(f, "fix_index", obs, "index of the reading's fix in dimension fix");
     p.satellite_id.var = nc_data_var(f, "satellite_id", NC_SHORT, {obs}, "1", "satellite identifier", nullptr);
     p.satellite_value.var = nc_data_var(f, "satellite_value", NC_INT, {obs}, "1",
                                         "16-bit value the logger stored for the satellite", nullptr);
-    if (!p.fix_time.length() == 0) {
+    if (p.fix_time.length() > 0) {
         const int dim = nc_dim(f, "fix", p.fix_time.length());
         p.fix_time.var = nc_time_var(f, "time", dim, "time of the fix (_FillValue when stored before 1970)");
         p.fix_satellites.var =
             nc_data_var(f, "satellites", NC_SHORT, {dim}, "1", "number of satellites of the fix", nullptr);
     }
-    nc_global_atts(f, s.meta, "GPS records",
-                   "GPS records of an animal-borne logger as decoded from its compressed stream: per fix the time "
-                   "and the number of satellites, and per satellite its identifier and a stored value.",
-                   "timeSeries", keywords);
+    nc_global_atts(f, s.meta, gps_description, p.times, p.station.bounds);
     nc_text_att(f, NC_GLOBAL, "comment",
                 "These are satellite readings (satellite identifiers and values), not positions; the fixes' "
                 "positions must be computed from them elsewhere. The readings of fix i are the satellites[i] "
                 "readings after those of the fixes before it.");
-    nc_final_global_atts(f, s.meta, p.times, p.station.bounds);
     info_atts(f, s);
-    if (!end_define(f, crs)) return;
-    write_single_station(f, s.meta, p.station);
+    if (nc_end_define(f)) write_single_station(f, s.meta, p.station);
 }
 
 // A table begins; in the second reading its file is created and defined.

@@ -23,6 +23,7 @@
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -43,6 +44,11 @@ struct nc_output {
     std::vector<nc_column_base*> columns;  // every column of the file
 
     bool ok() const { return error.empty(); }
+    // Keeps what as the error unless there was one.
+    void fail(const char* what) {
+        if (error.empty()) error = what;
+    }
+    static constexpr const char* readings_differ = "the second reading of the input gave other records than the first";
     // True when status is NC_NOERR; else remembers the first failure as
     // "what: nc_strerror(status)".
     bool check(int status, const char* what);
@@ -153,9 +159,9 @@ public:
 
     void push(T v) {
         ++size_;
-        if (!f_->writing) return;
-        block_.push_back(v);
-        if (block_.size() == block_values) flush();
+        if (!writing_) return;
+        if (held_ == room_) flush();
+        block_[held_++] = v;
     }
     // n copies of v: the fill of the rows before a column began.
     void push_n(T v, std::size_t n) {
@@ -170,31 +176,39 @@ public:
     void start_writing() override {
         length_ = size_;
         size_ = 0;
+        writing_ = true;
     }
     void complete() override {
         flush();
-        std::vector<T>().swap(block_);
-        if (size_ != length_ && f_->ok())
-            f_->error = "the second reading of the input gave other records than the first";
+        block_.reset();
+        if (size_ != length_) f_->fail(nc_output::readings_differ);
     }
 
 private:
     // Large blocks: each goes to its own part of the file.
     static constexpr std::size_t block_values = (std::size_t{1} << 20) / sizeof(T);
 
+    // Writes the values held and makes room for more (the block is made
+    // when the first value comes).
     void flush() {
-        if (block_.empty()) return;
-        if (size_ > length_ || var < 0) {
-            if (f_->ok()) f_->error = "the second reading of the input gave other records than the first";
-        } else {
-            nc_put_block(*f_, var, size_ - block_.size(), block_.size(), block_.data());
+        if (held_ > 0) {
+            if (size_ > length_ || var < 0) {
+                f_->fail(nc_output::readings_differ);
+            } else {
+                nc_put_block(*f_, var, written_, held_, block_.get());
+            }
+            written_ += held_;
+            held_ = 0;
         }
-        block_.clear();
+        if (!block_) block_.reset(new T[block_values]);
+        room_ = block_values;
     }
 
     nc_output* f_;
-    std::vector<T> block_;
-    std::size_t size_ = 0, length_ = 0;
+    bool writing_ = false;
+    std::unique_ptr<T[]> block_;
+    std::size_t held_ = 0, room_ = 0;  // values in the block, and its size
+    std::size_t size_ = 0, length_ = 0, written_ = 0;
 };
 
 // The latitudes and longitudes of a file's instances, taken from the

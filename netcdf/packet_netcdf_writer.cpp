@@ -19,6 +19,9 @@ struct packet_netcdf_state {
     // The stations in order of their first sample: ID, and the position at
     // its first time.
     std::unordered_map<uint32_t, int> station_of_id;
+    // The station of the last sample: a packet's samples share its ID.
+    int last_station = -1;
+    uint32_t last_id = 0;
     nc_column<int> station_ids{file};
     instance_positions positions{file};
     time_span times;
@@ -91,19 +94,21 @@ void packet_netcdf_writer::sample(const packet_row& row) {
     }
     if (!s.file.ok()) return;
     const auto t = static_cast<double>(row.time);
-    const auto found = s.station_of_id.find(row.id);
-    int station = 0;
-    if (found == s.station_of_id.end()) {
-        station = static_cast<int>(s.station_ids.size());
-        s.station_of_id.emplace(row.id, station);
-        s.station_ids.push(static_cast<int>(row.id));  // the ID as the table prints it: signed
-        s.positions.add(s.meta.positions, t);
-    } else {
-        station = found->second;
+    if (s.last_station < 0 || row.id != s.last_id) {
+        const auto found = s.station_of_id.find(row.id);
+        if (found == s.station_of_id.end()) {
+            s.last_station = static_cast<int>(s.station_ids.size());
+            s.station_of_id.emplace(row.id, s.last_station);
+            s.station_ids.push(static_cast<int>(row.id));  // the ID as the table prints it: signed
+            s.positions.add(s.meta.positions, t);
+        } else {
+            s.last_station = found->second;
+        }
+        s.last_id = row.id;
     }
     s.times.add(t);
     s.time.push(t);
-    s.station_index.push(station);
+    s.station_index.push(s.last_station);
     s.pressure.push(row.pressure);
     s.temperature.push(row.temperature);
     s.conductivity.push(row.conductivity);
@@ -119,6 +124,7 @@ void packet_netcdf_writer::start_writing() {
     s.begun = false;
     // The stations are numbered again, in the same order.
     s.station_of_id.clear();
+    s.last_station = -1;
 }
 
 bool packet_netcdf_writer::finish(bool table_written, std::string& error) {

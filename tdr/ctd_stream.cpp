@@ -96,7 +96,7 @@ uint8_t stream_ctd(tdr_decoder_state& st, const ctd_channel_set& channels, doubl
     uint8_t r;
     for (;;) {
         if ((r = read_rel(st, ctd_data[0], false)) != 0) break;
-        if (st.context.ctd_records == stop_marker_row) {
+        if (st.context.ctd_records == stop_marker_row && st.context.text_tables) {
             std::printf("Stop");
             st.context.stop_marker_printed = true;
         }

@@ -53,7 +53,7 @@ struct tdr_context {
     // began at row 14168); the console line is then left open.
     bool stop_marker_printed = false;
     // False for a reading that hands the records to the writers alone: no
-    // data file is made, the paths are not used.
+    // data file is made, the paths are not used, and nothing is printed.
     bool text_tables = true;
 };
 

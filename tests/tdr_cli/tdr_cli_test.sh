@@ -139,6 +139,9 @@ check "no stop" "0 tdr=0 ctd=14168 gps=0 acc=0 end_offset=42534" "$status $(cat 
 tool stop.dat
 check "stop" "0 Stop
 tdr=0 ctd=14169 gps=0 acc=0 end_offset=42525" "$status $(cat out.txt)"
+tool --netcdf stop.dat  # the netCDF file's first reading prints nothing
+check "stop with --netcdf" "0 Stop
+tdr=0 ctd=14169 gps=0 acc=0 end_offset=42525" "$status $(cat out.txt)"
 
 # --- Accelerometer blocks after a wet start: 998 samples are written in
 # full; the 999th ends the run with status 1, no summary line, and

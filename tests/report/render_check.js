@@ -86,15 +86,22 @@ async function checkPage(browser, file) {
         return r.result.value;
     };
     // Two frames: uPlot draws on the first animation frame after creation.
+    // A loaded machine may take longer: the canvases are read again, frame
+    // after frame, until each holds two colours or ten seconds have passed.
     const frames = "new Promise(r => requestAnimationFrame(() => requestAnimationFrame(() => r(0))))";
-    await evaluate(frames);
     // Per plot box: its title and the colours of its canvas (at most 2 counted).
-    const plots = await evaluate(`Array.from(document.querySelectorAll(".plot-box"), box => {
+    const colours = `Array.from(document.querySelectorAll(".plot-box"), box => {
         const c = box.querySelector("canvas"), colours = new Set();
         const px = c ? c.getContext("2d").getImageData(0, 0, c.width, c.height).data : [];
         for (let i = 0; i < px.length && colours.size < 2; i += 4) colours.add(px[i] << 16 | px[i + 1] << 8 | px[i + 2]);
         return [box.parentElement.querySelector("h2").textContent, colours.size];
-    })`);
+    })`;
+    let plots = [];
+    for (const until = Date.now() + 10000; ;) {
+        await evaluate(frames);
+        plots = await evaluate(colours);
+        if (plots.every(([, n]) => n >= 2) || Date.now() > until) break;
+    }
     for (const [title, colours] of plots) if (colours < 2) problems.push("plot '" + title + "' is blank");
     metrics.height = Math.min(Math.max(await evaluate("document.documentElement.scrollHeight"), 200), 16000);
     await browser.send("Emulation.setDeviceMetricsOverride", metrics, sessionId);

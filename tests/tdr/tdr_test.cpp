@@ -36,15 +36,10 @@ struct decode_result {
     std::string tdr, ctd, gps, acc, console, dump;
 };
 
-struct decode_options {
-    int32_t start_offset = 0;
-    bool debug_dump = false;
-    std::string dump_path;  // empty: dump.txt in the scratch directory
-};
-
 // Decodes bytes in a fresh scratch directory; the console text is kept.
-// The debug dump goes to dump.txt there unless the options name a path.
-decode_result decode_bytes(const std::vector<uint8_t>& bytes, const decode_options& opt = {}) {
+// With debug_dump, the dump goes to dump.txt there unless dump_path is given.
+decode_result decode_bytes(const std::vector<uint8_t>& bytes, bool debug_dump = false, int32_t start_offset = 0,
+                           const std::string& dump_path = "") {
     temp_dir dir;
     write_bytes(dir.file("in.dat"), bytes);
     decode_result r;
@@ -54,16 +49,16 @@ decode_result decode_bytes(const std::vector<uint8_t>& bytes, const decode_optio
     c.ctd_path = dir.file("ctd.txt");
     c.gps_path = dir.file("gps.txt");
     c.acc_path = dir.file("acc.txt");
-    c.debug_dump_path = opt.dump_path.empty() ? dir.file("dump.txt") : opt.dump_path;
+    c.debug_dump_path = dump_path.empty() ? dir.file("dump.txt") : dump_path;
     testing::internal::CaptureStdout();
-    r.ok = vandrel::decode_tdr_file(c, nullptr, opt.start_offset, opt.debug_dump);
+    r.ok = vandrel::decode_tdr_file(c, nullptr, start_offset, debug_dump);
     r.console = testing::internal::GetCapturedStdout();
     r.tdr = read_text(c.tdr_path);
     r.ctd = read_text(c.ctd_path);
     r.gps = read_text(c.gps_path);
     r.acc = read_text(c.acc_path);
     // (A dump to a device such as /dev/full is not read back.)
-    if (opt.debug_dump && !(exists(c.debug_dump_path) && !std::filesystem::is_regular_file(c.debug_dump_path)))
+    if (debug_dump && !(exists(c.debug_dump_path) && !std::filesystem::is_regular_file(c.debug_dump_path)))
         r.dump = read_text(c.debug_dump_path);
     return r;
 }
@@ -89,7 +84,7 @@ std::string summary(const decode_result& r) {
 // A row of a decoding table: the stream, the summary, and the text of one of
 // the data files (which one the test says).
 struct run_row {
-    const char* name;
+    std::string name;
     std::vector<uint8_t> bytes;
     std::string summary;
     std::string text;
@@ -579,14 +574,6 @@ std::string fmt4(double v) {
 // Raw conductivity of c mS/cm with the default calibration.
 uint16_t raw_cond(double c) { return static_cast<uint16_t>(c * 800 + 200); }
 
-enc with_firmware(uint16_t fw) {
-    enc s;
-    info_fields f;
-    f.fw_version = fw;
-    s.info(f);
-    return s;
-}
-
 TEST(CtdStream, ChannelSets) {
     struct row {
         uint8_t ctd_regime;
@@ -615,7 +602,7 @@ TEST(CtdStream, ChannelSets) {
         {0x14, 151, {0xFFF2, 5000}, "\tPPFD(umol/m2/s)\tINTERNAL_TEMP(C)", "\t-14.0000\t0.0000"},
     };
     for (const row& r : rows) {
-        enc s = with_firmware(r.fw);
+        enc s = enc().info(firmware(r.fw));
         s.ctd_start(r.ctd_regime, noon, 100, 30).u16(330).u16(23000).u16(36000);
         for (uint16_t v : r.extra) s.u16(v);
         s.ctd_end().end();
@@ -626,17 +613,6 @@ TEST(CtdStream, ChannelSets) {
             << int(r.ctd_regime) << " fw " << r.fw;
         EXPECT_EQ(summary(d), "tdr=0 ctd=1 gps=0 acc=0 end=" + std::to_string(s.bytes.size()) + " made=c");
     }
-}
-
-// A negative conductivity leaves the lag filter unprimed for the next row.
-TEST(CtdStream, NegativeConductivityLeavesTheLagFilterUnprimed) {
-    enc s = with_firmware(140);
-    s.ctd_start(1, noon, 100, 0).u16(300).u16(23000).u16(100);
-    s.byte(0).byte(0).delta(100, raw_cond(40.0)).ctd_end().end();
-    EXPECT_EQ(decode_bytes(s.bytes).ctd, ctd_header + "2019/07/01 12:00:00\t10.00\t15.000\t-0.1250\t" +
-                                             fmt4(vandrel::practical_salinity(10, -0.125, 15)) + "\tY\r\n" +
-                                             "2019/07/01 12:00:01\t10.00\t15.000\t40.0000\t" +
-                                             fmt4(vandrel::practical_salinity(10, 40.0, 15)) + "\tY\r\n");
 }
 
 // Rows of a cast with constant values, for the TIME_VALID test.
@@ -650,25 +626,6 @@ std::string cast_rows(int first_second, int n, bool later_valid) {
         out += line;
     }
     return out;
-}
-
-TEST(CtdStream, TimeValidFollowsTheChunkLength) {
-    enc s;
-    auto cast = [&s](const stream_time& t, int relative_samples) {
-        s.ctd_start(1, t, 100, 0).u16(0).u16(8000).u16(200);
-        for (int i = 0; i < relative_samples; ++i) s.raw({0, 0, 0});
-        s.ctd_end();
-    };
-    cast(noon, 1);                     // 2 rows, all Y; the chunk is not 60 long
-    cast({2019, 7, 1, 13, 0, 0}, 1);   // continues at 12:00:02; second row N
-    cast({2019, 7, 1, 14, 0, 0}, 59);  // continues at 12:00:04; 60 rows
-    cast({2019, 7, 1, 15, 0, 0}, 2);   // the header time again, all Y
-    s.end();
-    const decode_result d = decode_bytes(s.bytes);
-    const std::string expect = ctd_header + cast_rows(0, 2, true) + cast_rows(2, 2, false) + cast_rows(4, 60, false) +
-                               cast_rows(3 * 3600, 3, true);
-    EXPECT_EQ(d.ctd, expect);
-    EXPECT_EQ(summary(d), "tdr=0 ctd=67 gps=0 acc=0 end=" + std::to_string(s.bytes.size()) + " made=c");
 }
 
 TEST(CtdStream, CodesInsideSamples) {
@@ -688,12 +645,35 @@ TEST(CtdStream, CodesInsideSamples) {
     EXPECT_EQ(d.gps, "2019/07/01 12:00:00 0 3 0\r\n");
 }
 
-TEST(CtdStream, CastCutShort) {
+TEST(CtdStream, Casts) {
     const std::vector<uint8_t> full = enc().ctd_start(1, noon, 100, 0).u16(30).u16(8000).u16(200).bytes;
     auto cut = [&full](std::size_t keep) { return std::vector<uint8_t>(full.begin(), full.begin() + keep); };
     const std::string& ctd = ctd_header;
+    // A negative conductivity leaves the lag filter unprimed for the next row.
+    enc negative = enc().info(firmware(140));
+    negative.ctd_start(1, noon, 100, 0).u16(300).u16(23000).u16(100);
+    negative.byte(0).byte(0).delta(100, raw_cond(40.0)).ctd_end().end();
+    enc valid;
+    auto cast = [&valid](const stream_time& t, int relative_samples) {
+        valid.ctd_start(1, t, 100, 0).u16(0).u16(8000).u16(200);
+        for (int i = 0; i < relative_samples; ++i) valid.raw({0, 0, 0});
+        valid.ctd_end();
+    };
+    cast(noon, 1);                     // 2 rows, all Y; the chunk is not 60 long
+    cast({2019, 7, 1, 13, 0, 0}, 1);   // continues at 12:00:02; second row N
+    cast({2019, 7, 1, 14, 0, 0}, 59);  // continues at 12:00:04; 60 rows
+    cast({2019, 7, 1, 15, 0, 0}, 2);   // the header time again, all Y
+    valid.end();
     check_runs(
         {
+            {"negative conductivity", negative.bytes, "tdr=0 ctd=2 gps=0 acc=0 end=52 made=c",
+             ctd + "2019/07/01 12:00:00\t10.00\t15.000\t-0.1250\t" + fmt4(vandrel::practical_salinity(10, -0.125, 15)) +
+                 "\tY\r\n2019/07/01 12:00:01\t10.00\t15.000\t40.0000\t" +
+                 fmt4(vandrel::practical_salinity(10, 40.0, 15)) + "\tY\r\n"},
+            {"TIME_VALID follows the chunk length", valid.bytes,
+             "tdr=0 ctd=67 gps=0 acc=0 end=" + std::to_string(valid.bytes.size()) + " made=c",
+             ctd + cast_rows(0, 2, true) + cast_rows(2, 2, false) + cast_rows(4, 60, false) +
+                 cast_rows(3 * 3600, 3, true)},
             {"in the regime byte", cut(1), "tdr=0 ctd=0 gps=0 acc=0 end=1 made=", absent},
             {"in the time", cut(2), "tdr=0 ctd=0 gps=0 acc=0 end=2 made=c", ctd},
             {"in the pressure zero", cut(12), "tdr=0 ctd=0 gps=0 acc=0 end=11 made=c", ctd},
@@ -708,38 +688,26 @@ TEST(CtdStream, CastCutShort) {
 // ---- Accelerometer bursts and the ACC data file.
 // A regime 2 run at noon whose first relative field is preceded by a burst
 // of n samples (x counts up from 4096 by one per sample), so that the burst
-// ends at 12:00:00.
-enc run_with_burst(int n) {
+// ends at 12:00:00; sample i sits in the middle of the i-th of n 40 ms slots,
+// and the run goes on after the burst with the byte after 0xF9.
+run_row burst(int n) {
     enc s;
-    s.wet_start(2, noon, 100).u16(1);
-    s.acc_start().u16(4096).u16(4352).u16(0);
+    s.wet_start(2, noon, 100).u16(1).acc_start().u16(4096).u16(4352).u16(0);
     for (int i = 1; i < n; ++i) s.raw({0x01, 0x00, 0x00});
     s.acc_end().byte(0x00).end();
-    return s;
-}
-
-std::string acc_row(int ms_of_day_before_noon, double x, const char* yz) {
-    const int t = 12 * 3600 * 1000 - ms_of_day_before_noon;
-    char b[96];
-    std::snprintf(b, sizeof b, "2019/07/01 %02d:%02d:%02d.%03d\t%.4f\t%s\r\n", t / 3600000, t / 60000 % 60,
-                  t / 1000 % 60, t % 1000, x, yz);
-    return b;
-}
-
-TEST(AccStream, BurstsEndAtTheTdrTime) {
-    for (int n : {1, 25, 998}) {
-        const decode_result d = decode_bytes(run_with_burst(n).bytes);
-        // Sample i sits in the middle of the i-th of n 40 ms slots.
-        std::string expect = acc_header;
-        for (int i = 0; i < n; ++i) expect += acc_row(40 * (n - i) - 20, i * (1.0 / 256), "1.0000\t-16.0000");
-        EXPECT_EQ(d.acc, expect) << n;
-        // The run goes on after the burst with the byte after 0xF9.
-        EXPECT_EQ(summary(d),
-                  "tdr=2 ctd=0 gps=0 acc=" + std::to_string(n) + " end=" + std::to_string(3 * n + 20) + " made=ta");
+    std::string rows = acc_header;
+    for (int i = 0; i < n; ++i) {
+        const int t = 12 * 3600 * 1000 - 40 * (n - i) + 20;
+        char b[96];
+        std::snprintf(b, sizeof b, "2019/07/01 %02d:%02d:%02d.%03d\t%.4f\t1.0000\t-16.0000\r\n", t / 3600000,
+                      t / 60000 % 60, t / 1000 % 60, t % 1000, i / 256.0);
+        rows += b;
     }
+    const std::string count = "tdr=2 ctd=0 gps=0 acc=" + std::to_string(n);
+    return {"burst of " + std::to_string(n), s.bytes, count + " end=" + std::to_string(3 * n + 20) + " made=ta", rows};
 }
 
-TEST(AccStream, CutShortAndOverflow) {
+TEST(AccStream, Bursts) {
     const std::vector<uint8_t> full =
         enc().wet_start(2, noon, 100).u16(1).acc_start().u16(4096).u16(4096).u16(4096).raw({0x01, 0x02}).bytes;
     auto cut = [&full](std::size_t drop) { return std::vector<uint8_t>(full.begin(), full.end() - drop); };
@@ -749,6 +717,9 @@ TEST(AccStream, CutShortAndOverflow) {
     no_run.gps(noon, {}).acc_start().u16(1).u16(1).u16(1).raw(std::vector<uint8_t>(3000, 0));
     check_runs(
         {
+            burst(1),
+            burst(25),
+            burst(998),
             // Inside the relative sample: the sample counts, z kept.
             {"in a relative sample", cut(0), "tdr=1 ctd=0 gps=0 acc=2 end=22 made=ta",
              acc_header + lines({"2019/07/01 11:59:59.940\t0.0000\t0.0000\t0.0000",
@@ -758,8 +729,8 @@ TEST(AccStream, CutShortAndOverflow) {
             // Inside the absolute sample: no row.
             {"in the absolute sample", cut(3), "tdr=1 ctd=0 gps=0 acc=0 end=18 made=ta", acc_header},
             {"at the code", cut(7), "tdr=1 ctd=0 gps=0 acc=0 end=14 made=ta", acc_header},
-            {"overflow", run_with_burst(999).bytes,
-             "tdr=0 ctd=0 gps=0 acc=0 end=3014 made=ta ACC OVERFLOW at byte 3014", acc_header},
+            {"overflow", burst(999).bytes, "tdr=0 ctd=0 gps=0 acc=0 end=3014 made=ta ACC OVERFLOW at byte 3014",
+             acc_header},
             {"overflow without a run", no_run.bytes,
              "tdr=0 ctd=0 gps=1 acc=0 end=3009 made=ga ACC OVERFLOW at byte 3009", acc_header},
         },
@@ -767,13 +738,6 @@ TEST(AccStream, CutShortAndOverflow) {
 }
 
 // ---- The debug dump and its console positions.
-decode_result run_dump(const std::vector<uint8_t>& bytes, int32_t start_offset = 0, const std::string& path = "") {
-    decode_options opt;
-    opt.debug_dump = true;
-    opt.start_offset = start_offset;
-    opt.dump_path = path;
-    return decode_bytes(bytes, opt);
-}
 
 TEST(DebugDump, Lines) {
     struct row {
@@ -787,6 +751,8 @@ TEST(DebugDump, Lines) {
     info.info(info_fields{}, 32).end();
     enc gps;
     gps.gps(noon, {{1, 0xF1F5}}).end();
+    std::vector<uint8_t> skipping(100, 0xF3);
+    skipping.push_back(0xF9);
     enc ctd;
     ctd.ctd_end().ctd_start(0x1F, noon, 100, 0x1A2B).ctd_end().ctd_end();
     const row rows[] = {
@@ -796,13 +762,8 @@ TEST(DebugDump, Lines) {
          "\r\n       0: FB wet start: Type=1 Time=2019/07/01 12:34:56.78\r\n"
          "\r\n       B: FF :\r\n       C: END OF FILE\r\n",
          "\r       0\r       B"},
-        {"skipping",
-         [] {
-             std::vector<uint8_t> b(100, 0xF3);
-             b.push_back(0xF9);
-             return b;
-         }(),
-         100, "Skipping 100 bytes\r\n\r\n      64: F9 End of data:\r\n      65: END OF FILE\r\n", "\r      64"},
+        {"skipping", skipping, 100, "Skipping 100 bytes\r\n\r\n      64: F9 End of data:\r\n      65: END OF FILE\r\n",
+         "\r      64"},
         {"info", info.bytes, 0,
          "\r\n       0: F6 info:size=32 ver=140 intvl=100 ctd=100...\r\n"
          "\r\n      22: FF :\r\n      23: END OF FILE\r\n",
@@ -829,35 +790,30 @@ TEST(DebugDump, Lines) {
         {"empty", {}, 0, "\r\n       0: END OF FILE\r\n", ""},
     };
     for (const row& r : rows) {
-        const decode_result d = run_dump(r.bytes, r.start_offset);
+        const decode_result d = decode_bytes(r.bytes, true, r.start_offset);
         EXPECT_EQ(d.dump, r.dump) << r.name;
         EXPECT_EQ(d.console, r.console) << r.name;
     }
 }
 
+// The dump changes none of the data files, nor does a dump that cannot be
+// made; one that cannot be written is an error.
 TEST(DebugDump, DataFilesAreTheSameWithAndWithoutIt) {
     // The dump's cast pairing ends with a cast open (the last 0xFC); decoding
     // must not inherit it, or the 0xFD inside the samples would end the run.
-    enc s;
-    s.wet_start(2, noon, 100).u16(1).raw({0xFD, 0x01, 0x02}).code(0xFC);
-    const decode_result plain = decode_bytes(s.bytes);
-    const decode_result dumped = run_dump(s.bytes);
+    const std::vector<uint8_t> s = enc().wet_start(2, noon, 100).u16(1).raw({0xFD, 0x01, 0x02}).code(0xFC).bytes;
+    const decode_result plain = decode_bytes(s), dumped = decode_bytes(s, true);
+    const std::string run = "tdr=3 ctd=0 gps=0 acc=0 end=17 made=t";
+    EXPECT_EQ(summary(plain), run);
+    EXPECT_EQ(summary(dumped), run);
     EXPECT_EQ(dumped.tdr, plain.tdr);
-    EXPECT_EQ(summary(dumped), summary(plain));
     EXPECT_EQ(plain.tdr, lines({"DATE (UTC)\tDEPTH (m)", "2019/07/01 12:00:00\t0.1", "2019/07/01 12:00:01\t0.2",
                                 "2019/07/01 12:00:02\t0.4"}));
-}
-
-// A dump that cannot be made changes nothing else; one that cannot be
-// written is an error.
-TEST(DebugDump, DumpFileThatCannotBeUsed) {
-    const std::vector<uint8_t> s = enc().wet_start(2, noon, 100).u16(1).end().bytes;
     temp_dir dir;
-    const decode_result d = run_dump(s, 0, dir.file("no/such/dir/dump.txt"));
-    EXPECT_EQ(summary(d) + d.console + d.dump, "tdr=1 ctd=0 gps=0 acc=0 end=14 made=t" + absent);
+    const decode_result d = decode_bytes(s, true, 0, dir.file("no/such/dir/dump.txt"));
+    EXPECT_EQ(summary(d) + d.console + d.dump + d.tdr, run + absent + plain.tdr);
 #ifndef _WIN32
-    EXPECT_EQ(summary(run_dump(s, 0, "/dev/full")),
-              "tdr=1 ctd=0 gps=0 acc=0 end=14 made=t Can't write debug dump file /dev/full");
+    EXPECT_EQ(summary(decode_bytes(s, true, 0, "/dev/full")), run + " Can't write debug dump file /dev/full");
 #endif
 }
 

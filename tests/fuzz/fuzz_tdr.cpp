@@ -56,24 +56,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     const std::size_t stream_size = size < switch_bytes ? 0 : size - switch_bytes;
 
     const bool dump = (switches[0] & 0x01) != 0;
-    int32_t start_offset = 0;
-    if ((switches[0] & 0x02) != 0) {
-        const int32_t n = switches[1] << 8 | switches[2];
-        switch ((switches[0] >> 2) & 3) {
-            case 0:
-                start_offset = n;
-                break;
-            case 1:
-                start_offset = -n - 1;
-                break;
-            case 2:
-                start_offset = std::numeric_limits<int32_t>::max();
-                break;
-            default:
-                start_offset = n * 256;
-                break;
-        }
-    }
+    const int32_t n = switches[1] << 8 | switches[2];
+    const int32_t offsets[] = {n, -n - 1, std::numeric_limits<int32_t>::max(), n * 256};
+    const int32_t start_offset = (switches[0] & 0x02) != 0 ? offsets[(switches[0] >> 2) & 3] : 0;
     const progress_fn progress = (switches[0] & 0x10) != 0 ? on_progress : nullptr;
 
     fuzz::clear_scratch();

@@ -18,6 +18,8 @@ fi
 src=$(cd "$(dirname "$0")/../.." && pwd)
 linux=$(cd "$1" && pwd)
 shift
+builds=()
+for build in "$@"; do builds+=("$(cd "$build" && pwd)"); done
 
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
@@ -52,31 +54,29 @@ mkdir -p "$win_temp"
 # One Wine server for the whole run instead of one per program.
 wineserver -p30
 
-work=$(mktemp -d "${TMPDIR:-/tmp}/vandrel_wine.XXXXXX")
-trap 'rm -rf "$work"' EXIT
-passed=0
-failed=0
-failures=()
+# check, its counts and finish, and the scratch directory $dir, removed at
+# the end (and made the current directory).
+# shellcheck source=/dev/null
+. "$src/tests/check.sh"
+work=$dir
 
-pass() { passed=$((passed + 1)); }
-fail() {
-    failed=$((failed + 1))
-    failures+=("$1")
-    printf 'FAIL %s\n' "$1"
-}
-check() {  # name, expected, actual
-    if [ "$2" = "$3" ]; then pass; else
-        fail "$1"
-        diff <(printf '%s\n' "$2") <(printf '%s\n' "$3") | head -n 12
-    fi
-}
-# same_file NAME LINUX_FILE WINDOWS_FILE
+# same_file NAME LINUX_FILE WINDOWS_FILE: the same bytes, or neither there.
 same_file() {
-    if [ ! -e "$2" ] && [ ! -e "$3" ]; then pass; return; fi
-    if cmp "$2" "$3"; then pass; else
-        fail "$1"
+    if [ ! -e "$2" ] && [ ! -e "$3" ] || cmp "$2" "$3"; then check "$1" same same; else
+        check "$1" same differ
         diff <(head -c 2000000 "$2" | tr -d '\r') <(head -c 2000000 "$3" | tr -d '\r') | head -n 8
     fi
+}
+# e2e NAME SCRIPT ARGS...: one of the end-to-end scripts, its log shown when
+# it fails and its last line (the counts) always.
+e2e() {
+    local name=$1 log="$work/$tag-$1.log" status
+    shift
+    (cd "$work" && "$@") > "$log" 2>&1
+    status=$?
+    check "$tag $name" 0 "$status"
+    [ "$status" = 0 ] || cat "$log"
+    tail -n 1 "$log" | sed "s/^/$tag $name: /"
 }
 # same_dir NAME LINUX_DIR WINDOWS_DIR: the same file names, every file the
 # same bytes.
@@ -127,6 +127,12 @@ EOF
     echo "$w"
 }
 
+# input DIR FILE [NAME]: DIR/in made afresh, holding a copy of FILE (as NAME).
+input() {
+    d=$1
+    rm -rf "$d/in" && mkdir -p "$d/in" && cp "$2" "$d/in/${3:-}"
+}
+
 # run_both DIR NAME ARGS...: runs the Linux program NAME and the Windows one
 # in DIR/linux and DIR/windows (each a copy of DIR/in), and compares what
 # they print, their exit status and every file they leave.
@@ -168,8 +174,7 @@ fi
 # ---- The GoogleTest suites of every build, in the background while the
 # rest runs: much of Wine's time is spent waiting on its server.
 suites=()
-for build in "$@"; do
-    build=$(cd "$build" && pwd)
+for build in "${builds[@]}"; do
     for exe in "$build"/tests/*_tests.exe "$build"/tests/*/*_tests.exe; do
         [ -f "$exe" ] || continue
         if is_32bit "$exe" && [ "$can_run_32bit" = no ]; then continue; fi
@@ -179,8 +184,7 @@ for build in "$@"; do
     done
 done
 
-for build in "$@"; do
-    build=$(cd "$build" && pwd)
+for build in "${builds[@]}"; do
     tag=$(basename "$build")
     echo "=== $tag"
     objdump=x86_64-w64-mingw32-objdump
@@ -210,36 +214,22 @@ for build in "$@"; do
     # program's own text.
     export VANDREL_FIXED_DUMP_DIR="$win_temp"
     export VANDREL_NO_TERMINAL_TESTS=1
-    log="$work/$tag-cli.log"
-    if (cd "$work" && "$src/tests/cli_test.sh" "$wbin/vandrel" "$linux/gen_packets") > "$log" 2>&1; then pass; else
-        fail "$tag cli_test.sh"
-        cat "$log"
-    fi
-    tail -n 1 "$log" | sed "s/^/$tag cli_test.sh: /"
+    e2e cli_test.sh "$src/tests/cli_test.sh" "$wbin/vandrel" "$linux/gen_packets"
     if [ -x "$wbin/vandrel-tdr" ] && gen_tdr=$(linux_tool gen_tdr_stream); then
-        log="$work/$tag-tdr-cli.log"
-        if (cd "$work" && "$src/tests/tdr_cli/tdr_cli_test.sh" "$wbin/vandrel-tdr" "$gen_tdr" \
-            "$src/examples/sample_compressed.dat") > "$log" 2>&1; then pass; else
-            fail "$tag tdr_cli_test.sh"
-            cat "$log"
-        fi
-        tail -n 1 "$log" | sed "s/^/$tag tdr_cli_test.sh: /"
+        e2e tdr_cli_test.sh "$src/tests/tdr_cli/tdr_cli_test.sh" "$wbin/vandrel-tdr" "$gen_tdr" \
+            "$src/examples/sample_compressed.dat"
     fi
 
     # ---- The packet tool, Linux against Windows, on every input.
     for f in "$inputs"/packets/*; do
-        d="$work/$tag-cmp-$(basename "$f")"
-        mkdir -p "$d/in"
-        cp "$f" "$d/in/"
+        input "$work/$tag-cmp-$(basename "$f")" "$f"
         run_both "$d" vandrel "$(basename "$f")"
     done
 
     # ---- The TDR decoder, Linux against Windows, with the debug dump.
     if [ -x "$wbin/vandrel-tdr" ] && [ -n "$(linux_tool vandrel-tdr)" ]; then
         for f in "$inputs"/tdr/*; do
-            d="$work/$tag-tdr-$(basename "$f")"
-            mkdir -p "$d/in"
-            cp "$f" "$d/in/"
+            input "$work/$tag-tdr-$(basename "$f")" "$f"
             run_both "$d" vandrel-tdr --quiet --debug-dump-path dump.txt "$(basename "$f")"
             run_both "$d" vandrel-tdr --quiet --skip 100 --output skipped "$(basename "$f")"
         done
@@ -261,17 +251,13 @@ for build in "$@"; do
     # fixed through SOURCE_DATE_EPOCH (each file records it).
     export SOURCE_DATE_EPOCH=1700000000
     for f in "$inputs/packets/casts_compressed.dat" "$inputs/packets/sample_packets.bin"; do
-        d="$work/$tag-nc-$(basename "$f")"
-        mkdir -p "$d/in"
-        cp "$f" "$d/in/"
+        input "$work/$tag-nc-$(basename "$f")" "$f"
         run_both "$d" vandrel --netcdf --position -45.5,170.25 "$(basename "$f")"
     done
     if [ -x "$wbin/vandrel-tdr" ] && [ -n "$(linux_tool vandrel-tdr)" ]; then
         for f in "$inputs/tdr/sample_compressed.dat" "$inputs/tdr/big_compressed.dat"; do
             [ -f "$f" ] || continue
-            d="$work/$tag-nc-tdr-$(basename "$f")"
-            mkdir -p "$d/in"
-            cp "$f" "$d/in/"
+            input "$work/$tag-nc-tdr-$(basename "$f")" "$f"
             printf 'time,lat,lon\r\n2026-03-01T00:00:00Z,-45,170\r\n2026-03-02T00:00:00Z,-46,171\r\n' > "$d/in/track.csv"
             run_both "$d" vandrel-tdr --quiet --netcdf --dives --track track.csv "$(basename "$f")"
         done
@@ -279,18 +265,14 @@ for build in "$@"; do
 
     # ---- File names beyond ASCII and the ANSI code page, in a directory
     # of such a name, given on the command line.
-    d="$work/$tag-names/données Ωμέγα"
-    mkdir -p "$d/in"
-    cp "$inputs/packets/casts_compressed.dat" "$d/in/проба_ñ_日本_compressed.dat"
+    input "$work/$tag-names/données Ωμέγα" "$inputs/packets/casts_compressed.dat" "проба_ñ_日本_compressed.dat"
     run_both "$d" vandrel --netcdf "проба_ñ_日本_compressed.dat"
-    check "$tag non-ASCII table made" "yes" "$([ -f "$d/windows/проба_ñ_日本_extracted.txt" ] && echo yes)"
-    check "$tag non-ASCII netCDF file made" "yes" "$([ -f "$d/windows/проба_ñ_日本_extracted.nc" ] && echo yes)"
+    check "$tag non-ASCII table and netCDF file made" "yes yes" \
+        "$(exists "$d/windows/проба_ñ_日本_extracted.txt") $(exists "$d/windows/проба_ñ_日本_extracted.nc")"
     if [ -x "$wbin/vandrel-tdr" ] && [ -f "$inputs/tdr/tag12_compressed.dat" ]; then
-        rm -rf "$d/in" && mkdir -p "$d/in"
-        cp "$inputs/tdr/tag12_compressed.dat" "$d/in/Ταυ_ü_compressed.dat"
+        input "$d" "$inputs/tdr/tag12_compressed.dat" "Ταυ_ü_compressed.dat"
         run_both "$d" vandrel-tdr --quiet --netcdf --debug-dump-path "δ_dump.txt" "Ταυ_ü_compressed.dat"
-        check "$tag non-ASCII TDR files made" "yes" "$([ -f "$d/windows/Ταυ_ü_tdr.txt" ] && echo yes)"
-        check "$tag non-ASCII TDR netCDF made" "yes" "$([ -f "$d/windows/Ταυ_ü_tdr.nc" ] && echo yes)"
+        check "$tag non-ASCII TDR files made" "yes yes" "$(exists "$d/windows/Ταυ_ü_tdr.txt") $(exists "$d/windows/Ταυ_ü_tdr.nc")"
     fi
 done
 
@@ -300,15 +282,7 @@ for suite in "${suites[@]}"; do
     log=${suite#*|}
     summary=$(tr -d '\r' < "$log" | grep -E '^\[  (PASSED|FAILED|SKIPPED)  \]' | tr '\n' ' ')
     echo "$name: $summary"
-    if [ "$(cat "$log.status")" = 0 ]; then pass; else
-        fail "$name"
-        tr -d '\r' < "$log" | tail -n 40
-    fi
+    check "$name" 0 "$(cat "$log.status")"
+    [ "$(cat "$log.status")" = 0 ] || tr -d '\r' < "$log" | tail -n 40
 done
-
-if [ ${#failures[@]} -gt 0 ]; then
-    printf '\nFailed:\n'
-    printf '  %s\n' "${failures[@]}"
-fi
-echo "wine: $passed passed, $failed failed"
-[ "$failed" -eq 0 ]
+finish

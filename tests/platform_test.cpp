@@ -4,7 +4,6 @@
 
 #include <cmath>
 #include <cstdio>
-#include <limits>
 #include <random>
 #include <string>
 
@@ -125,7 +124,8 @@ TEST(CivilTime, DaysRoundTrip) {
 
 // e^x rounded to the nearest double, from a 400-digit decimal computation,
 // for arguments that are not light values (k * 0.001: those are compared with
-// the Linux build one by one below).
+// the Linux build one by one below), and the edges of the range: overflow,
+// underflow, the smallest subnormal and the largest finite result.
 TEST(PortableExp, CorrectlyRounded) {
     struct row {
         double x;
@@ -145,21 +145,19 @@ TEST(PortableExp, CorrectlyRounded) {
                         {0x1.9f3f97cc3b960p+5, 0x1.d8a43e4d81cbap+74},
                         {-0x1.6a39948179c72p-1, 0x1.f8b7fd0d25716p-2},
                         {-0x1.3f50f59b20bf8p+7, 0x1.951122c1b87a7p-231},
-                        {0x1.288d398cde0aep+9, 0x1.968796fdb59d4p+855}};
+                        {0x1.288d398cde0aep+9, 0x1.968796fdb59d4p+855},
+                        {709.79, INFINITY},
+                        {INFINITY, INFINITY},
+                        {-746.0, 0.0},
+                        {-INFINITY, 0.0},
+                        {NAN, NAN},
+                        {-745.0, 0x1p-1074},
+                        {0x1.62e42fefa39efp+9, 0x1.fffffffffff2ap+1023}};
     for (const row& r : rows) {
-        EXPECT_EQ(vandrel::portable_exp(r.x), r.expected) << "x = " << std::hexfloat << r.x;
+        const double y = vandrel::portable_exp(r.x);
+        EXPECT_TRUE(y == r.expected || (std::isnan(y) && std::isnan(r.expected)))
+            << std::hexfloat << "x = " << r.x << ": " << y;
     }
-}
-
-TEST(PortableExp, EdgesOfTheRange) {
-    EXPECT_EQ(vandrel::portable_exp(709.79), std::numeric_limits<double>::infinity());
-    EXPECT_EQ(vandrel::portable_exp(std::numeric_limits<double>::infinity()), std::numeric_limits<double>::infinity());
-    EXPECT_EQ(vandrel::portable_exp(-746.0), 0.0);
-    EXPECT_EQ(vandrel::portable_exp(-std::numeric_limits<double>::infinity()), 0.0);
-    EXPECT_TRUE(std::isnan(vandrel::portable_exp(std::nan(""))));
-    // The smallest subnormal, and the largest finite result.
-    EXPECT_EQ(vandrel::portable_exp(-745.0), 0x1p-1074);
-    EXPECT_EQ(vandrel::portable_exp(0x1.62e42fefa39efp+9), 0x1.fffffffffff2ap+1023);
 }
 
 // The Windows build takes the light values from portable_exp and its table

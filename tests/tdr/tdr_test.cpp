@@ -27,7 +27,9 @@ using enc = vandrel::encode::stream_encoder;
 using vandrel::encode::stream_time;
 
 const stream_time noon{2019, 7, 1, 12, 0, 0};
-const std::string ctd_header = "DATE (UTC)\tPRESSURE (dbar)\tTEMP (C)\tCOND (mS/cm)\tSAL_LAGGED (PSU)\tTIME_VALID\r\n";
+const std::string fixed_header = "DATE (UTC)\tPRESSURE (dbar)\tTEMP (C)\tCOND (mS/cm)\tSAL_LAGGED (PSU)";
+const std::string ctd_header = fixed_header + "\tTIME_VALID\r\n";
+const std::string depth_header = "DATE (UTC)\tDEPTH (m)\r\n";
 const std::string acc_header = "DATE (UTC)\tX\tY\tZ\r\n";
 
 struct decode_result {
@@ -227,7 +229,6 @@ std::string unknown_regime(int regime) {
 }
 
 TEST(Dispatch, Streams) {
-    const std::string regime_2 = "DATE (UTC)\tDEPTH (m)\r\n";
     const std::string wetdry_6 = "DATE (UTC)\tDEPTH (m)\tWETDRY\r\n";
     const std::string regime_1 = "DATE (UTC)\tDEPTH (m)\tTEMP (C)\r\n";
     enc two_regimes, haul, wetdry, nested, deep;
@@ -252,7 +253,7 @@ TEST(Dispatch, Streams) {
         {
             {"bytes before the first start code are passed over",
              enc().raw({0x00, 0x41, 0xFF}).wet_start(2, noon, 100).u16(1234).end().bytes,
-             "tdr=1 ctd=0 gps=0 acc=0 end=17 made=t", regime_2 + "2019/07/01 12:00:00\t123.4\r\n"},
+             "tdr=1 ctd=0 gps=0 acc=0 end=17 made=t", depth_header + "2019/07/01 12:00:00\t123.4\r\n"},
             {"no start code", {0x00, 0xF1, 0xF9, 0xFD, 0xFF, 0x12}, zero + "6 made=", absent},
             // Outside regimes 1, 2, 3 and 5 a dry start hands itself back.
             {"dry starts", std::vector<uint8_t>(100001, 0xFE), zero + "100001 made=", absent},
@@ -268,7 +269,7 @@ TEST(Dispatch, Streams) {
             {"regime 4", enc().wet_start(4, noon, 100).u16(1).end().bytes, zero + "11 made=t", unknown_regime(4)},
             {"regime 8", enc().wet_start(8, noon, 100).u16(1).end().bytes, zero + "11 made=t", unknown_regime(8)},
             {"the header follows the first regime", two_regimes.bytes, "tdr=3 ctd=0 gps=0 acc=0 end=30 made=t",
-             regime_2 +
+             depth_header +
                  lines({"2019/07/01 12:00:00\t1.0", "2019/07/01 12:00:01\t2.0", "2019/07/01 13:00:00\t3.0\t20.00"})},
             {"haul-out", haul.bytes, "tdr=4 ctd=0 gps=0 acc=0 end=37 made=t",
              regime_1 + lines({"2019/07/01 12:00:00\t5.0\t20.00", "2019/07/01 12:00:00\t0.0\t20.05",
@@ -277,7 +278,7 @@ TEST(Dispatch, Streams) {
             // Regimes 2, 3, 5: the interval, then one byte handed back.
             {"dry start in regime 2", enc().wet_start(2, noon, 100).u16(10).dry_start(100).byte(0x41).bytes,
              "tdr=1 ctd=0 gps=0 acc=0 end=17 made=t Unknown code 41 at byte 17",
-             regime_2 + "2019/07/01 12:00:00\t1.0\r\n"},
+             depth_header + "2019/07/01 12:00:00\t1.0\r\n"},
             // Other regimes: the interval only; 0xFE comes back and is
             // dispatched again on the following bytes.
             {"dry start in regime 6",
@@ -294,7 +295,7 @@ TEST(Dispatch, Streams) {
              regime_1 + lines({"2019/07/01 12:00:00\t10.0\t20.00", "2019/07/01 12:00:01\t10.1\t20.00"})},
             {"too deeply nested", deep.bytes,
              "tdr=1 ctd=0 gps=0 acc=1000 end=7014 made=ta Blocks nested too deeply at byte 7014",
-             regime_2 + "2019/07/01 12:00:00\t0.1\r\n"},
+             depth_header + "2019/07/01 12:00:00\t0.1\r\n"},
         },
         &decode_result::tdr);
 }
@@ -406,7 +407,6 @@ info_fields firmware(uint16_t version) {
 }
 
 TEST(Info, Blocks) {
-    const std::string depth = "DATE (UTC)\tDEPTH (m)\r\n";
     info_fields photo, slow;
     photo.n_photo = slow.n_photo = 2;
     slow.tdr_interval = 300;
@@ -424,7 +424,7 @@ TEST(Info, Blocks) {
     // Seven bytes: version, both intervals and half of the pressure scale.
     enc short_block;
     short_block.info(firmware(140)).info(firmware(132), 7).wet_start(2, noon, 100).u16(1).raw({0x00, 0x05}).end();
-    const std::string two_rows = depth + lines({"2019/07/01 12:00:00\t0.1", "2019/07/01 12:00:01\t0.5"});
+    const std::string two_rows = depth_header + lines({"2019/07/01 12:00:00\t0.1", "2019/07/01 12:00:01\t0.5"});
     check_runs(
         {
             {"interval and photo channels", interval.bytes, "tdr=4 ctd=0 gps=0 acc=0 end=96 made=t",
@@ -436,17 +436,19 @@ TEST(Info, Blocks) {
             {"firmware 132",
              enc().info(firmware(132)).wet_start(2, noon, 100).u16(1).raw({0, 100, 0xFA, 0}).end().bytes,
              "tdr=3 ctd=0 gps=0 acc=0 end=44 made=t",
-             depth + lines({"2019/07/01 12:00:00\t0.1", "2019/07/01 12:00:01\t10.0", "2019/07/01 12:00:02\t0.0"})},
+             depth_header +
+                 lines({"2019/07/01 12:00:00\t0.1", "2019/07/01 12:00:01\t10.0", "2019/07/01 12:00:02\t0.0"})},
             {"firmware 133", enc().info(firmware(133)).wet_start(2, noon, 100).u16(1).raw({0x01, 0x00}).end().bytes,
              "tdr=2 ctd=0 gps=0 acc=0 end=42 made=t",
-             depth + lines({"2019/07/01 12:00:00\t0.1", "2019/07/01 12:00:01\t25.6"})},
+             depth_header + lines({"2019/07/01 12:00:00\t0.1", "2019/07/01 12:00:01\t25.6"})},
             {"firmware 134", enc().info(firmware(134)).wet_start(2, noon, 100).u16(1).raw({0x01, 0x00}).end().bytes,
              "tdr=3 ctd=0 gps=0 acc=0 end=42 made=t",
-             depth + lines({"2019/07/01 12:00:00\t0.1", "2019/07/01 12:00:01\t0.2", "2019/07/01 12:00:02\t0.2"})},
+             depth_header +
+                 lines({"2019/07/01 12:00:00\t0.1", "2019/07/01 12:00:01\t0.2", "2019/07/01 12:00:02\t0.2"})},
             {"firmware switched back", back.bytes, "tdr=4 ctd=0 gps=0 acc=0 end=85 made=t",
-             depth + lines({"2019/07/01 12:00:00\t0.1", "2019/07/01 12:00:01\t0.5",
-                            "HAULOUT: 2019/07/01 11:59:03 2019/07/01 12:00:09", "2019/07/01 12:00:10\t0.1",
-                            "2019/07/01 12:00:11\t0.3"})},
+             depth_header + lines({"2019/07/01 12:00:00\t0.1", "2019/07/01 12:00:01\t0.5",
+                                   "HAULOUT: 2019/07/01 11:59:03 2019/07/01 12:00:09", "2019/07/01 12:00:10\t0.1",
+                                   "2019/07/01 12:00:11\t0.3"})},
             {"short block", short_block.bytes, "tdr=2 ctd=0 gps=0 acc=0 end=51 made=t", two_rows},
             // An empty block changes nothing; a huge length runs into the end.
             {"empty block", enc().info(firmware(132)).raw({0xF6, 0}).wet_start(2, noon, 100).u16(1).raw({0, 5}).bytes,
@@ -563,16 +565,11 @@ TEST(TdrStream, ColumnsMatchPrintfForEveryRawValue) {
 }
 
 // ---- CTD casts and the CTD data file.
-const std::string fixed_header = "DATE (UTC)\tPRESSURE (dbar)\tTEMP (C)\tCOND (mS/cm)\tSAL_LAGGED (PSU)";
-
 std::string fmt4(double v) {
     char b[64];
     std::snprintf(b, sizeof b, "%.4f", v);
     return b;
 }
-
-// Raw conductivity of c mS/cm with the default calibration.
-uint16_t raw_cond(double c) { return static_cast<uint16_t>(c * 800 + 200); }
 
 TEST(CtdStream, ChannelSets) {
     struct row {
@@ -649,10 +646,11 @@ TEST(CtdStream, Casts) {
     const std::vector<uint8_t> full = enc().ctd_start(1, noon, 100, 0).u16(30).u16(8000).u16(200).bytes;
     auto cut = [&full](std::size_t keep) { return std::vector<uint8_t>(full.begin(), full.begin() + keep); };
     const std::string& ctd = ctd_header;
-    // A negative conductivity leaves the lag filter unprimed for the next row.
+    // A negative conductivity leaves the lag filter unprimed for the next row
+    // (raw 32200: 40 mS/cm with the default calibration).
     enc negative = enc().info(firmware(140));
     negative.ctd_start(1, noon, 100, 0).u16(300).u16(23000).u16(100);
-    negative.byte(0).byte(0).delta(100, raw_cond(40.0)).ctd_end().end();
+    negative.byte(0).byte(0).delta(100, 32200).ctd_end().end();
     enc valid;
     auto cast = [&valid](const stream_time& t, int relative_samples) {
         valid.ctd_start(1, t, 100, 0).u16(0).u16(8000).u16(200);

@@ -612,7 +612,7 @@ TEST(CtdStream, ChannelSets) {
     }
 }
 
-// Rows of a cast with constant values, for the TIME_VALID test.
+// Rows of a cast with constant values, for the TIME_VALID row of the cast table.
 std::string cast_rows(int first_second, int n, bool later_valid) {
     std::string out;
     for (int i = 0; i < n; ++i) {

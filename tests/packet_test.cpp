@@ -216,7 +216,9 @@ TEST(ExtractPacketFile, DamagedFiles) {
         EXPECT_EQ(testing::internal::GetCapturedStdout(), r.console) << r.name;
         EXPECT_EQ(out.rows, r.rows) << r.name;
         EXPECT_EQ(out.table.substr(0, header.size()), header) << r.name;
-        if (r.rows == 0) EXPECT_EQ(out.table, header) << r.name;
+        if (r.rows == 0) {
+            EXPECT_EQ(out.table, header) << r.name;
+        }
     }
 }
 

@@ -79,6 +79,10 @@ class checker:
         self.expect(crlf, f"{path}: lines end in CR LF")
         return t
 
+    # The first max_rows of lines, split at sep.
+    def tokens(self, lines, sep="\t"):
+        return [line.split(sep) for line in lines[:self.max_rows]]
+
     def compare_time(self, where, nc_time, date, clock):
         t = text_seconds(date, clock)
         tolerance = 0.0011 if "." in clock else 1.0
@@ -90,27 +94,25 @@ class checker:
 
     # ---- The tables, one function each.
     def packet(self, ds, t, where):
-        data = t.lines[1:]
-        n = min(len(data), self.max_rows)
+        data = self.tokens(t.lines[1:])
+        n = len(data)
         self.expect(t.count - 1 == len(ds.dimensions["obs"]), f"{where}: rows {t.count - 1}")
         v = {k: ds.variables[k][:n].filled(FILL) for k in (
             "time", "station_index", "pressure", "temperature", "conductivity", "salinity",
             "fluorescence", "light", "supply_voltage")}
         ids = ds.variables["station_id"][:] if "station_id" in ds.variables else []
-        for i in range(n):
-            tok = data[i].split("\t")
+        for i, tok in enumerate(data):
             w = f"{where} row {i + 2}"
             self.expect(int(tok[0]) == ids[v["station_index"][i]], f"{w}: ID")
-            date, clock = tok[1].split(" ")
-            self.compare_time(w, v["time"][i], date, clock)
+            self.compare_time(w, v["time"][i], *tok[1].split(" "))
             light = 0.0 if v["light"][i] == FILL else v["light"][i]
             self.columns(w, tok[2:8], [v["pressure"][i], v["temperature"][i], v["conductivity"][i],
                                        v["salinity"][i], v["fluorescence"][i], light])
             self.expect(int(tok[8]) == v["supply_voltage"][i], f"{w}: mV")
 
     def tdr(self, ds, t, where):
-        data = [l for l in t.lines[1:] if l[:1].isdigit()]
-        n = min(len(data), self.max_rows)
+        data = self.tokens([l for l in t.lines[1:] if l[:1].isdigit()])
+        n = len(data)
         self.expect(t.digit_rows == len(ds.dimensions["obs"]), f"{where}: rows {t.digit_rows}")
         got = len(ds.dimensions["haulout"]) if "haulout" in ds.dimensions else 0
         self.expect(t.haulouts == got, f"{where}: haul-outs {t.haulouts} vs {got}")
@@ -120,11 +122,9 @@ class checker:
         regime = ds.variables["run_regime"][:] if "run_regime" in ds.variables else []
         temp = ds.variables["temperature"][:n].filled(FILL) if "temperature" in ds.variables else None
         header = t.lines[0].split("\t")
-        for i in range(n):
-            tok = data[i].split("\t")
+        for i, tok in enumerate(data):
             w = f"{where} data row {i + 1}"
-            date, clock = tok[0].split(" ")
-            self.compare_time(w, time[i], date, clock)
+            self.compare_time(w, time[i], *tok[0].split(" "))
             scale = 100.0 if len(regime) > run[i] and regime[run[i]] == 5 else 10.0
             self.expect(same_number(round(depth[i] * scale) / 10.0, tok[1]), f"{w}: depth {depth[i]} vs {tok[1]}")
             if temp is not None and len(header) > 2 and header[2] == "TEMP (C)" and temp[i] < FILL:
@@ -132,8 +132,8 @@ class checker:
 
     def ctd(self, ds, t, where):
         header = t.lines[0].split("\t")
-        data = t.lines[1:]
-        n = min(len(data), self.max_rows)
+        data = self.tokens(t.lines[1:])
+        n = len(data)
         self.expect(t.count - 1 == len(ds.dimensions["obs"]), f"{where}: rows {t.count - 1}")
         self.expect(sum(ds.variables["row_size"][:]) == t.count - 1, f"{where}: row_size sums to the rows")
         names = ["pressure", "temperature", "conductivity", "salinity"]
@@ -143,30 +143,25 @@ class checker:
         cols = [ds.variables[k][:n].filled(FILL) if k else None for k in names]
         time = ds.variables["sample_time"][:n]
         valid = ds.variables["time_valid"][:n]
-        for i in range(n):
-            tok = data[i].split("\t")
+        for i, tok in enumerate(data):
             w = f"{where} row {i + 2}"
-            date, clock = tok[0].split(" ")
-            self.compare_time(w, time[i], date, clock)
+            self.compare_time(w, time[i], *tok[0].split(" "))
             self.columns(w, tok[1:-1], [c[i] if c is not None else None for c in cols])
             self.expect(tok[-1] == ("Y" if valid[i] == 1 else "N"), f"{w}: TIME_VALID")
 
     def acc(self, ds, t, where):
-        data = t.lines[1:]
-        n = min(len(data), self.max_rows)
+        data = self.tokens(t.lines[1:])
+        n = len(data)
         self.expect(t.count - 1 == len(ds.dimensions["obs"]), f"{where}: rows {t.count - 1}")
         cols = [ds.variables[f"acceleration_{a}"][:n] for a in "xyz"]
         time = ds.variables["time"][:n]
-        for i in range(n):
-            tok = data[i].split("\t")
+        for i, tok in enumerate(data):
             w = f"{where} row {i + 2}"
-            date, clock = tok[0].split(" ")
-            self.compare_time(w, time[i], date, clock)
+            self.compare_time(w, time[i], *tok[0].split(" "))
             self.columns(w, tok[1:4], [c[i] for c in cols])
 
     def gps(self, ds, t, where):
-        lines = t.lines
-        n = min(len(lines), self.max_rows)
+        data = self.tokens(t.lines, " ")
         fixes = len(ds.dimensions["fix"]) if "fix" in ds.dimensions else 0
         self.expect(t.count == fixes, f"{where}: fixes {t.count} vs {fixes}")
         count = ds.variables["satellites"][:] if fixes else []
@@ -174,8 +169,7 @@ class checker:
         ids = ds.variables["satellite_id"][:]
         values = ds.variables["satellite_value"][:]
         first = 0
-        for i in range(n):
-            tok = lines[i].split(" ")
+        for i, tok in enumerate(data):
             w = f"{where} fix {i + 1}"
             if time[i] < FILL:
                 self.compare_time(w, time[i], tok[0], tok[1])

@@ -89,8 +89,9 @@ int main(int argc, char** argv) {
     std::printf("\nProcessing %s", in_fname.c_str());
     const int64_t now = vandrel::current_utc_seconds();
     if (out.netcdf) {
-        // The netCDF file is shaped by a first reading of the input.
-        vandrel::extract_packet_records(in_fname, now, *out.netcdf);
+        // The netCDF file is shaped by a first reading of the input, which
+        // needs the samples' IDs and times only.
+        vandrel::extract_packet_records(in_fname, now, *out.netcdf, false);
         out.netcdf->start_writing();
     }
     const int n = vandrel::extract_packet_file(in_fname, out_fname, now, out.fanout.empty() ? nullptr : &out.fanout);

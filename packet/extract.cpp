@@ -41,8 +41,9 @@ void compute_start_time(int64_t now, packet_header& msg) {
 
 namespace {
 
-// The loop of both entries; table is nullptr when no table is written.
-int extract(input_file& in, packet_table_writer* table, int64_t now, packet_record_sink* writers) {
+// The loop of both entries; table is nullptr when no table is written, and
+// without values the rows carry only their ID and time.
+int extract(input_file& in, packet_table_writer* table, int64_t now, packet_record_sink* writers, bool values) {
     int count = 0;
     uint64_t offset = 0;
     uint8_t blk[packet_size];
@@ -71,7 +72,13 @@ int extract(input_file& in, packet_table_writer* table, int64_t now, packet_reco
         }
         int64_t t = msg.start_time;
         for (int i = 0; i < n; ++i) {
-            const packet_row row = convert(msg.ID, t, samples[i]);
+            packet_row row{};
+            if (values) {
+                row = convert(msg.ID, t, samples[i]);
+            } else {
+                row.id = msg.ID;
+                row.time = t;
+            }
             if (table != nullptr) table->sample(row);
             if (writers != nullptr) writers->sample(row);
             ++t;
@@ -95,13 +102,13 @@ int extract_packet_file(const std::string& in_fname, const std::string& out_fnam
     if (!in.open(in_fname)) return 0;
     packet_table_writer table;
     if (!table.create(out_fname)) return 0;
-    return extract(in, &table, now, writers);
+    return extract(in, &table, now, writers, true);
 }
 
-int extract_packet_records(const std::string& in_fname, int64_t now, packet_record_sink& writers) {
+int extract_packet_records(const std::string& in_fname, int64_t now, packet_record_sink& writers, bool values) {
     input_file in;
     if (!in.open(in_fname)) return 0;
-    return extract(in, nullptr, now, &writers);
+    return extract(in, nullptr, now, &writers, values);
 }
 
 int extract_packet_file(const std::string& in_fname, const std::string& out_fname) {

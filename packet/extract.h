@@ -33,8 +33,9 @@ int extract_packet_file(const std::string& in_fname, const std::string& out_fnam
                         packet_record_sink* writers = nullptr);
 
 // The same records handed to writers alone, no table written: the number
-// of samples, or extract_read_error.
-int extract_packet_records(const std::string& in_fname, int64_t now, packet_record_sink& writers);
+// of samples, or extract_read_error. Without values the rows carry only
+// their ID and time, for a reading that only counts them.
+int extract_packet_records(const std::string& in_fname, int64_t now, packet_record_sink& writers, bool values);
 
 // The same as extract_packet_file, dated by the computer's clock.
 int extract_packet_file(const std::string& in_fname, const std::string& out_fname);

@@ -15,8 +15,8 @@ namespace {
 // Depths are stored in decimetres; regime 5 tables print the same number as
 // centimetres, so there a count is a millimetre.
 constexpr uint8_t centimetre_regime = 5;
-constexpr double metres_per_count = 0.1;
-constexpr double metres_per_count_centimetre_regime = 0.001;
+constexpr double metres_per_decimetre = 0.1;
+constexpr double metres_per_millimetre = 0.001;
 
 // What every file of the stream has: the file and the span of its times.
 struct part_base {
@@ -78,7 +78,7 @@ struct tdr_part : part_base {
     // Channel bits whose columns exist: a column begins with the first run
     // that has its channel, the rows before it filled.
     unsigned channels = 0;
-    double metres_per_count = metres_per_count;
+    double metres_per_count = metres_per_decimetre;  // of the current run's depths
     nc_column<double> time{file};
     nc_column<int> run{file};
     nc_column<float> depth{file}, temperature{file}, odo{file}, mag_x{file}, mag_y{file}, mag_z{file};
@@ -526,7 +526,7 @@ void tdr_netcdf_writer::tdr_run(const tdr_run_info& run) {
     if (!p.begun || !p.file.ok()) return;
     detail::add_tdr_channels(p, run.mask & ~channel_depth, run.n_photo);
     p.metres_per_count =
-        run.regime == detail::centimetre_regime ? detail::metres_per_count_centimetre_regime : detail::metres_per_count;
+        run.regime == detail::centimetre_regime ? detail::metres_per_millimetre : detail::metres_per_decimetre;
     // Runs are numbered from 0 in stream order, so a run's values go to
     // index run; an ordinal out of that order is not recorded.
     if (run.run == p.run_start.size()) {

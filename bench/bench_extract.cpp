@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "packet/extract.h"
 #include "packet/packet.h"
 #include "science/salinity.h"
+#include "text/extract_packet_file.h"
 
 namespace {
 

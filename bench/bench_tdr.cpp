@@ -23,7 +23,7 @@
 #include <string>
 #include <utility>
 
-#include "tdr/decode_tdr_file.h"
+#include "text/decode_tdr_file.h"
 
 #ifndef GEN_TDR_STREAM
 #error "GEN_TDR_STREAM must name the gen_tdr_stream executable"

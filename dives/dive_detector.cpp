@@ -34,9 +34,10 @@ bool parse_dive_metres(const std::string& text, bool allow_negative, int32_t& de
 }
 
 dive_detector::dive_detector(const dive_settings& settings, dive_sink& sink, std::size_t fold_rows)
-    : zero_(settings.zero_offset_dm),
-      threshold_(std::max<int64_t>(settings.threshold_dm, 0)),
-      surface_limit_(threshold_ + zero_),
+    : zero_dm_(settings.zero_offset_dm),
+      threshold_dm_(std::max<int64_t>(settings.threshold_dm, 0)),
+      zero_(zero_dm_),
+      surface_limit_(threshold_dm_ + zero_dm_),
       sink_(sink),
       fold_rows_(std::max<std::size_t>(fold_rows, 1)) {
     dive_.recent.reserve(fold_rows_);
@@ -46,6 +47,12 @@ void dive_detector::tdr_run(const tdr_run_info& run) {
     tdr_run_end();
     in_run_ = (run.mask & channel_depth) != 0;
     has_temperature_ = (run.mask & channel_temperature) != 0;
+    // The decoder gives the unit: a decimetre, or a millimetre (100 to the
+    // decimetre).
+    unit_ = run.depth_unit;
+    const int64_t per_dm = std::llround(0.1 / unit_);
+    zero_ = zero_dm_ * per_dm;
+    surface_limit_ = (threshold_dm_ + zero_dm_) * per_dm;
     run_ = run.run;
     dt_ = run.interval * 0.01;
     position_ = 0;
@@ -56,19 +63,19 @@ void dive_detector::tdr_run(const tdr_run_info& run) {
 void dive_detector::tdr_sample(const tdr_row& row) {
     if (!in_run_) return;
     const uint64_t index = position_++;
-    if (row.depth <= surface_limit_) {
+    if (row.raw_depth <= surface_limit_) {
         if (diving_) close_dive(false);
         return;
     }
     if (!diving_) begin_dive(index, row);
     detail::open_dive& d = dive_;
-    if (has_temperature_) d.temp_sum += row.temperature * 0.05 - 273.15;
-    if (row.depth > d.max_depth) {
-        d.max_depth = row.depth;
+    if (has_temperature_) d.temp_sum += row.temperature;
+    if (row.raw_depth > d.max_depth) {
+        d.max_depth = row.raw_depth;
         d.max_time = row.time;
     }
     d.end_time = row.time;
-    d.recent.push_back(row.depth);
+    d.recent.push_back(row.raw_depth);
     if (d.recent.size() == fold_rows_) fold();
 }
 
@@ -86,7 +93,7 @@ void dive_detector::begin_dive(uint64_t index, const tdr_row& row) {
     diving_ = true;
     d.first = index;
     d.start_time = row.time;
-    d.first_depth = row.depth;
+    d.first_depth = row.raw_depth;
     d.max_depth = -1;  // below every raw depth
     d.temp_sum = 0.0;
     d.folded = index;
@@ -156,21 +163,22 @@ void dive_detector::close_dive(bool run_ended) {
     r.start_time = d.start_time;
     r.end_time = d.end_time;
     r.max_depth_time = d.max_time;
-    r.max_depth_dm = m;
+    r.max_depth_counts = m;
+    r.depth_unit = unit_;
     r.samples = last - d.first + 1;
     r.duration = static_cast<double>(r.samples) * dt_;
 
     const uint64_t bottom_rows = k2.index - k1.index + 1;
     r.bottom_time = static_cast<double>(bottom_rows) * dt_;
     r.bottom_depth_mean =
-        static_cast<double>(static_cast<int64_t>(bottom_sum)) * 0.1 / static_cast<double>(bottom_rows);
+        static_cast<double>(static_cast<int64_t>(bottom_sum)) * unit_ / static_cast<double>(bottom_rows);
 
     r.descent_time = static_cast<double>(k1.index - d.first) * dt_;
     r.descent_rate =
-        r.descent_time == 0.0 ? not_available : static_cast<double>(k1.depth - d.first_depth) * 0.1 / r.descent_time;
+        r.descent_time == 0.0 ? not_available : static_cast<double>(k1.depth - d.first_depth) * unit_ / r.descent_time;
     r.ascent_time = static_cast<double>(last - k2.index) * dt_;
     r.ascent_rate =
-        r.ascent_time == 0.0 ? not_available : static_cast<double>(k2.depth - last_depth) * 0.1 / r.ascent_time;
+        r.ascent_time == 0.0 ? not_available : static_cast<double>(k2.depth - last_depth) * unit_ / r.ascent_time;
     r.temp_mean = has_temperature_ ? d.temp_sum / static_cast<double>(r.samples) : not_available;
     r.postdive = not_available;
     r.complete = d.first != 0 && !run_ended;

@@ -1,7 +1,10 @@
 // Dive detection in the TDR rows, in one pass as they are decoded.
 //
-// Depths are the rows' raw depths D in decimetres less a zero offset Z in
-// whole decimetres, d = D - Z. A dive is a maximal series of consecutive rows
+// Depths are the rows' raw depths D, counted in the run's depth unit u (a
+// decimetre, or a millimetre in regime 5), less a zero offset Z: d = D - Z.
+// The threshold T and Z are given in whole decimetres and taken in the run's
+// unit (times 100 for millimetres), so that every measure keeps its integer
+// form and only its final scaling by u depends on the unit. A dive is a maximal series of consecutive rows
 // i..j of one run with d above the threshold T; runs without a depth channel
 // (the dry rows of a haul-out) hold no dives, and a dive never spans two runs.
 // Its greatest depth m is taken at the first row that has it; its bottom phase
@@ -43,7 +46,7 @@ namespace detail {
 struct depth_mark {
     uint64_t index;  // position of the row in its run, from 0
     uint64_t sum;    // sum of d over the dive's rows up to and including this one (mod 2^64)
-    uint16_t depth;  // raw D, decimetres
+    uint16_t depth;  // raw D
 };
 
 // The dive being read. Its rows' raw depths are gathered, and a dive that
@@ -98,9 +101,11 @@ private:
     void close_dive(bool run_ended);
     void emit_pending(double postdive);
 
-    int64_t zero_;           // Z
-    int64_t threshold_;      // T
-    int64_t surface_limit_;  // T + Z: rows with a raw depth above it are in a dive
+    int64_t zero_dm_;        // Z, decimetres
+    int64_t threshold_dm_;   // T, decimetres
+    int64_t zero_;           // Z in the run's depth unit
+    int64_t surface_limit_;  // T + Z in the run's depth unit: rows with a raw depth above it are in a dive
+    double unit_ = 0.1;      // u, metres per raw depth count of the run
     dive_sink& sink_;
     std::size_t fold_rows_;
 

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <utility>
 
+#include "dives/dive_columns.h"
 #include "platform/atomic_file.h"
 #include "platform/civil_time.h"
 #include "platform/number_format.h"
@@ -12,24 +13,15 @@ namespace vandrel {
 
 namespace {
 
-constexpr const char* dive_header =
-    "DIVE\tSTART (UTC)\tEND (UTC)\tDURATION (s)\tMAX_DEPTH (m)\tMAX_DEPTH_TIME (UTC)\tBOTTOM_TIME (s)"
-    "\tBOTTOM_DEPTH_MEAN (m)\tDESCENT_TIME (s)\tDESCENT_RATE (m/s)\tASCENT_TIME (s)\tASCENT_RATE (m/s)"
-    "\tTEMP_MEAN (C)\tPOSTDIVE (s)\tCOMPLETE";
-
-// Room for a line: 14 numbers of at most max_fixed_chars and the times.
-constexpr std::size_t max_dive_line = 16 * max_fixed_chars;
+// Room for a line: every column at most max_fixed_chars and a tab.
+constexpr std::size_t max_dive_line = (dive_column_count + 1) * (max_fixed_chars + 1);
 
 constexpr std::size_t buffer_size = 1 << 16;
 
 // The TDR table's time text: rounded to the millisecond, then cut to the second.
-char* put_time(char* p, double time) {
-    *p++ = '\t';
-    return format_utc(p, detail::whole_seconds(time + 0.0005), '/');
-}
+char* put_time(char* p, double time) { return format_utc(p, detail::whole_seconds(time + 0.0005), '/'); }
 
 char* put_fixed(char* p, double v, int decimals) {
-    *p++ = '\t';
     if (std::isnan(v)) {
         *p++ = 'N';
         *p++ = 'A';
@@ -53,7 +45,13 @@ bool dive_table_writer::open() {
         create_failed_ = true;
         return false;
     }
-    file_.write(dive_header);
+    bool first = true;
+    for (const dive_column& c : dive_columns) {
+        if (c.header == nullptr) continue;
+        if (!first) file_.put('\t');
+        first = false;
+        file_.write(c.header);
+    }
     file_.end_line();
     return true;
 }
@@ -67,22 +65,29 @@ void dive_table_writer::discard() {
 void dive_table_writer::dive(const dive_record& r) {
     if (finished_ || (!file_.is_open() && !open())) return;
     char* const start = file_.reserve(max_dive_line);
-    char* p = format_uint(start, r.number);
-    p = put_time(p, r.start_time);
-    p = put_time(p, r.end_time);
-    p = put_fixed(p, r.duration, 2);
-    p = put_fixed(p, static_cast<double>(r.max_depth_dm) * 0.1, 1);
-    p = put_time(p, r.max_depth_time);
-    p = put_fixed(p, r.bottom_time, 2);
-    p = put_fixed(p, r.bottom_depth_mean, 2);
-    p = put_fixed(p, r.descent_time, 2);
-    p = put_fixed(p, r.descent_rate, 3);
-    p = put_fixed(p, r.ascent_time, 2);
-    p = put_fixed(p, r.ascent_rate, 3);
-    p = put_fixed(p, r.temp_mean, 2);
-    p = put_fixed(p, r.postdive, 2);
-    *p++ = '\t';
-    *p++ = r.complete ? 'Y' : 'N';
+    char* p = start;
+    for (const dive_column& c : dive_columns) {
+        if (c.header == nullptr) continue;
+        if (p != start) *p++ = '\t';
+        const double v = c.get(r);
+        switch (c.kind) {
+            case dive_value::count:
+                p = format_uint(p, static_cast<uint64_t>(v));
+                break;
+            case dive_value::time:
+                p = put_time(p, v);
+                break;
+            case dive_value::number:
+                p = put_fixed(p, v, c.decimals);
+                break;
+            case dive_value::depth:
+                p = put_fixed(p, v, depth_decimals(r));
+                break;
+            case dive_value::flag:
+                *p++ = v != 0.0 ? 'Y' : 'N';
+                break;
+        }
+    }
     *p++ = '\r';
     *p++ = '\n';
     file_.commit(p);

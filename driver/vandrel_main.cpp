@@ -10,12 +10,12 @@
 
 #include "driver/out_name.h"
 #include "driver/output_options.h"
-#include "driver/record_fanout.h"
 #include "netcdf/packet_netcdf_writer.h"
-#include "packet/extract.h"
+#include "packet/packet_records.h"
 #include "platform/arguments.h"
 #include "platform/file_names.h"
 #include "report/report_writer.h"
+#include "text/extract_packet_file.h"
 
 namespace {
 

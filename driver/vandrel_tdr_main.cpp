@@ -21,16 +21,17 @@
 #include <vector>
 
 #include "dives/dive_detector.h"
+#include "dives/dive_record.h"
 #include "dives/dive_table.h"
 #include "driver/out_name.h"
 #include "driver/output_options.h"
 #include "driver/progress_bar.h"
-#include "driver/record_fanout.h"
 #include "netcdf/tdr_netcdf_writer.h"
 #include "platform/arguments.h"
 #include "platform/file_names.h"
 #include "report/report_writer.h"
-#include "tdr/decode_tdr_file.h"
+#include "tdr/tdr_record_fanout.h"
+#include "text/decode_tdr_file.h"
 
 namespace {
 
@@ -391,6 +392,11 @@ int main(int argc, char** argv) {
         return exit_decode_error;
     }
     if (!ok) {
+        // Every table that was not written completely is named; the last
+        // error is the decoder's message.
+        const std::vector<std::string>& errors = context.outcome.errors;
+        for (std::size_t i = 0; i + 1 < errors.size(); ++i)
+            if (errors[i].rfind("Can't write ", 0) == 0) std::fprintf(stderr, "vandrel-tdr: %s\n", errors[i].c_str());
         std::fprintf(stderr, "vandrel-tdr: %s\n", message.empty() ? "decoding failed" : message.c_str());
         return exit_decode_error;
     }

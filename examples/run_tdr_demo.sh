@@ -20,7 +20,10 @@ fi
 out=$build/demo
 mkdir -p "$out"
 prefix=$out/sample
-rm -f "${prefix}"_*.txt "${prefix}"_*.nc "${prefix}_report.html"
+# Only this demo's own outputs: the packet demo's sample_packets_* files
+# stay.
+for kind in tdr ctd gps acc events dives; do rm -f "${prefix}_$kind.txt" "${prefix}_$kind.nc"; done
+rm -f "${prefix}_report.html"
 
 echo "== vandrel-tdr on examples/sample_compressed.dat"
 "$tool" --quiet --netcdf --report --dives --output "$prefix" "$here/sample_compressed.dat"
@@ -32,5 +35,10 @@ for kind in tdr ctd gps acc dives; do
     echo "== $f ($(wc -l < "$f") lines), first rows:"
     head -n 8 "$f" | tr -d '\r'
 done
+also=""
+for f in "$prefix"_tdr.nc "$prefix"_ctd.nc "$prefix"_gps.nc "$prefix"_acc.nc "$prefix"_events.nc "$prefix"_dives.nc \
+    "$prefix"_report.html; do
+    [ -f "$f" ] && also="$also $f"
+done
 echo
-echo "== also written: $(cd "$out" && ls sample_*.nc sample_report.html | tr '\n' ' ')"
+echo "== also written:$also"

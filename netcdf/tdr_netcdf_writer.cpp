@@ -5,18 +5,13 @@
 #include <memory>
 #include <vector>
 
+#include "dives/dive_columns.h"
 #include "netcdf/nc_file.h"
 
 namespace vandrel {
 namespace detail {
 
 namespace {
-
-// Depths are stored in decimetres; regime 5 tables print the same number as
-// centimetres, so there a count is a millimetre.
-constexpr uint8_t centimetre_regime = 5;
-constexpr double metres_per_decimetre = 0.1;
-constexpr double metres_per_millimetre = 0.001;
 
 // What every file of the stream has: the file and the span of its times.
 struct part_base {
@@ -37,48 +32,11 @@ using column_ptr = std::unique_ptr<nc_column<T>>;
 
 // ---- PREFIX_tdr.nc ------------------------------------------------------
 
-// The dive table's columns, in its order.
-struct dive_column {
-    const char* name;
-    const char* units;  // nullptr for times
-    const char* long_name;
-    double (*get)(const dive_record&);
-};
-
-const dive_column dive_columns[] = {
-    {"dive_number", "1", "dive number, from 1 over the stream",
-     [](const dive_record& d) { return static_cast<double>(d.number); }},
-    {"dive_run", "1", "index of the dive's run in dimension run",
-     [](const dive_record& d) { return static_cast<double>(d.run); }},
-    {"dive_start_time", nullptr, "start of the dive", [](const dive_record& d) { return d.start_time; }},
-    {"dive_end_time", nullptr, "end of the dive", [](const dive_record& d) { return d.end_time; }},
-    {"dive_max_depth_time", nullptr, "time of the first sample at the greatest depth",
-     [](const dive_record& d) { return d.max_depth_time; }},
-    {"dive_max_depth", "m", "greatest depth of the dive",
-     [](const dive_record& d) { return static_cast<double>(d.max_depth_dm) * 0.1; }},
-    {"dive_samples", "1", "samples in the dive", [](const dive_record& d) { return static_cast<double>(d.samples); }},
-    {"dive_duration", "s", "duration of the dive", [](const dive_record& d) { return d.duration; }},
-    {"dive_bottom_time", "s", "time spent at the bottom", [](const dive_record& d) { return d.bottom_time; }},
-    {"dive_bottom_depth_mean", "m", "mean depth at the bottom",
-     [](const dive_record& d) { return d.bottom_depth_mean; }},
-    {"dive_descent_time", "s", "duration of the descent", [](const dive_record& d) { return d.descent_time; }},
-    {"dive_descent_rate", "m s-1", "rate of descent", [](const dive_record& d) { return d.descent_rate; }},
-    {"dive_ascent_time", "s", "duration of the ascent", [](const dive_record& d) { return d.ascent_time; }},
-    {"dive_ascent_rate", "m s-1", "rate of ascent", [](const dive_record& d) { return d.ascent_rate; }},
-    {"dive_temperature_mean", "degree_C", "mean temperature of the dive",
-     [](const dive_record& d) { return d.temp_mean; }},
-    {"dive_postdive", "s", "time to the next dive of the run", [](const dive_record& d) { return d.postdive; }},
-    {"dive_complete", "1", "1 when the dive is neither the first nor the last sample of its run",
-     [](const dive_record& d) { return d.complete ? 1.0 : 0.0; }},
-};
-constexpr std::size_t dive_column_count = sizeof dive_columns / sizeof dive_columns[0];
-
 struct tdr_part : part_base {
     single_station station;
     // Channel bits whose columns exist: a column begins with the first run
     // that has its channel, the rows before it filled.
     unsigned channels = 0;
-    double metres_per_count = metres_per_decimetre;  // of the current run's depths
     nc_column<double> time{file};
     nc_column<int> run{file};
     nc_column<float> depth{file}, temperature{file}, odo{file}, mag_x{file}, mag_y{file}, mag_z{file};
@@ -94,10 +52,11 @@ struct tdr_part : part_base {
 
 // ---- PREFIX_ctd.nc ------------------------------------------------------
 
-// An extra channel: its header name, and which of the channels of that name
-// it is (a header may name two channels alike).
+// An extra channel: its label and units, and which of the channels of that
+// label it is (a cast may have two channels alike).
 struct ctd_extra {
     std::string name;
+    const char* units;
     int occurrence;
     column_ptr<double> values;
 };
@@ -323,36 +282,6 @@ void define_tdr(tdr_netcdf_state& s) {
 
 constexpr const char* ctd_coordinates = "time lat lon pressure";
 
-// The units of a CTD header name's parenthesised part, as UDUNITS-2 reads
-// them; "1" for names without units or with units it would not read.
-const char* ctd_units(const std::string& header_name) {
-    const std::size_t open = header_name.find('(');
-    const std::size_t close = header_name.rfind(')');
-    if (open == std::string::npos || close == std::string::npos || close < open) return "1";
-    const std::string text = header_name.substr(open + 1, close - open - 1);
-    static const std::pair<const char*, const char*> known[] = {
-        {"V", "V"}, {"deg", "degree"}, {"C", "degree_C"}, {"umol/l", "umol L-1"}, {"umol/m2/s", "umol m-2 s-1"},
-    };
-    for (const auto& k : known)
-        if (text == k.first) return k.second;
-    return "1";
-}
-
-// The extra channels' names of a channel set: its header holds a tab before
-// each.
-std::vector<std::string> extra_names(const ctd_channel_set& channels) {
-    const std::string header(channels.header, strnlen(channels.header, sizeof channels.header));
-    std::vector<std::string> names;
-    std::size_t pos = 0;
-    while (names.size() < std::min<std::size_t>(channels.count, max_ctd_extra_channels) && pos < header.size()) {
-        if (header[pos] == '\t') ++pos;
-        const std::size_t tab = header.find('\t', pos);
-        names.push_back(header.substr(pos, tab == std::string::npos ? std::string::npos : tab - pos));
-        pos = tab == std::string::npos ? header.size() : tab;
-    }
-    return names;
-}
-
 // The decoder names extra channels from a small fixed set; more distinct
 // names than this are not kept.
 constexpr std::size_t max_extra_columns = 32;
@@ -361,7 +290,8 @@ constexpr std::size_t max_extra_columns = 32;
 // a column (filled for the rows before) for a name not seen yet. A name that
 // appears k times in a header names k columns.
 void map_extra_channels(ctd_part& p, const ctd_channel_set& channels) {
-    const std::vector<std::string> names = extra_names(channels);
+    std::vector<std::string> names;
+    for (int i = 0; i < channels.count; ++i) names.emplace_back(channels.channel[i].label);
     p.channel_of_extra.assign(p.extras.size(), -1);
     for (std::size_t channel = 0; channel < names.size(); ++channel) {
         int occurrence = 0;
@@ -372,7 +302,8 @@ void map_extra_channels(ctd_part& p, const ctd_channel_set& channels) {
             ++column;
         if (column == max_extra_columns) continue;
         if (column == p.extras.size()) {
-            p.extras.push_back({names[channel], occurrence, std::make_unique<nc_column<double>>(p.file)});
+            p.extras.push_back({names[channel], channels.channel[channel].units, occurrence,
+                                std::make_unique<nc_column<double>>(p.file)});
             p.extras.back().values->push_n(NC_FILL_DOUBLE, p.time.size());
             p.channel_of_extra.push_back(-1);
         }
@@ -401,8 +332,8 @@ void define_ctd(tdr_netcdf_state& s) {
                                       "salinity",    "time_valid", "time",        "lat",
                                       "lon",         "profile",    "row_size",    "crs"};
     for (ctd_extra& e : p.extras)
-        e.values->var = nc_data_var(f, nc_name_from(e.name, taken), NC_DOUBLE, {obs}, ctd_units(e.name), e.name,
-                                    nullptr, ctd_coordinates);
+        e.values->var =
+            nc_data_var(f, nc_name_from(e.name, taken), NC_DOUBLE, {obs}, e.units, e.name, nullptr, ctd_coordinates);
     p.time_valid.var = nc_var(f, "time_valid", NC_SHORT, {obs});
     nc_text_att(f, p.time_valid.var, "long_name", "the sample's time is valid (TIME_VALID)");
     nc_double_att(f, p.time_valid.var, "flag_values", NC_SHORT, {0, 1});
@@ -513,20 +444,19 @@ tdr_netcdf_writer::~tdr_netcdf_writer() {
     for (auto* f : {&state_->tdr.file, &state_->ctd.file, &state_->acc.file, &state_->gps.file}) detail::nc_abandon(*f);
 }
 
-void tdr_netcdf_writer::tdr_table(const tdr_table_info& /*info*/) {
+bool tdr_netcdf_writer::tdr_table(const tdr_table_info& /*info*/) {
     detail::tdr_part& p = state_->tdr;
     if (state_->with_dives && p.dives.empty())
-        for (std::size_t i = 0; i < detail::dive_column_count; ++i)
+        for (std::size_t i = 0; i < dive_column_count; ++i)
             p.dives.push_back(std::make_unique<detail::nc_column<double>>(p.file));
     detail::begin_part(*state_, p, "_tdr.nc", detail::define_tdr);
+    return true;
 }
 
 void tdr_netcdf_writer::tdr_run(const tdr_run_info& run) {
     detail::tdr_part& p = state_->tdr;
     if (!p.begun || !p.file.ok()) return;
     detail::add_tdr_channels(p, run.mask & ~channel_depth, run.n_photo);
-    p.metres_per_count =
-        run.regime == detail::centimetre_regime ? detail::metres_per_millimetre : detail::metres_per_decimetre;
     // Runs are numbered from 0 in stream order, so a run's values go to
     // index run; an ordinal out of that order is not recorded.
     if (run.run == p.run_start.size()) {
@@ -543,21 +473,19 @@ void tdr_netcdf_writer::tdr_sample(const tdr_row& row) {
     p.times.add(row.time);
     p.time.push(row.time);
     p.run.push(static_cast<int>(row.run));
-    p.depth.push(static_cast<float>(row.depth * p.metres_per_count));
+    const auto value = [](double v) { return std::isnan(v) ? NC_FILL_FLOAT : static_cast<float>(v); };
+    p.depth.push(value(row.depth));
     const auto has = [&row](unsigned bit) { return (row.mask & bit) != 0; };
-    if (p.channels & channel_temperature)
-        p.temperature.push(has(channel_temperature) ? static_cast<float>(row.temperature * 0.05 - 273.15)
-                                                    : NC_FILL_FLOAT);
+    if (p.channels & channel_temperature) p.temperature.push(value(row.temperature));
     const bool photo = has(channel_photo) && row.photo != nullptr;
     for (std::size_t i = 0; i < p.photo.size(); ++i)
         p.photo[i]->push(photo && i < row.n_photo ? row.photo[i] : NC_FILL_INT);
-    if (p.channels & channel_odo) p.odo.push(has(channel_odo) ? static_cast<float>(row.odo * 0.12) : NC_FILL_FLOAT);
+    if (p.channels & channel_odo) p.odo.push(value(row.odo));
     if (p.channels & channel_magnetometer) {
-        const bool mag = has(channel_magnetometer);
-        p.mag_x.push(mag ? static_cast<float>(row.mag[0] * 0.1) : NC_FILL_FLOAT);
-        p.mag_y.push(mag ? static_cast<float>(row.mag[1] * 0.1) : NC_FILL_FLOAT);
-        p.mag_z.push(mag ? static_cast<float>(row.mag[2] * 0.1) : NC_FILL_FLOAT);
-        p.mag_temp.push(mag ? short{row.mag_temp} : short{NC_FILL_SHORT});
+        p.mag_x.push(value(row.mag[0]));
+        p.mag_y.push(value(row.mag[1]));
+        p.mag_z.push(value(row.mag[2]));
+        p.mag_temp.push(has(channel_magnetometer) ? short{row.raw_mag_temp} : short{NC_FILL_SHORT});
     }
     if (p.channels & channel_wetdry_column)
         p.wetdry.push(has(channel_wetdry_column | channel_wetdry_byte) ? short{row.wetdry} : short{NC_FILL_SHORT});
@@ -580,16 +508,16 @@ void tdr_netcdf_writer::wetdry(const wetdry_event& event) {
 void tdr_netcdf_writer::dive(const dive_record& record) {
     detail::tdr_part& p = state_->tdr;
     if (!p.begun || !p.file.ok()) return;
-    for (std::size_t i = 0; i < p.dives.size(); ++i)
-        p.dives[i]->push(detail::or_fill(detail::dive_columns[i].get(record)));
+    for (std::size_t i = 0; i < p.dives.size(); ++i) p.dives[i]->push(detail::or_fill(dive_columns[i].get(record)));
 }
 
-void tdr_netcdf_writer::ctd_table(const ctd_channel_set& channels) {
+bool tdr_netcdf_writer::ctd_table(const ctd_channel_set& channels) {
     detail::ctd_part& p = state_->ctd;
-    if (p.begun) return;
+    if (p.begun) return true;
     // The first header's channels come first, in its order.
     detail::map_extra_channels(p, channels);
     detail::begin_part(*state_, p, "_ctd.nc", detail::define_ctd);
+    return true;
 }
 
 void tdr_netcdf_writer::ctd_cast(const ctd_cast_info& cast) {
@@ -622,7 +550,10 @@ void tdr_netcdf_writer::ctd_sample(const ctd_row& row) {
     p.time_valid.push(row.time_valid ? 1 : 0);
 }
 
-void tdr_netcdf_writer::acc_table() { detail::begin_part(*state_, state_->acc, "_acc.nc", detail::define_acc); }
+bool tdr_netcdf_writer::acc_table() {
+    detail::begin_part(*state_, state_->acc, "_acc.nc", detail::define_acc);
+    return true;
+}
 
 void tdr_netcdf_writer::acc_burst(const acc_burst_info& burst) {
     detail::acc_part& p = state_->acc;
@@ -644,7 +575,10 @@ void tdr_netcdf_writer::acc_sample(const acc_row& row) {
     p.z.push(row.z);
 }
 
-void tdr_netcdf_writer::gps_table() { detail::begin_part(*state_, state_->gps, "_gps.nc", detail::define_gps); }
+bool tdr_netcdf_writer::gps_table() {
+    detail::begin_part(*state_, state_->gps, "_gps.nc", detail::define_gps);
+    return true;
+}
 
 void tdr_netcdf_writer::gps(const gps_record& record) {
     detail::gps_part& p = state_->gps;

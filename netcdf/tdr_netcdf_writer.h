@@ -34,18 +34,18 @@ public:
     tdr_netcdf_writer(const tdr_netcdf_writer&) = delete;
     tdr_netcdf_writer& operator=(const tdr_netcdf_writer&) = delete;
 
-    void tdr_table(const tdr_table_info& info) override;
+    bool tdr_table(const tdr_table_info& info) override;
     void tdr_run(const tdr_run_info& run) override;
     void tdr_sample(const tdr_row& row) override;
     void haulout(const haulout_event& event) override;
     void wetdry(const wetdry_event& event) override;
-    void ctd_table(const ctd_channel_set& channels) override;
+    bool ctd_table(const ctd_channel_set& channels) override;
     void ctd_cast(const ctd_cast_info& cast) override;
     void ctd_sample(const ctd_row& row) override;
-    void acc_table() override;
+    bool acc_table() override;
     void acc_burst(const acc_burst_info& burst) override;
     void acc_sample(const acc_row& row) override;
-    void gps_table() override;
+    bool gps_table() override;
     void gps(const gps_record& record) override;
     void info(const info_values& values) override;
     void dive(const dive_record& record) override;

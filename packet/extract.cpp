@@ -1,11 +1,9 @@
 #include "packet/extract.h"
 
 #include "platform/civil_time.h"
-#include "platform/file_names.h"
 #include "platform/input_file.h"
 #include "platform/portable_exp.h"
 #include "science/salinity.h"
-#include "text/packet_table.h"
 
 namespace vandrel {
 namespace {
@@ -20,7 +18,7 @@ packet_row convert(uint32_t id, int64_t t, const sample& s) {
     r.conductivity = s.cond * 0.001;
     r.salinity = practical_salinity(r.pressure, r.conductivity, r.temperature);
     r.fluorescence = s.f * 0.001;
-    r.light = s.logl == no_light ? 0.0 : exp_thousandths(s.logl);
+    r.light = s.logl == no_light ? no_value : exp_thousandths(s.logl);
     r.raw_light = s.logl;
     r.mV = s.mV;
     return r;
@@ -39,12 +37,20 @@ void compute_start_time(int64_t now, packet_header& msg) {
     msg.dated_year = static_cast<int>(year);
 }
 
-namespace {
+decode_outcome extract_packet_records(const std::string& in_fname, int64_t now, packet_record_sink& out, bool values) {
+    input_file in;
+    if (!in.open(in_fname)) {
+        decode_outcome outcome;
+        outcome.open_error = true;
+        outcome.errors.push_back("Can't open packet file " + in_fname);
+        return outcome;
+    }
+    return extract_packet_records(in, in_fname, now, out, values);
+}
 
-// The loop of both entries; table is nullptr when no table is written, and
-// without values the rows carry only their ID and time.
-int extract(input_file& in, packet_table_writer* table, int64_t now, packet_record_sink* writers, bool values) {
-    int count = 0;
+decode_outcome extract_packet_records(input_file& in, const std::string& in_fname, int64_t now, packet_record_sink& out,
+                                      bool values) {
+    decode_outcome outcome;
     uint64_t offset = 0;
     uint8_t blk[packet_size];
     sample samples[max_samples];
@@ -52,23 +58,21 @@ int extract(input_file& in, packet_table_writer* table, int64_t now, packet_reco
         const std::size_t got = in.read(blk, packet_size);
         if (got != packet_size) {
             // A final piece shorter than a packet is no packet.
-            if (got > 0 && writers != nullptr) writers->skipped(packet_skip::truncated, offset);
+            if (got > 0) out.skipped(packet_skip::truncated, offset);
             break;
         }
         packet_header msg;
         packet_skip why = packet_skip::erased;
         if (!parse_packet_header(blk, msg, &why)) {
-            if (writers != nullptr) writers->skipped(why, offset);
+            out.skipped(why, offset);
             continue;
         }
         compute_start_time(now, msg);
         const int n = unpack_samples(blk + packet_header_size, static_cast<int>(payload_size), samples, 0);
-        if (writers != nullptr) {
-            if (n == 0) {
-                writers->skipped(packet_skip::missing_marker, offset);
-            } else {
-                writers->packet({msg.ID, msg.start_time, msg.year, msg.dated_year, n, offset});
-            }
+        if (n == 0) {
+            out.skipped(packet_skip::missing_marker, offset);
+        } else {
+            out.packet({msg.ID, msg.start_time, msg.year, msg.dated_year, n, offset});
         }
         int64_t t = msg.start_time;
         for (int i = 0; i < n; ++i) {
@@ -79,40 +83,21 @@ int extract(input_file& in, packet_table_writer* table, int64_t now, packet_reco
                 row.id = msg.ID;
                 row.time = t;
             }
-            if (table != nullptr) table->sample(row);
-            if (writers != nullptr) writers->sample(row);
+            out.sample(row);
             ++t;
         }
-        count += n;
-        if (table != nullptr && !table->ok()) break;
+        outcome.samples += static_cast<uint64_t>(n);
+        if (out.stopped()) {
+            offset += packet_size;
+            break;
+        }
     }
+    outcome.end_offset = offset;
     if (in.error()) {
-        if (table != nullptr) table->close();
-        return extract_read_error;
+        outcome.read_error = true;
+        outcome.errors.push_back("Can't read packet file " + in_fname);
     }
-    if (table != nullptr && !table->close()) return extract_write_error;
-    return count;
-}
-
-}  // namespace
-
-int extract_packet_file(const std::string& in_fname, const std::string& out_fname, int64_t now,
-                        packet_record_sink* writers) {
-    input_file in;
-    if (!in.open(in_fname)) return 0;
-    packet_table_writer table;
-    if (!table.create(out_fname)) return 0;
-    return extract(in, &table, now, writers, true);
-}
-
-int extract_packet_records(const std::string& in_fname, int64_t now, packet_record_sink& writers, bool values) {
-    input_file in;
-    if (!in.open(in_fname)) return 0;
-    return extract(in, nullptr, now, &writers, values);
-}
-
-int extract_packet_file(const std::string& in_fname, const std::string& out_fname) {
-    return extract_packet_file(in_fname, out_fname, current_utc_seconds());
+    return outcome;
 }
 
 }  // namespace vandrel

@@ -5,6 +5,9 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
+
+#include "coding/no_value.h"
 
 namespace vandrel {
 
@@ -30,7 +33,7 @@ struct packet_row {
     double conductivity;  // mS/cm
     double salinity;      // practical salinity
     double fluorescence;
-    double light;  // 0 when raw_light is no_light (the table's convention)
+    double light;  // NaN (no_value) when raw_light is no_light
     uint16_t raw_light;
     uint16_t mV;
 };
@@ -44,12 +47,41 @@ enum class packet_skip {
     truncated,       // the file ends inside the packet (a piece shorter than a packet)
 };
 
+// Receives the records of one extraction, in file order. A writer that
+// cannot go on (its table's disk is full) says so by stopped(): the
+// extraction then ends after the packet in hand.
 class packet_record_sink {
 public:
     virtual ~packet_record_sink() = default;
     virtual void packet(const packet_info& /*info*/) {}
     virtual void sample(const packet_row& /*row*/) {}
     virtual void skipped(packet_skip /*why*/, uint64_t /*byte_offset*/) {}
+    virtual bool stopped() const { return false; }
+};
+
+// Hands each record to several writers, in the order they were added; the
+// extraction stops when any of them has.
+class packet_record_fanout final : public packet_record_sink {
+public:
+    void add(packet_record_sink* s) { sinks_.push_back(s); }
+    bool empty() const { return sinks_.empty(); }
+    void packet(const packet_info& r) override {
+        for (packet_record_sink* s : sinks_) s->packet(r);
+    }
+    void sample(const packet_row& r) override {
+        for (packet_record_sink* s : sinks_) s->sample(r);
+    }
+    void skipped(packet_skip why, uint64_t byte_offset) override {
+        for (packet_record_sink* s : sinks_) s->skipped(why, byte_offset);
+    }
+    bool stopped() const override {
+        for (const packet_record_sink* s : sinks_)
+            if (s->stopped()) return true;
+        return false;
+    }
+
+private:
+    std::vector<packet_record_sink*> sinks_;
 };
 
 }  // namespace vandrel

@@ -73,18 +73,18 @@ public:
     tdr_report_writer(const tdr_report_writer&) = delete;
     tdr_report_writer& operator=(const tdr_report_writer&) = delete;
 
-    void tdr_table(const tdr_table_info& info) override;
+    bool tdr_table(const tdr_table_info& info) override;
     void tdr_run(const tdr_run_info& info) override;
     void tdr_sample(const tdr_row& row) override;
     void haulout(const haulout_event& event) override;
     void wetdry(const wetdry_event& event) override;
-    void ctd_table(const ctd_channel_set& channels) override;
+    bool ctd_table(const ctd_channel_set& channels) override;
     void ctd_cast(const ctd_cast_info& info) override;
     void ctd_sample(const ctd_row& row) override;
-    void acc_table() override;
+    bool acc_table() override;
     void acc_burst(const acc_burst_info& info) override;
     void acc_sample(const acc_row& row) override;
-    void gps_table() override;
+    bool gps_table() override;
     void gps(const gps_record& record) override;
     void info(const info_values& values) override;
     void tdr_table_line(const char* text) override;

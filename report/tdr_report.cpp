@@ -4,6 +4,7 @@
 #include <utility>
 #include <vector>
 
+#include "dives/dive_columns.h"
 #include "platform/number_format.h"
 #include "report/page.h"
 #include "report/report_writer.h"
@@ -48,6 +49,24 @@ std::string fixed_text(double v, int decimals) {
 std::string uint_text(uint64_t v) {
     char buf[24];
     return std::string(buf, format_uint(buf, v));
+}
+
+// A dive's value as the report's dive table shows it.
+std::string dive_cell(const dive_column& c, const dive_record& d) {
+    const double v = c.get(d);
+    switch (c.kind) {
+        case dive_value::count:
+            return uint_text(static_cast<uint64_t>(v));
+        case dive_value::time:
+            return utc_text(v);
+        case dive_value::depth:
+            return fixed_text(v, depth_decimals(d));
+        case dive_value::flag:
+            return v != 0.0 ? "yes" : "no";
+        case dive_value::number:
+        default:
+            return fixed_text(v, c.decimals);
+    }
 }
 
 void append_pairs(std::string& out, const std::vector<std::pair<std::string, std::string>>& rows) {
@@ -208,8 +227,7 @@ void tdr_report_state::append_plots(std::string& out, double t0) const {
         if (with_dives) {
             std::vector<series_point> marks;
             for (const dive_record& d : dives.items()) {
-                marks.push_back(
-                    {d.start_time, static_cast<double>(d.max_depth_dm) / 10.0, d.end_time, d.max_depth_time});
+                marks.push_back({d.start_time, max_depth_metres(d), d.end_time, d.max_depth_time});
             }
             extra += ",\"dives\":{\"start\":";
             append_coordinate(extra, marks, coordinate::x, t0, 2);
@@ -292,30 +310,26 @@ void tdr_report_state::append_plots(std::string& out, double t0) const {
 }
 
 void tdr_report_state::append_dive_table(std::string& out) const {
-    out +=
-        "{\"title\":\"Dives\",\"columns\":[\"Dive\",\"Run\",\"Start (UTC)\",\"Duration (s)\",\"Max depth (m)\","
-        "\"Bottom time (s)\",\"Descent rate (m/s)\",\"Ascent rate (m/s)\",\"Post-dive (s)\",\"Complete\"],"
-        "\"rows\":[";
+    out += "{\"title\":\"Dives\",\"columns\":[";
     bool first = true;
+    for (const dive_column& c : dive_columns) {
+        if (c.label == nullptr) continue;
+        if (!first) out += ',';
+        first = false;
+        append_json_string(out, c.label);
+    }
+    out += "],\"rows\":[";
+    first = true;
     for (const dive_record& d : dives.items()) {
         if (!first) out += ',';
         first = false;
-        const std::string cells[] = {
-            uint_text(d.number),
-            uint_text(d.run),
-            utc_text(d.start_time),
-            fixed_text(d.duration, 2),
-            fixed_text(static_cast<double>(d.max_depth_dm) / 10.0, 1),
-            fixed_text(d.bottom_time, 2),
-            fixed_text(d.descent_rate, 3),
-            fixed_text(d.ascent_rate, 3),
-            fixed_text(d.postdive, 2),
-            d.complete ? "yes" : "no",
-        };
         out += '[';
-        for (std::size_t i = 0; i < std::size(cells); ++i) {
-            if (i > 0) out += ',';
-            append_json_string(out, cells[i]);
+        bool first_cell = true;
+        for (const dive_column& c : dive_columns) {
+            if (c.label == nullptr) continue;
+            if (!first_cell) out += ',';
+            first_cell = false;
+            append_json_string(out, dive_cell(c, d));
         }
         out += ']';
     }
@@ -361,7 +375,10 @@ tdr_report_writer::tdr_report_writer(std::string path, report_metadata meta, boo
 
 tdr_report_writer::~tdr_report_writer() = default;
 
-void tdr_report_writer::tdr_table(const tdr_table_info& /*info*/) { state_->any_table = true; }
+bool tdr_report_writer::tdr_table(const tdr_table_info& /*info*/) {
+    state_->any_table = true;
+    return true;
+}
 
 void tdr_report_writer::tdr_run(const tdr_run_info& /*info*/) { ++state_->runs; }
 
@@ -369,15 +386,18 @@ void tdr_report_writer::tdr_sample(const tdr_row& row) {
     detail::tdr_report_state& s = *state_;
     ++s.tdr_rows;
     s.saw_time(row.time);
-    if (row.mask & channel_depth) s.depth.add(row.time, row.depth / 10.0);
-    if (row.mask & channel_temperature) s.temperature.add(row.time, row.temperature * 0.05 - 273.15);
+    if (!std::isnan(row.depth)) s.depth.add(row.time, row.depth);
+    if (!std::isnan(row.temperature)) s.temperature.add(row.time, row.temperature);
 }
 
 void tdr_report_writer::haulout(const haulout_event& event) { state_->haulouts.add(event); }
 
 void tdr_report_writer::wetdry(const wetdry_event& event) { state_->wetdry.add(event); }
 
-void tdr_report_writer::ctd_table(const ctd_channel_set& /*channels*/) { state_->any_table = true; }
+bool tdr_report_writer::ctd_table(const ctd_channel_set& /*channels*/) {
+    state_->any_table = true;
+    return true;
+}
 
 void tdr_report_writer::ctd_cast(const ctd_cast_info& info) {
     detail::cast_profile profile;
@@ -400,7 +420,10 @@ void tdr_report_writer::ctd_sample(const ctd_row& row) {
     }
 }
 
-void tdr_report_writer::acc_table() { state_->any_table = true; }
+bool tdr_report_writer::acc_table() {
+    state_->any_table = true;
+    return true;
+}
 
 void tdr_report_writer::acc_burst(const acc_burst_info& /*info*/) { ++state_->bursts; }
 
@@ -413,7 +436,10 @@ void tdr_report_writer::acc_sample(const acc_row& row) {
     s.acc_z.add(row.time, row.z);
 }
 
-void tdr_report_writer::gps_table() { state_->any_table = true; }
+bool tdr_report_writer::gps_table() {
+    state_->any_table = true;
+    return true;
+}
 
 void tdr_report_writer::gps(const gps_record& record) {
     detail::tdr_report_state& s = *state_;
@@ -445,7 +471,7 @@ void tdr_report_writer::dive(const dive_record& d) {
     detail::tdr_report_state& s = *state_;
     s.dives.add(d);
     s.dive_duration.add(d.duration);
-    s.dive_depth.add(static_cast<double>(d.max_depth_dm) / 10.0);
+    s.dive_depth.add(max_depth_metres(d));
 }
 
 bool tdr_report_writer::finish(const tdr_run_summary& summary, std::string& error) {

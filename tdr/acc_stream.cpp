@@ -9,15 +9,11 @@ namespace {
 
 // A burst longer than the logger can record: the stream is corrupt.
 // Decoding stops here; the line goes to the TDR data file when there is one
-// and the caller learns of it from the context.
+// and the caller learns of it from the outcome.
 uint8_t acc_overflow(tdr_decoder_state& st) {
-    if (st.tables.is_open(tdr_table_kind::tdr)) {
-        constexpr const char* line = "ACC OVERFLOW";
-        st.tables.tdr_table_line(line);
-        if (st.writers != nullptr) st.writers->tdr_table_line(line);
-    }
+    if (is_kept(st, tdr_table_kind::tdr)) st.out.tdr_table_line("ACC OVERFLOW");
     report_error(st, "ACC OVERFLOW at byte %lu\n", static_cast<unsigned long>(st.byte_offset));
-    st.context.acc_overflow = true;
+    st.outcome.acc_overflow = true;
     stop_input(st);
     st.end_of_input = true;
     return TDRCODE_END;
@@ -26,10 +22,7 @@ uint8_t acc_overflow(tdr_decoder_state& st) {
 }  // namespace
 
 uint8_t stream_acc(tdr_decoder_state& st, double block_end_time) {
-    if (!st.tables.is_open(tdr_table_kind::acc)) {
-        st.tables.acc_table();
-        if (table_created(st, tdr_table_kind::acc) && st.writers != nullptr) st.writers->acc_table();
-    }
+    if (!is_kept(st, tdr_table_kind::acc)) table_begun(st, tdr_table_kind::acc, st.out.acc_table());
     // The absolute first sample; a burst cut off inside it writes nothing.
     acc_sample s;
     if (!read_unint(st, s.x) || !read_unint(st, s.y) || !read_unint(st, s.z)) return TDRCODE_END;
@@ -47,11 +40,9 @@ uint8_t stream_acc(tdr_decoder_state& st, double block_end_time) {
     }
 
     // A burst that an overflow inside it cut short is not written.
-    if (st.tables.is_open(tdr_table_kind::acc) && !st.context.acc_overflow) {
+    if (is_kept(st, tdr_table_kind::acc) && !st.outcome.acc_overflow) {
         const uint32_t burst = st.burst_count;
-        if (st.writers != nullptr) {
-            st.writers->acc_burst({burst, static_cast<uint32_t>(n), block_end_time, st.byte_offset});
-        }
+        st.out.acc_burst({burst, static_cast<uint32_t>(n), block_end_time, st.byte_offset});
         // Sample i lies in the middle of the i-th of n slots that end at
         // block_end_time.
         const double step = st.acc_interval_ms * 0.001;
@@ -60,9 +51,8 @@ uint8_t stream_acc(tdr_decoder_state& st, double block_end_time) {
             const acc_sample& a = st.acc_samples[i];
             const acc_row row{burst, t, a.x * st.acc_scale - st.acc_offset, a.y * st.acc_scale - st.acc_offset,
                               a.z * st.acc_scale - st.acc_offset};
-            st.tables.acc_sample(row);
-            if (st.writers != nullptr) st.writers->acc_sample(row);
-            ++st.context.acc_records;
+            st.out.acc_sample(row);
+            ++st.outcome.acc_rows;
             t += step;
         }
     }

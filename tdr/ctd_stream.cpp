@@ -1,8 +1,6 @@
 #include "tdr/ctd_stream.h"
 
 #include <cmath>
-#include <cstdio>
-#include <cstring>
 
 #include "science/salinity.h"
 #include "tdr/stream_reader.h"
@@ -37,34 +35,44 @@ constexpr uint32_t rows_per_timed_chunk = 60;
 // A console marker some operators watch for at this row count.
 constexpr uint32_t stop_marker_row = 14168;
 
-constexpr ctd_channel_set preset(const char* header, uint8_t count, double scale0) {
+// The channels the configurations name. Labels are the logger's own column
+// names, two photo channels alike among them.
+constexpr ctd_channel fluoro_preset{"Fluoro(V)", "V", 0.001, 0.0, ctd_channel_kind::fluorescence};
+constexpr ctd_channel oxygen_preset{"DOxy(umol/l)", "umol L-1", 1 / 31.9988, 0.0, ctd_channel_kind::oxygen};
+constexpr ctd_channel oxygen_centi_preset{"DOxy(umol/l)", "umol L-1", 0.01, 0.0, ctd_channel_kind::oxygen};
+constexpr ctd_channel phase{"BPhase(deg)", "degree", 0.01, 0.0, ctd_channel_kind::phase};
+constexpr ctd_channel fluoro{"FLUORO(V)", "V", 0.001, 0.0, ctd_channel_kind::fluorescence};
+constexpr ctd_channel photo2{"Photo2", "1", 1.0, 0.0, ctd_channel_kind::photo};
+constexpr ctd_channel photo3{"Photo3", "1", 1.0, 0.0, ctd_channel_kind::photo};
+constexpr ctd_channel ppfd{"PPFD(umol/m2/s)", "umol m-2 s-1", 0.001, 14000.0, ctd_channel_kind::ppfd};
+constexpr ctd_channel internal_temp{"INTERNAL_TEMP(C)", "degree_C", 0.001, 5000.0,
+                                    ctd_channel_kind::internal_temperature};
+
+constexpr ctd_channel_set one_channel(const ctd_channel& c) {
     ctd_channel_set s{};
-    for (std::size_t i = 0; header[i] != '\0'; ++i) s.header[i] = header[i];
-    s.count = count;
-    for (double& sc : s.scale) sc = 1.0;
-    s.scale[0] = scale0;
+    s.count = 1;
+    s.channel[0] = c;
     return s;
 }
 
+// Configurations 0, 6 and 7 are unused and 1 has no extra channel.
 constexpr ctd_channel_set ctd_channel_presets[first_ctd_mask_regime] = {
-    preset("unused", 0, 1.0),          preset("", 0, 1.0),
-    preset("\tFluoro(V)", 1, 0.001),   preset("\tDOxy(umol/l)", 1, 1 / 31.9988),
-    preset("\tDOxy(umol/l)", 1, 0.01), preset("\tBPhase(deg)", 1, 0.01),
-    preset("unused", 0, 1.0),          preset("unused", 0, 1.0),
+    {},
+    {},
+    one_channel(fluoro_preset),
+    one_channel(oxygen_preset),
+    one_channel(oxygen_centi_preset),
+    one_channel(phase),
+    {},
+    {},
 };
 
-void add_channel(ctd_channel_set& s, const char* name, double offset, double scale, uint8_t kind) {
-    std::strncat(s.header, name, sizeof s.header - std::strlen(s.header) - 1);
-    s.offset[s.count] = offset;
-    s.scale[s.count] = scale;
-    s.kind[s.count] = kind;
-    ++s.count;
-}
+void add_channel(ctd_channel_set& s, const ctd_channel& c) { s.channel[s.count++] = c; }
 
 // Converts one raw sample and hands its row to the tables and the writers.
 void emit_row(tdr_decoder_state& st, const uint16_t* ctd_data, const ctd_channel_set& channels, bool time_valid) {
     // After an overflow the blocks unwind, but no row follows it.
-    if (!st.tables.is_open(tdr_table_kind::ctd) || st.context.acc_overflow) return;
+    if (!is_kept(st, tdr_table_kind::ctd) || st.outcome.acc_overflow) return;
     ctd_row row;
     row.cast = st.cast_count - 1;
     row.time = st.ctd_time;
@@ -81,13 +89,12 @@ void emit_row(tdr_decoder_state& st, const uint16_t* ctd_data, const ctd_channel
     row.n_extra = channels.count;
     for (int i = 0; i < channels.count; ++i) {
         const uint16_t raw = ctd_data[ctd_fixed_channels + i];
-        row.extra[i] = (raw - channels.offset[i]) * channels.scale[i];
+        row.extra[i] = (raw - channels.channel[i].offset) * channels.channel[i].scale;
         if (i == st.ppfd_channel && raw == ppfd_saturated) row.extra[i] = ppfd_saturated_value;
     }
     row.time_valid = time_valid;
-    st.tables.ctd_sample(row);
-    if (st.writers != nullptr) st.writers->ctd_sample(row);
-    ++st.context.ctd_records;
+    st.out.ctd_sample(row);
+    ++st.outcome.ctd_rows;
 }
 
 // The relative samples of a cast, up to the code that ends it.
@@ -96,10 +103,7 @@ uint8_t stream_ctd(tdr_decoder_state& st, const ctd_channel_set& channels, doubl
     uint8_t r;
     for (;;) {
         if ((r = read_rel(st, ctd_data[0], false)) != 0) break;
-        if (st.context.ctd_records == stop_marker_row && st.context.text_tables) {
-            std::printf("Stop");
-            st.context.stop_marker_printed = true;
-        }
+        if (st.outcome.ctd_rows == stop_marker_row) ++st.outcome.stop_markers;
         st.ctd_time += dt;
         // A code in a later field ends nothing: that field keeps its value.
         for (int i = 1; i < fields; ++i) read_rel(st, ctd_data[i], false);
@@ -110,8 +114,8 @@ uint8_t stream_ctd(tdr_decoder_state& st, const ctd_channel_set& channels, doubl
     // The end of a chunk. A chunk of exactly rows_per_timed_chunk rows means
     // the logger's clock is in step, so the next header time is used.
     st.in_ctd_cast = false;
-    st.ctd_time_valid = st.context.ctd_records - st.ctd_last_end_count == rows_per_timed_chunk;
-    st.ctd_last_end_count = st.context.ctd_records;
+    st.ctd_time_valid = st.outcome.ctd_rows - st.ctd_last_end_count == rows_per_timed_chunk;
+    st.ctd_last_end_count = st.outcome.ctd_rows;
     uint8_t next = TDRCODE_END_CTD;
     read_bytes(st, &next, 1);
     return next;
@@ -121,21 +125,20 @@ uint8_t stream_ctd(tdr_decoder_state& st, const ctd_channel_set& channels, doubl
 
 ctd_channel_set ctd_channels_for(uint8_t ctd_regime, uint32_t fw_version, int32_t* ppfd_channel) {
     if (ctd_regime < first_ctd_mask_regime) return ctd_channel_presets[ctd_regime];
-    ctd_channel_set s = preset("", 0, 1.0);
-    if (ctd_regime & ctd_bit_fluoro) add_channel(s, "\tFLUORO(V)", 0.0, 0.001, 0);
-    if (ctd_regime & ctd_bit_phase) add_channel(s, "\tBPhase(deg)", 0.0, 0.01, 0);
+    ctd_channel_set s{};
+    if (ctd_regime & ctd_bit_fluoro) add_channel(s, fluoro);
+    if (ctd_regime & ctd_bit_phase) add_channel(s, phase);
     if (ctd_regime & ctd_bit_light) {
         if (fw_version < first_ppfd_firmware) {
-            // The header names are the logger's own.
-            add_channel(s, "\tPhoto2", 0.0, 1.0, 0);
-            add_channel(s, "\tPhoto2", 0.0, 1.0, 0);
-            add_channel(s, "\tPhoto3", 0.0, 1.0, 0);
+            add_channel(s, photo2);
+            add_channel(s, photo2);
+            add_channel(s, photo3);
         } else {
             if (fw_version <= last_ppfd_marker_firmware && ppfd_channel != nullptr) *ppfd_channel = s.count;
-            add_channel(s, "\tPPFD(umol/m2/s)", 14000.0, 0.001, 1);
+            add_channel(s, ppfd);
         }
     }
-    if (ctd_regime & ctd_bit_internal_temp) add_channel(s, "\tINTERNAL_TEMP(C)", 5000.0, 0.001, 0);
+    if (ctd_regime & ctd_bit_internal_temp) add_channel(s, internal_temp);
     return s;
 }
 
@@ -144,13 +147,10 @@ uint8_t begin_ctd_cast(tdr_decoder_state& st) {
     uint8_t ctd_regime;
     // The end of the input inside the header ends the cast without a row.
     if (!read_bytes(st, &ctd_regime, 1)) return TDRCODE_END;
-    const ctd_channel_set channels = ctd_channels_for(ctd_regime, st.context.fw_version, &st.ppfd_channel);
+    const ctd_channel_set channels = ctd_channels_for(ctd_regime, st.outcome.fw_version, &st.ppfd_channel);
 
-    if (!st.tables.is_open(tdr_table_kind::ctd)) {
-        // The header describes the first cast's channels.
-        st.tables.ctd_table(channels);
-        if (table_created(st, tdr_table_kind::ctd) && st.writers != nullptr) st.writers->ctd_table(channels);
-    }
+    // The table's header describes the first cast's channels.
+    if (!is_kept(st, tdr_table_kind::ctd)) table_begun(st, tdr_table_kind::ctd, st.out.ctd_table(channels));
 
     double new_time = 0.0;
     if (!read_time(st, new_time) || !read_unint(st, st.ctd_interval)) return TDRCODE_END;
@@ -168,9 +168,9 @@ uint8_t begin_ctd_cast(tdr_decoder_state& st) {
     if (st.cond_lag_tau != 0.0) st.cond_lag_alpha = std::exp(st.ctd_interval * -10.0 / st.cond_lag_tau);
     st.cond_lagged = -1.0;
     ++st.cast_count;
-    if (st.tables.is_open(tdr_table_kind::ctd) && st.writers != nullptr) {
-        st.writers->ctd_cast({st.cast_count - 1, ctd_regime, st.ctd_time, st.ctd_interval, st.ctd_pressure_zero,
-                              &channels, st.byte_offset});
+    if (is_kept(st, tdr_table_kind::ctd)) {
+        st.out.ctd_cast({st.cast_count - 1, ctd_regime, st.ctd_time, st.ctd_interval, st.ctd_pressure_zero, &channels,
+                         st.byte_offset});
     }
     // The first row of every cast is taken at its own header time.
     emit_row(st, ctd_data, channels, true);

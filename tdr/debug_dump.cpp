@@ -48,7 +48,7 @@ void write_time_line(output_file& dump, uint8_t regime, const uint8_t* ts) {
 }  // namespace
 
 void write_debug_dump(tdr_decoder_state& st, int32_t start_offset) {
-    const tdr_context& context = st.context;
+    const tdr_stream_request& context = st.request;
     const std::string path = context.debug_dump_path.empty() ? default_debug_dump_path() : context.debug_dump_path;
     input_file in;
     if (!in.open(context.in_path, context.read_buffer_size)) return;

@@ -3,22 +3,22 @@
 // The decoder's blocks call each other on one thread (a CTD cast or an
 // accelerometer burst can open in the middle of another block's samples),
 // and they all share the values below: the input and its position, the
-// tables and the other writers, the calibration that the info block sets,
-// the state of the current TDR run and CTD cast, and the accelerometer
-// buffer. decode_tdr_file owns one instance for the run and passes it by
-// reference to every reader and block function, so every run starts from
-// the same known values and nothing outlives it.
+// writer of the records and which tables it keeps, the calibration that the
+// info block sets, the state of the current TDR run and CTD cast, and the
+// accelerometer buffer. decode_tdr_stream owns one instance for the run and
+// passes it by reference to every reader and block function, so every run
+// starts from the same known values and nothing outlives it.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <memory>
 
+#include "coding/decode_outcome.h"
 #include "coding/stream_codes.h"
 #include "platform/input_file.h"
-#include "tdr/decode_tdr_file.h"
+#include "tdr/decode_tdr_stream.h"
 #include "tdr/tdr_records.h"
-#include "text/tdr_tables.h"
 
 namespace vandrel {
 namespace detail {
@@ -44,25 +44,25 @@ struct acc_sample {
 };
 
 struct tdr_decoder_state {
-    explicit tdr_decoder_state(tdr_context& c)
-        : context(c), tables({c.tdr_path, c.ctd_path, c.gps_path, c.acc_path}, !c.text_tables), writers(c.writers) {}
+    tdr_decoder_state(const tdr_stream_request& r, decode_outcome& o, tdr_record_sink& w)
+        : request(r), outcome(o), out(w) {}
 
-    // The caller's record of the run: paths in, counters, regime, firmware
-    // and message out. The counters are the rows handed to the tables.
-    tdr_context& context;
+    const tdr_stream_request& request;
+    // Counters, regime, firmware and errors of the run. The counters are the
+    // rows handed on while their tables were kept.
+    decode_outcome& outcome;
 
     // Input. byte_offset counts the bytes consumed from the start of the
     // file; end_of_input is set by a short read and by code 0xFF.
     input_file input;
     uint32_t byte_offset = 0;
     bool end_of_input = false;
-    progress_fn progress_callback = nullptr;
-    bool decode_ok = true;  // false once an error has been put in the message
 
-    // The text tables, and the caller's other writers (nullptr: none). A
-    // table's rows go to both while the table's text file is open.
-    tdr_text_tables tables;
-    tdr_record_sink* writers;
+    // The writer of the records, and the tables it keeps (by
+    // tdr_table_kind). A table is begun at its first block, and again at
+    // each later block while the writer refuses it.
+    tdr_record_sink& out;
+    bool kept[4] = {};
 
     // Depth of blocks opened from inside relative samples.
     int nesting_depth = 0;
@@ -78,6 +78,7 @@ struct tdr_decoder_state {
     // TDR runs.
     double tdr_time = 0.0;      // time of the current TDR row, seconds since 1970 UTC
     uint16_t tdr_interval = 0;  // hundredths of a second
+    double depth_unit = 0.1;    // metres per raw depth count of the current run
     uint8_t n_photo = 0;
     bool abs_mode = false;  // firmware 132 and 133 code every TDR value absolutely
     uint8_t wetdry_state = 0;
@@ -103,27 +104,25 @@ struct tdr_decoder_state {
     double cond_lagged = -1.0;  // negative: lag filter not primed
     double cond_lag_alpha = 0.0;
     bool ctd_time_valid = true;
-    uint32_t ctd_last_end_count = 0;
+    uint64_t ctd_last_end_count = 0;
     int32_t ppfd_channel = 999;  // 999: no channel carries PPFD
 
     // The samples of the accelerometer burst in hand.
     acc_sample acc_samples[acc_buffer_samples];
 };
 
-// Puts an error text into the context's message (cut to fit, always
-// terminated), clears decode_ok and tells the writers.
+// Adds an error to the outcome and tells the writer, at the current input
+// position.
 #if defined(__GNUC__)
 __attribute__((format(printf, 2, 3)))
 #endif
 void report_error(tdr_decoder_state& st, const char* fmt, ...);
 
-// After a table's first block has asked the text tables to create its file:
-// true when the file is open, else false with "Can't create ..." reported.
-bool table_created(tdr_decoder_state& st, tdr_table_kind kind);
+inline bool is_kept(const tdr_decoder_state& st, tdr_table_kind kind) { return st.kept[static_cast<int>(kind)]; }
 
-// Closes the four tables, TDR, ACC, CTD then GPS; a file whose writes failed
-// is reported in the message.
-void close_tables(tdr_decoder_state& st);
+// Records the writer's answer to the beginning of a table; a refusal is
+// reported as an error. Returns the answer.
+bool table_begun(tdr_decoder_state& st, tdr_table_kind kind, bool kept);
 
 // Makes every further read fail as at the end of the input, so that decoding
 // unwinds through the nested blocks and stops.

@@ -118,7 +118,7 @@ uint8_t dispatch_code(tdr_decoder_state& st, uint8_t code) {
             uint8_t wetdry;
             if (read_bytes(st, &wetdry, 1)) {
                 st.wetdry_state = wetdry;
-                if (st.writers != nullptr) st.writers->wetdry({st.tdr_time, wetdry, st.byte_offset});
+                st.out.wetdry({st.tdr_time, wetdry, st.byte_offset});
             }
             read_bytes(st, &next, 1);
             break;

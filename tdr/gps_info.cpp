@@ -64,11 +64,8 @@ struct info_reader {
 uint8_t decode_gps_record(tdr_decoder_state& st) {
     // The GPS table is created at the first record (tried again at each
     // record while it cannot be).
-    if (!st.tables.is_open(tdr_table_kind::gps)) {
-        st.tables.gps_table();
-        if (table_created(st, tdr_table_kind::gps) && st.writers != nullptr) st.writers->gps_table();
-    }
-    const bool open = st.tables.is_open(tdr_table_kind::gps);
+    if (!is_kept(st, tdr_table_kind::gps)) table_begun(st, tdr_table_kind::gps, st.out.gps_table());
+    const bool open = is_kept(st, tdr_table_kind::gps);
     // The time (no hundredths) and the satellite count.
     uint8_t t[7];
     if (!read_bytes(st, t, 7)) return TDRCODE_END;
@@ -83,10 +80,9 @@ uint8_t decode_gps_record(tdr_decoder_state& st) {
         record.satellites = t[6];
         record.entries = entries;
         record.byte_offset = st.byte_offset;
-        st.tables.gps(record);
-        if (st.writers != nullptr) st.writers->gps(record);
+        st.out.gps(record);
     }
-    ++st.context.gps_fixes;
+    ++st.outcome.gps_fixes;
 
     uint8_t next = TDRCODE_END;
     read_bytes(st, &next, 1);
@@ -104,7 +100,7 @@ uint8_t decode_info_block(tdr_decoder_state& st) {
     // block; a later info block replaces the calibration of an earlier one.
     const info_reader r{block, received};
     uint16_t fw;
-    if (r.get16(info_fw_version, fw)) st.context.fw_version = fw;
+    if (r.get16(info_fw_version, fw)) st.outcome.fw_version = fw;
     r.get16(info_tdr_interval, st.tdr_interval);
     r.get16(info_ctd_interval, st.ctd_interval);
     r.get16(info_pressure_scale, st.pressure_scale);
@@ -120,12 +116,10 @@ uint8_t decode_info_block(tdr_decoder_state& st) {
     uint8_t acc_offset;
     if (r.get8(info_acc_offset, acc_offset)) st.acc_offset = acc_offset;
 
-    st.abs_mode = st.context.fw_version == first_abs_mode_firmware || st.context.fw_version == last_abs_mode_firmware;
-    if (st.writers != nullptr) {
-        st.writers->info({st.context.fw_version, st.tdr_interval, st.ctd_interval, st.pressure_scale, st.temp_offset,
-                          st.temp_scale, st.cond_offset, st.cond_scale, st.cond_lag_tau, st.n_photo, st.acc_interval_ms,
-                          st.acc_scale, st.acc_offset, st.byte_offset});
-    }
+    st.abs_mode = st.outcome.fw_version == first_abs_mode_firmware || st.outcome.fw_version == last_abs_mode_firmware;
+    st.out.info({st.outcome.fw_version, st.tdr_interval, st.ctd_interval, st.pressure_scale, st.temp_offset,
+                 st.temp_scale, st.cond_offset, st.cond_scale, st.cond_lag_tau, st.n_photo, st.acc_interval_ms,
+                 st.acc_scale, st.acc_offset, st.byte_offset});
 
     uint8_t next = TDRCODE_END;
     read_bytes(st, &next, 1);

@@ -6,8 +6,9 @@ namespace vandrel {
 namespace detail {
 
 void report_progress(const tdr_decoder_state& st) {
-    const tdr_context& c = st.context;
-    st.progress_callback(st.byte_offset, c.tdr_records, c.ctd_records, c.gps_fixes, c.acc_records);
+    const decode_outcome& c = st.outcome;
+    st.request.progress(st.byte_offset, static_cast<uint32_t>(c.tdr_rows), static_cast<uint32_t>(c.ctd_rows),
+                        static_cast<uint32_t>(c.gps_fixes), static_cast<uint32_t>(c.acc_rows));
 }
 
 double stream_time_seconds(const uint8_t fields[6]) {

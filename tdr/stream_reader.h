@@ -36,7 +36,7 @@ inline bool read_bytes(tdr_decoder_state& st, uint8_t* buffer, uint32_t count, u
     }
     if (received != nullptr) *received = count;
     st.byte_offset += count;
-    if (st.progress_callback != nullptr && st.byte_offset % progress_step == 0) report_progress(st);
+    if (st.request.progress != nullptr && st.byte_offset % progress_step == 0) report_progress(st);
     return true;
 }
 

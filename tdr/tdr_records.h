@@ -5,23 +5,32 @@
 // the files its writers make.
 //
 // Times are seconds since 1970-01-01 00:00:00 UTC, as doubles, before the
-// rounding that the text tables apply when they print them. Values are raw
-// counts where the tables scale them with fixed factors (TDR rows), and
-// engineering units where the conversion depends on the stream's calibration
-// (CTD and accelerometer rows), exactly the doubles the tables print.
+// rounding that the text tables apply when they print them. Every value is in
+// physical units (metres, degrees Celsius, microtesla, dbar, mS/cm, standard
+// gravity), converted here once, so that no writer scales a raw count itself;
+// a value a row does not hold is NaN (no_value), never 0. TDR rows keep their
+// raw counts beside the physical values: the TDR table prints from them.
 //
 // Records refer to memory of the decoder's that stays valid only for the call.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
+
+#include "coding/no_value.h"
 
 namespace vandrel {
+
+// The tables of a TDR stream. Each begins with the first block of its kind;
+// a writer that keeps a table in a file of its own may refuse it (the file
+// cannot be made), and then no writer gets that table's rows.
+enum class tdr_table_kind { tdr, ctd, gps, acc };
 
 // ---- TDR sample runs ----------------------------------------------------
 
 // Channel mask bits: which values a TDR row holds.
-constexpr unsigned channel_depth = 0x01;          // decimetres (regime 5 prints it as cm)
+constexpr unsigned channel_depth = 0x01;          // raw counts of depth_unit metres
 constexpr unsigned channel_temperature = 0x02;    // raw * 0.05 - 273.15 degrees Celsius
 constexpr unsigned channel_photo = 0x04;          // n_photo raw light counts
 constexpr unsigned channel_odo = 0x08;            // raw * 0.12 metres
@@ -38,6 +47,17 @@ struct tdr_table_info {
     uint8_t n_photo;  // photo columns of a regime-3 header
 };
 
+// Depth is counted in decimetres, except in regime 5, whose loggers count
+// millimetres (its table prints "DEPTH (cm)"). The regime decides the unit
+// here and nowhere else.
+constexpr uint8_t millimetre_depth_regime = 5;
+constexpr double depth_unit_for(uint8_t regime) { return regime == millimetre_depth_regime ? 0.001 : 0.1; }
+
+// The physical values of the raw TDR counts.
+constexpr double tdr_temperature_celsius(uint16_t raw) { return raw * 0.05 - 273.15; }
+constexpr double odometer_metres(uint16_t raw) { return raw * 0.12; }
+constexpr double magnetometer_microtesla(int16_t raw) { return raw * 0.1; }
+
 // A run of TDR samples begins: after a wet start (code 0xFB), or the
 // temperature-only samples after a dry start (code 0xFE) in regime 1. Its
 // rows follow, then tdr_run_end. Runs never nest.
@@ -45,6 +65,7 @@ struct tdr_run_info {
     uint32_t run;          // ordinal of the run in the stream, from 0
     uint8_t regime;        // regime of the run (for a dry run, of the wet run before it)
     unsigned mask;         // channels of its rows
+    double depth_unit;     // metres per raw depth count of its rows
     bool dry;              // samples taken on land after a dry start
     double start_time;     // time of its first row
     uint16_t interval;     // hundredths of a second between rows
@@ -52,19 +73,26 @@ struct tdr_run_info {
     uint32_t byte_offset;  // input position after the run's header
 };
 
-// One row of the TDR table. Fields the mask does not select are 0.
+// One row of the TDR table. Physical values the mask does not select are
+// no_value; raw counts it does not select are 0.
 struct tdr_row {
     uint32_t run;
     double time;
     unsigned mask;
-    uint16_t depth;        // decimetres
-    uint16_t temperature;  // raw; degrees Celsius = raw * 0.05 - 273.15
-    uint16_t odo;          // raw; metres = raw * 0.12
-    int16_t mag[3];        // tenths of a microtesla
-    int8_t mag_temp;       // degrees Celsius
-    uint8_t wetdry;        // wet/dry state shown in the row
+    double depth;        // metres
+    double temperature;  // degrees Celsius
+    double odo;          // metres
+    double mag[3];       // microtesla
+    double mag_temp;     // degrees Celsius
+    uint8_t wetdry;      // wet/dry state shown in the row (with a wet/dry mask bit)
     uint8_t n_photo;
-    const uint16_t* photo;  // n_photo raw values
+    const uint16_t* photo;  // n_photo raw light counts
+    // The raw counts as the stream holds them.
+    uint16_t raw_depth;        // in units of the run's depth_unit
+    uint16_t raw_temperature;  // tdr_temperature_celsius(raw)
+    uint16_t raw_odo;          // odometer_metres(raw)
+    int16_t raw_mag[3];        // magnetometer_microtesla(raw)
+    int8_t raw_mag_temp;       // whole degrees Celsius
 };
 
 // A haul-out: the animal was on land from start to end. The TDR table
@@ -91,13 +119,22 @@ constexpr int max_ctd_extra_channels = 6;
 constexpr int ctd_fixed_channels = 3;  // pressure, temperature, conductivity
 constexpr int max_ctd_channels = ctd_fixed_channels + max_ctd_extra_channels;
 
-// The extra channels of a cast. Channel i reads (raw - offset[i]) * scale[i].
+// What an extra CTD channel measures.
+enum class ctd_channel_kind : uint8_t { fluorescence, oxygen, phase, photo, ppfd, internal_temperature };
+
+// One extra channel of a cast: it reads (raw - offset) * scale in units.
+struct ctd_channel {
+    const char* label;  // the CTD table's column name, the logger's own
+    const char* units;  // UDUNITS-2 units of the value ("1" for a count)
+    double scale;
+    double offset;
+    ctd_channel_kind kind;
+};
+
+// The extra channels of a cast, in the order of its samples.
 struct ctd_channel_set {
-    char header[80];  // appended to the CTD header line; a tab before each name
     uint8_t count;
-    double scale[max_ctd_extra_channels];
-    double offset[max_ctd_extra_channels];
-    uint8_t kind[max_ctd_extra_channels];  // 1 for a PPFD channel
+    ctd_channel channel[max_ctd_extra_channels];
 };
 
 // A CTD cast begins (code 0xFC); its rows follow. The first cast's channels
@@ -120,7 +157,7 @@ struct ctd_row {
     double conductivity;  // mS/cm
     double salinity;      // practical salinity of the lag-filtered conductivity
     int n_extra;
-    double extra[max_ctd_extra_channels];  // in the units of the channel set's header names
+    double extra[max_ctd_extra_channels];  // in the units of the cast's channels
     bool time_valid;
 };
 
@@ -171,29 +208,32 @@ struct info_values {
 // ---- The writer interface -------------------------------------------------
 
 // Receives the records of one decoding, in stream order. Every method does
-// nothing by default, so a writer overrides what it uses. The rows of a
-// table reach the writers only while that table's text file is written, so
-// every writer sees the rows the text tables hold, no more and no fewer.
+// nothing by default, so a writer overrides what it uses.
+//
+// A table-begin method answers whether the table's rows are kept: false
+// from a writer that keeps the table in a file of its own and could not
+// make it (refusal() then says why). The decoder then hands none of that
+// table's rows on, and begins the table again at its next block.
 class tdr_record_sink {
 public:
     virtual ~tdr_record_sink() = default;
 
-    virtual void tdr_table(const tdr_table_info& /*info*/) {}
+    virtual bool tdr_table(const tdr_table_info& /*info*/) { return true; }
     virtual void tdr_run(const tdr_run_info& /*run*/) {}
     virtual void tdr_sample(const tdr_row& /*row*/) {}
     virtual void tdr_run_end() {}
     virtual void haulout(const haulout_event& /*event*/) {}
     virtual void wetdry(const wetdry_event& /*event*/) {}
 
-    virtual void ctd_table(const ctd_channel_set& /*channels*/) {}
+    virtual bool ctd_table(const ctd_channel_set& /*channels*/) { return true; }
     virtual void ctd_cast(const ctd_cast_info& /*cast*/) {}
     virtual void ctd_sample(const ctd_row& /*row*/) {}
 
-    virtual void acc_table() {}
+    virtual bool acc_table() { return true; }
     virtual void acc_burst(const acc_burst_info& /*burst*/) {}
     virtual void acc_sample(const acc_row& /*row*/) {}
 
-    virtual void gps_table() {}
+    virtual bool gps_table() { return true; }
     virtual void gps(const gps_record& /*record*/) {}
 
     virtual void info(const info_values& /*values*/) {}
@@ -205,6 +245,9 @@ public:
     // An error the decoder reported (the text has no line end), with the
     // input position at which it was found.
     virtual void message(uint32_t /*byte_offset*/, const char* /*text*/) {}
+
+    // Why the last beginning of a table of this kind was refused.
+    virtual std::string refusal(tdr_table_kind /*kind*/) const { return {}; }
 };
 
 }  // namespace vandrel

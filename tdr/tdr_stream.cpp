@@ -18,25 +18,32 @@ constexpr uint16_t max_raw_depth = 21000;
 constexpr unsigned regime_masks[] = {0x00, 0x03, 0x01, 0x05, 0x00, 0x01, 0x21, 0x3B};
 constexpr uint8_t regime_count = sizeof regime_masks / sizeof regime_masks[0];
 
-// Hands one row to the tables and the writers, while the TDR table is open.
+// Hands one row on, in physical units beside its raw counts, while the TDR
+// table is kept.
 void emit_row(tdr_decoder_state& st, const tdr_sample& s, unsigned mask) {
     // After an overflow the blocks unwind, but "ACC OVERFLOW" stays last.
-    if (!st.tables.is_open(tdr_table_kind::tdr) || st.context.acc_overflow) return;
+    if (!is_kept(st, tdr_table_kind::tdr) || st.outcome.acc_overflow) return;
     tdr_row row;
     row.run = st.run_count - 1;
     row.time = st.tdr_time;
     row.mask = mask;
-    row.depth = s.depth;
-    row.temperature = s.temperature;
-    row.odo = s.odo;
-    for (int i = 0; i < 3; ++i) row.mag[i] = static_cast<int16_t>(s.mag[i]);
-    row.mag_temp = static_cast<int8_t>(s.mag_temp & 0xFF);
+    // Fields the mask does not select were never read: their raw counts are 0.
+    row.raw_depth = s.depth;
+    row.raw_temperature = s.temperature;
+    row.raw_odo = s.odo;
+    for (int i = 0; i < 3; ++i) row.raw_mag[i] = static_cast<int16_t>(s.mag[i]);
+    row.raw_mag_temp = static_cast<int8_t>(s.mag_temp & 0xFF);
+    row.depth = mask & channel_depth ? s.depth * st.depth_unit : no_value;
+    row.temperature = mask & channel_temperature ? tdr_temperature_celsius(s.temperature) : no_value;
+    row.odo = mask & channel_odo ? odometer_metres(s.odo) : no_value;
+    const bool mag = (mask & channel_magnetometer) != 0;
+    for (int i = 0; i < 3; ++i) row.mag[i] = mag ? magnetometer_microtesla(row.raw_mag[i]) : no_value;
+    row.mag_temp = mag ? row.raw_mag_temp : no_value;
     row.wetdry = st.wetdry_state;
     row.n_photo = mask & channel_photo ? st.n_photo : 0;
     row.photo = s.photo;
-    st.tables.tdr_sample(row);
-    if (st.writers != nullptr) st.writers->tdr_sample(row);
-    ++st.context.tdr_records;
+    st.out.tdr_sample(row);
+    ++st.outcome.tdr_rows;
 }
 
 // The absolute first sample of a run. False at the end of the input.
@@ -107,11 +114,7 @@ unsigned tdr_channel_mask(uint8_t regime) { return regime < regime_count ? regim
 uint8_t stream_tdr(tdr_decoder_state& st, unsigned mask, double dt, bool dry) {
     if (mask == 0) {
         // No regime gives a sample without fields: the stream cannot be in step.
-        if (st.tables.is_open(tdr_table_kind::tdr)) {
-            constexpr const char* line = "Illegal stream contents (0)";
-            st.tables.tdr_table_line(line);
-            if (st.writers != nullptr) st.writers->tdr_table_line(line);
-        }
+        if (is_kept(st, tdr_table_kind::tdr)) st.out.tdr_table_line("Illegal stream contents (0)");
         return TDRCODE_END;
     }
     // Every value the mask does not select stays 0. The row of a sample is
@@ -126,12 +129,13 @@ uint8_t stream_tdr(tdr_decoder_state& st, unsigned mask, double dt, bool dry) {
 
     // The run has at least this first row.
     ++st.run_count;
-    const bool table_open = st.tables.is_open(tdr_table_kind::tdr);
-    if (table_open && st.writers != nullptr) {
+    const bool table_open = is_kept(st, tdr_table_kind::tdr);
+    st.depth_unit = depth_unit_for(st.outcome.regime);
+    if (table_open) {
         // dt is the run's interval in seconds, which no block can have
         // changed while the absolute first sample was read.
-        st.writers->tdr_run({st.run_count - 1, st.context.regime, mask, dry, st.tdr_time, st.tdr_interval,
-                             mask & channel_photo ? st.n_photo : uint8_t{0}, header_end});
+        st.out.tdr_run({st.run_count - 1, st.outcome.regime, mask, st.depth_unit, dry, st.tdr_time, st.tdr_interval,
+                        mask & channel_photo ? st.n_photo : uint8_t{0}, header_end});
     }
     uint8_t r;
     for (;;) {
@@ -141,38 +145,33 @@ uint8_t stream_tdr(tdr_decoder_state& st, unsigned mask, double dt, bool dry) {
         st.tdr_time += dt;
     }
     emit_row(st, sample, mask);
-    if (table_open && st.writers != nullptr) st.writers->tdr_run_end();
+    if (table_open) st.out.tdr_run_end();
     return r;
 }
 
 uint8_t decode_wet_start(tdr_decoder_state& st) {
     // Regime, time of the first sample, interval in hundredths of a second.
-    read_bytes(st, &st.context.regime, 1);
+    read_bytes(st, &st.outcome.regime, 1);
     read_time(st, st.tdr_time);
     read_unint(st, st.tdr_interval);
-    if (!st.tables.is_open(tdr_table_kind::tdr)) {
-        // The header follows the regime of the run that creates the file.
-        const tdr_table_info info{st.context.regime, st.n_photo};
-        st.tables.tdr_table(info);
-        if (table_created(st, tdr_table_kind::tdr) && st.writers != nullptr) st.writers->tdr_table(info);
+    if (!is_kept(st, tdr_table_kind::tdr)) {
+        // The header follows the regime of the run that begins the table.
+        table_begun(st, tdr_table_kind::tdr, st.out.tdr_table({st.outcome.regime, st.n_photo}));
     }
     if (st.haulout_start != 0.0) {
         // The haul-out ends one interval before the first sample of this run.
-        if (st.tables.is_open(tdr_table_kind::tdr)) {
-            const haulout_event event{st.haulout_start, st.tdr_time - st.tdr_interval * 0.01, st.byte_offset};
-            st.tables.haulout(event);
-            if (st.writers != nullptr) st.writers->haulout(event);
-        }
+        if (is_kept(st, tdr_table_kind::tdr))
+            st.out.haulout({st.haulout_start, st.tdr_time - st.tdr_interval * 0.01, st.byte_offset});
         st.haulout_start = 0.0;
     }
-    return stream_tdr(st, tdr_channel_mask(st.context.regime), st.tdr_interval * 0.01, false);
+    return stream_tdr(st, tdr_channel_mask(st.outcome.regime), st.tdr_interval * 0.01, false);
 }
 
 uint8_t decode_dry_start(tdr_decoder_state& st) {
     // The haul-out began a minute before the last row, less two intervals.
     st.haulout_start = st.tdr_interval * 0.02 + st.tdr_time - 60.0;
     read_unint(st, st.tdr_interval);
-    switch (st.context.regime) {
+    switch (st.outcome.regime) {
         case 1:
             // On land only the temperature is recorded.
             return stream_tdr(st, channel_temperature, st.tdr_interval * 0.01, true);

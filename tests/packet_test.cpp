@@ -6,9 +6,9 @@
 #include <utility>
 #include <vector>
 
-#include "packet/extract.h"
 #include "packet/packet.h"
 #include "test_files.h"
+#include "text/extract_packet_file.h"
 
 namespace {
 

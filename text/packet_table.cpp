@@ -35,7 +35,8 @@ void packet_table_writer::sample(const packet_row& r) {
     p = put_fixed(p, r.conductivity, 3);
     p = put_fixed(p, r.salinity, 3);
     p = put_fixed(p, r.fluorescence, 3);
-    p = put_fixed(p, r.light, 2);
+    // A missing light reading prints as 0.
+    p = put_fixed(p, r.raw_light == no_light ? 0.0 : r.light, 2);
     *p++ = '\t';
     p = format_uint(p, r.mV, 4);
     *p++ = '\r';

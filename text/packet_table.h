@@ -18,6 +18,7 @@ public:
     void sample(const packet_row& row) override;
     // False once a write has failed.
     bool ok() const { return out_.ok(); }
+    bool stopped() const override { return !out_.ok(); }
     // Flushes and closes; false if any write failed.
     bool close() { return out_.close(); }
 

@@ -97,11 +97,29 @@ std::unique_ptr<output_file>& tdr_text_tables::slot(tdr_table_kind kind) {
     }
 }
 
-bool tdr_text_tables::create(tdr_table_kind kind) {
-    if (discard_) {
-        begun_ |= 1u << static_cast<unsigned>(kind);
-        return false;  // nothing to write to
+namespace {
+
+const char* table_name(tdr_table_kind kind) {
+    switch (kind) {
+        case tdr_table_kind::tdr:
+            return "TDR";
+        case tdr_table_kind::ctd:
+            return "CTD";
+        case tdr_table_kind::gps:
+            return "GPS";
+        case tdr_table_kind::acc:
+        default:
+            return "ACC";
     }
+}
+
+}  // namespace
+
+std::string tdr_text_tables::refusal(tdr_table_kind kind) const {
+    return std::string("Can't create ") + table_name(kind) + " data file " + path(kind);
+}
+
+bool tdr_text_tables::create(tdr_table_kind kind) {
     std::unique_ptr<output_file>& f = slot(kind);
     f = std::make_unique<output_file>();
     if (f->create(path(kind), table_buffer_size)) return true;
@@ -113,18 +131,19 @@ void tdr_text_tables::flush(tdr_table_kind kind) {
     if (output_file* f = file(kind)) f->flush();
 }
 
-bool tdr_text_tables::close(tdr_table_kind kind) {
+bool tdr_text_tables::close(tdr_table_kind kind, std::string& error) {
     std::unique_ptr<output_file>& f = slot(kind);
     if (!f) return true;
     const bool ok = f->close();
     f.reset();
+    if (!ok) error = std::string("Can't write ") + table_name(kind) + " data file " + path(kind);
     return ok;
 }
 
 // ---- TDR ----
 
-void tdr_text_tables::tdr_table(const tdr_table_info& info) {
-    if (!create(tdr_table_kind::tdr)) return;
+bool tdr_text_tables::tdr_table(const tdr_table_info& info) {
+    if (!create(tdr_table_kind::tdr)) return false;
     output_file& f = *tdr_;
     if (info.regime == 3) {
         f.write("DATE (UTC)\tDEPTH (m)");
@@ -135,6 +154,7 @@ void tdr_text_tables::tdr_table(const tdr_table_info& info) {
         f.printf("***Unknown TDR regime %hu ***", static_cast<unsigned short>(info.regime));
     }
     f.end_line();
+    return true;
 }
 
 void tdr_text_tables::tdr_sample(const tdr_row& s) {
@@ -142,12 +162,13 @@ void tdr_text_tables::tdr_sample(const tdr_row& s) {
     char* const start = tdr_->reserve(max_tdr_row);
     char* p = format_time_text(s.time, start);
     *p++ = '\t';
-    p = put_decimal(p, s.depth, 1);  // * 0.1
+    // The raw depth in tenths: metres, or centimetres in regime 5.
+    p = put_decimal(p, s.raw_depth, 1);
     if (s.mask & channel_temperature) {
         *p++ = '\t';
         // * 0.05 - 273.15, in hundredths
-        const int64_t centi = static_cast<int64_t>(s.temperature) * 5 - 27315;
-        p = centi != 0 ? put_decimal(p, centi, 2) : format_fixed(p, s.temperature * 0.05 - 273.15, 2);
+        const int64_t centi = static_cast<int64_t>(s.raw_temperature) * 5 - 27315;
+        p = centi != 0 ? put_decimal(p, centi, 2) : format_fixed(p, s.temperature, 2);
     }
     if (s.mask & channel_photo) {
         for (unsigned i = 0; i < s.n_photo; ++i) {
@@ -157,15 +178,15 @@ void tdr_text_tables::tdr_sample(const tdr_row& s) {
     }
     if (s.mask & channel_odo) {
         *p++ = '\t';
-        p = put_decimal(p, static_cast<int64_t>(s.odo) * 12, 2);  // * 0.12
+        p = put_decimal(p, static_cast<int64_t>(s.raw_odo) * 12, 2);  // * 0.12
     }
     if (s.mask & channel_magnetometer) {
-        for (int16_t axis : s.mag) {
+        for (int16_t axis : s.raw_mag) {
             *p++ = '\t';
             p = put_decimal(p, axis, 1);  // * 0.1
         }
         *p++ = '\t';
-        p = format_int(p, s.mag_temp);
+        p = format_int(p, s.raw_mag_temp);
     }
     if (s.mask & (channel_wetdry_column | channel_wetdry_byte)) {
         *p++ = '\t';
@@ -195,13 +216,17 @@ void tdr_text_tables::tdr_table_line(const char* text) {
 
 // ---- CTD ----
 
-void tdr_text_tables::ctd_table(const ctd_channel_set& channels) {
-    if (!create(tdr_table_kind::ctd)) return;
+bool tdr_text_tables::ctd_table(const ctd_channel_set& channels) {
+    if (!create(tdr_table_kind::ctd)) return false;
     output_file& f = *ctd_;
     f.write("DATE (UTC)\tPRESSURE (dbar)\tTEMP (C)\tCOND (mS/cm)\tSAL_LAGGED (PSU)");
-    if (channels.count > 0) f.write(channels.header);
+    for (int i = 0; i < channels.count; ++i) {
+        f.put('\t');
+        f.write(channels.channel[i].label);
+    }
     f.write("\tTIME_VALID");
     f.end_line();
+    return true;
 }
 
 void tdr_text_tables::ctd_sample(const ctd_row& row) {
@@ -228,10 +253,11 @@ void tdr_text_tables::ctd_sample(const ctd_row& row) {
 
 // ---- ACC ----
 
-void tdr_text_tables::acc_table() {
-    if (!create(tdr_table_kind::acc)) return;
+bool tdr_text_tables::acc_table() {
+    if (!create(tdr_table_kind::acc)) return false;
     acc_->write("DATE (UTC)\tX\tY\tZ");
     acc_->end_line();
+    return true;
 }
 
 void tdr_text_tables::acc_sample(const acc_row& row) {
@@ -260,7 +286,7 @@ void tdr_text_tables::acc_sample(const acc_row& row) {
 
 // ---- GPS ----
 
-void tdr_text_tables::gps_table() { create(tdr_table_kind::gps); }
+bool tdr_text_tables::gps_table() { return create(tdr_table_kind::gps); }
 
 void tdr_text_tables::gps(const gps_record& r) {
     if (!gps_) return;

@@ -2,9 +2,9 @@
 // files. Tab-separated with a header line (the GPS file: space-separated, no
 // header), CR LF line ends, numbers exactly as printf prints them.
 //
-// Each file is created when its first block arrives (tdr_table(),
-// ctd_table(), acc_table(), gps_table()); whoever drives the tables asks
-// is_open() afterwards to tell a file that could not be created.
+// Each file is created when its table begins (tdr_table(), ctd_table(),
+// acc_table(), gps_table()); a file that cannot be created refuses its
+// table, and refusal() says so in the decoder's words.
 #pragma once
 
 #include <memory>
@@ -15,42 +15,38 @@
 
 namespace vandrel {
 
-enum class tdr_table_kind { tdr, ctd, gps, acc };
-
 class tdr_text_tables final : public tdr_record_sink {
 public:
     struct paths {
         std::string tdr, ctd, gps, acc;
     };
-    // With discard set no file is made: the tables count as open once
-    // begun and their rows go nowhere (a reading for the other writers
-    // alone).
-    explicit tdr_text_tables(paths p, bool discard = false) : paths_(std::move(p)), discard_(discard) {}
+    explicit tdr_text_tables(paths p) : paths_(std::move(p)) {}
 
     const std::string& path(tdr_table_kind kind) const;
-    bool is_open(tdr_table_kind kind) const {
-        return discard_ ? (begun_ & (1u << static_cast<unsigned>(kind))) != 0 : file(kind) != nullptr;
-    }
+    bool is_open(tdr_table_kind kind) const { return file(kind) != nullptr; }
 
-    void tdr_table(const tdr_table_info& info) override;
+    bool tdr_table(const tdr_table_info& info) override;
     void tdr_sample(const tdr_row& s) override;
     void haulout(const haulout_event& event) override;
     void tdr_table_line(const char* text) override;
 
-    void ctd_table(const ctd_channel_set& channels) override;
+    bool ctd_table(const ctd_channel_set& channels) override;
     void ctd_sample(const ctd_row& row) override;
 
-    void acc_table() override;
+    bool acc_table() override;
     void acc_sample(const acc_row& row) override;
 
-    void gps_table() override;
+    bool gps_table() override;
     void gps(const gps_record& r) override;
+
+    std::string refusal(tdr_table_kind kind) const override;
 
     // Flushes the table's buffer (the process is about to stop).
     void flush(tdr_table_kind kind);
-    // Closes the table's file; false when any write to it failed. A table
-    // that was never opened closes without error.
-    bool close(tdr_table_kind kind);
+    // Closes the table's file; false when any write to it failed, with the
+    // decoder's words for it in error. A table that was never opened closes
+    // without error.
+    bool close(tdr_table_kind kind, std::string& error);
 
 private:
     output_file* file(tdr_table_kind kind) const {
@@ -70,8 +66,6 @@ private:
     bool create(tdr_table_kind kind);
 
     paths paths_;
-    bool discard_ = false;
-    unsigned begun_ = 0;  // with discard: a bit per table begun
     std::unique_ptr<output_file> tdr_, ctd_, gps_, acc_;
 };
 

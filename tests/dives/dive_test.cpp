@@ -16,7 +16,8 @@ struct run_rows {
     unsigned mask;
     uint16_t interval;  // hundredths of a second
     double start;
-    std::vector<uint16_t> depths;  // decimetres; temperatures are 16.85 C + 0.1 C per row
+    std::vector<uint16_t> depths;  // raw counts of unit; temperatures are 16.85 C + 0.1 C per row
+    double unit = 0.1;             // metres per count: 0.001 for a regime-5 run
 };
 
 constexpr unsigned wet = vandrel::channel_depth | vandrel::channel_temperature;
@@ -48,6 +49,12 @@ const struct {
      "2|~00:16:40|~00:16:40|1.00|7.0|~00:16:40|1.00|7.00|0.00|NA|0.00|NA|16.85|2.00|N\n"
      "3|~00:16:43|~00:16:43|1.00|5.0|~00:16:43|1.00|5.00|0.00|NA|0.00|NA|17.15|NA|Y\n"},
     {"no dive: the header alone", {40, 0}, {{wet, 100, 0.0, {40, 0, 40}}}, ""},
+    {"millimetre counts: threshold and zero offset taken in millimetres, depths printed to the millimetre",
+     {40, 1},
+     {{vandrel::channel_depth, 100, 0.0, {3000, 4001, 4500, 4200, 100}, 0.001},
+      {vandrel::channel_depth, 100, 10.0, {0, 5000, 6000, 5000, 0}, 0.001}},
+     "1|~00:00:02|~00:00:03|2.00|4.400|~00:00:02|2.00|4.25|0.00|NA|0.00|NA|NA|NA|Y\n"
+     "2|~00:00:11|~00:00:13|3.00|5.900|~00:00:12|1.00|5.90|1.00|1.000|1.00|1.000|NA|NA|Y\n"},
     {"a negative threshold counts as 0",
      {-10, 0},
      {{wet, 100, 0.0, {0, 1, 0}}},
@@ -67,12 +74,14 @@ TEST(dive_table, worked_examples) {
                 vandrel::tdr_run_info info{};
                 info.mask = run.mask;
                 info.interval = run.interval;
+                info.depth_unit = run.unit;
                 detector.tdr_run(info);
                 for (std::size_t k = 0; k < run.depths.size(); ++k) {
                     vandrel::tdr_row row{};
                     row.time = run.start + static_cast<double>(k) * run.interval * 0.01;
-                    row.depth = run.depths[k];
-                    row.temperature = static_cast<uint16_t>(5800 + 2 * k);
+                    row.raw_depth = run.depths[k];
+                    row.depth = run.depths[k] * run.unit;
+                    row.temperature = vandrel::tdr_temperature_celsius(static_cast<uint16_t>(5800 + 2 * k));
                     detector.tdr_sample(row);
                 }
                 detector.tdr_run_end();

@@ -10,8 +10,8 @@
 #include <iterator>
 #include <string>
 
-#include "packet/extract.h"
 #include "tests/fuzz/fuzz_support.h"
+#include "text/extract_packet_file.h"
 
 namespace {
 

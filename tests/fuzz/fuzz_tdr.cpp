@@ -24,8 +24,8 @@
 #include <string>
 #include <system_error>
 
-#include "tdr/decode_tdr_file.h"
 #include "tests/fuzz/fuzz_support.h"
+#include "text/decode_tdr_file.h"
 
 namespace {
 

@@ -16,5 +16,5 @@ function(vandrel_add_fuzz_replay name)
 endfunction()
 
 vandrel_add_fuzz_replay(packet vandrel_packet)
-vandrel_add_fuzz_replay(extract vandrel_packet)
-vandrel_add_fuzz_replay(tdr vandrel_tdr)
+vandrel_add_fuzz_replay(extract vandrel_text)
+vandrel_add_fuzz_replay(tdr vandrel_text)

@@ -200,17 +200,32 @@ void feed_tdr(vandrel::tdr_netcdf_writer& w, std::size_t rows_per_run) {
     const uint16_t photo[2] = {11, 12};
     double t = 1600000000;
     for (uint32_t run = 0; run < 5; ++run) {
-        w.tdr_run({run, runs[run].regime, runs[run].mask, false, t, 200, runs[run].n_photo, 0});
+        const unsigned mask = runs[run].mask;
+        const double unit = vandrel::depth_unit_for(runs[run].regime);
+        w.tdr_run({run, runs[run].regime, mask, unit, false, t, 200, runs[run].n_photo, 0});
+        const auto has = [mask](unsigned bit, double v) { return mask & bit ? v : vandrel::no_value; };
         for (std::size_t i = 0; i < rows_per_run; ++i, t += 2) {
-            vandrel::tdr_row row{run, t, runs[run].mask, 123, 6000, 10, {-5, 7, 300}, -3, 1, runs[run].n_photo, photo};
+            const double mag = mask & vandrel::channel_magnetometer;
+            vandrel::tdr_row row{run,
+                                 t,
+                                 mask,
+                                 123 * unit,
+                                 has(vandrel::channel_temperature, 26.85),
+                                 has(vandrel::channel_odo, 1.2),
+                                 {mag ? -0.5 : NAN, mag ? 0.7 : NAN, mag ? 30 : NAN},
+                                 mag ? -3 : NAN,
+                                 1,
+                                 runs[run].n_photo,
+                                 photo};
+            row.raw_mag_temp = -3;
             w.tdr_sample(row);
         }
         w.tdr_run_end();
     }
     w.haulout({t - 100, t - 50, 0});
     w.wetdry({t - 10, 0, 0});
-    vandrel::dive_record dive{1,    0, 1600000000, 1600000010, 1600000004, 250, 6,   12,   4,
-                              24.5, 4, 6,          4,          NAN,        5,   NAN, false};
+    vandrel::dive_record dive{1, 0,    1600000000, 1600000010, 1600000004, 250, 0.1, 6,   12,
+                              4, 24.5, 4,          6,          4,          NAN, 5,   NAN, false};
     w.dive(dive);
 }
 
@@ -270,13 +285,16 @@ TEST(tdr_netcdf_writer, writes_ctd_acc_and_gps_files) {
     vandrel_test::temp_dir dir;
     const std::string prefix = dir.file("tag");
     vandrel::tdr_netcdf_writer w(prefix, metadata(), false);
-    vandrel::ctd_channel_set channels{};
-    std::snprintf(channels.header, sizeof channels.header, "\tFLUORO(V)\tPhoto2\tPhoto2\tINTERNAL_TEMP(C)");
-    channels.count = 4;
+    const auto channel = [](const char* label, const char* units) {
+        return vandrel::ctd_channel{label, units, 1, 0, vandrel::ctd_channel_kind::photo};
+    };
+    const vandrel::ctd_channel_set channels{4,
+                                            {channel("FLUORO(V)", "V"), channel("Photo2", "1"), channel("Photo2", "1"),
+                                             channel("INTERNAL_TEMP(C)", "degree_C")}};
     // The second cast has other channels: they go by name.
-    vandrel::ctd_channel_set other{};
-    std::snprintf(other.header, sizeof other.header, "\tPHASE(deg)\tFLUORO(V)\tPhoto2\tPhoto2");
-    other.count = 4;
+    const vandrel::ctd_channel_set other{
+        4,
+        {channel("PHASE(deg)", "degree"), channel("FLUORO(V)", "V"), channel("Photo2", "1"), channel("Photo2", "1")}};
     const uint8_t entries[] = {5, 0x01, 0x02, 9, 0xFF, 0xFF};
     for (int reading = 0; reading < 2; ++reading) {
         if (reading == 1) w.start_writing();

@@ -92,15 +92,15 @@ TEST(TdrReport, SummaryPlotsDivesAndErrors) {
     const double t = 1600000000.5;
     vandrel::tdr_row row{};
     row.mask = vandrel::channel_depth | vandrel::channel_temperature;
-    row.temperature = 5663;
+    row.temperature = 10;
     for (uint16_t i = 0; i < 3; ++i) {
         row.time = t + i;
-        row.depth = static_cast<uint16_t>(100 * i);
+        row.depth = 10.0 * i;
         w.tdr_sample(row);
     }
     w.haulout({t + 10, t + 20, 99});
     w.wetdry({t + 5, 0, 10});
-    w.dive({1, 0, t, t + 2, t + 2, 200, 3, 3, 1, 20, 1, 10, 1, 10, 9, NAN, false});
+    w.dive({1, 0, t, t + 2, t + 2, 200, 0.1, 3, 3, 1, 20, 1, 10, 1, 10, 9, NAN, false});
     vandrel::ctd_channel_set channels{};
     w.ctd_table(channels);
     w.ctd_cast({0, 1, t, 100, 0, &channels, 40});

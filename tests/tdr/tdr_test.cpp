@@ -13,11 +13,11 @@
 
 #include "../test_files.h"
 #include "science/salinity.h"
-#include "tdr/decode_tdr_file.h"
 #include "tdr/decoder_state.h"
 #include "tdr/stream_reader.h"
 #include "tdr/tdr_stream.h"
 #include "tdr/time_text.h"
+#include "text/decode_tdr_file.h"
 #include "tools/tdr_stream_encoder.h"
 
 namespace vandrel_test {
@@ -103,27 +103,23 @@ void check_runs(const std::vector<run_row>& rows, std::string decode_result::*fi
 // ---- The field readers, driven directly on a file of test bytes.
 using namespace vandrel::detail;
 
-vandrel::tdr_context gps_only(const temp_dir& dir) {
-    vandrel::tdr_context c;
-    c.gps_path = dir.file("gps.txt");
-    return c;
-}
-
 std::vector<uint32_t> progress_calls;
 void record_progress(uint32_t offset, uint32_t, uint32_t, uint32_t, uint32_t) { progress_calls.push_back(offset); }
 
 // The decoder's state reading the given bytes from `offset` on.
 struct reader_input {
     temp_dir dir;
-    vandrel::tdr_context context = gps_only(dir);
-    std::unique_ptr<tdr_decoder_state> owned = std::make_unique<tdr_decoder_state>(context);
+    vandrel::tdr_stream_request request;
+    vandrel::decode_outcome outcome;
+    vandrel::tdr_record_sink nowhere;
+    std::unique_ptr<tdr_decoder_state> owned = std::make_unique<tdr_decoder_state>(request, outcome, nowhere);
     tdr_decoder_state& st = *owned;
 
     explicit reader_input(const std::vector<uint8_t>& bytes, uint32_t offset = 0) {
         write_bytes(dir.file("in.dat"), bytes);
         EXPECT_TRUE(st.input.open(dir.file("in.dat")));
         st.byte_offset = offset;
-        st.progress_callback = record_progress;
+        request.progress = record_progress;
         progress_calls.clear();
     }
 };

@@ -113,10 +113,12 @@ check "directory input" "1" "$status"
 tool --output no/such/dir/x w.dat
 check "unwritable" "1 vandrel-tdr: Can't create TDR data file no/such/dir/x_tdr.txt" "$status $(cat err.txt)"
 if [ -e /dev/full ]; then
-    ln -s /dev/full full_tdr.txt
-    cp w.dat full.dat
+    # Every table that fills the disk is named.
+    for t in tdr ctd gps acc; do ln -s /dev/full full_$t.txt; done
+    cp "$SAMPLE" full.dat
     tool full.dat
-    check "disk full" "1 yes" "$status $(has 'full_tdr.txt' err.txt)"
+    check "disk full" "1 yes yes yes yes" \
+        "$status $(has 'full_tdr.txt' err.txt) $(has 'full_ctd.txt' err.txt) $(has 'full_gps.txt' err.txt) $(has 'full_acc.txt' err.txt)"
     "$TOOL" w.dat > /dev/full 2> err.txt
     check "summary lost" "1 yes" "$? $(has 'standard output' err.txt)"
 fi

@@ -1,25 +1,16 @@
-// Public entry of the TDR stream decoder.
-//
-// The TDR stream is a byte stream of coded blocks: the bytes 0xF1..0xFF
-// (except 0xFA) are codes that open or close blocks (TDR sample runs, CTD
-// casts, accelerometer bursts, GPS records, the info block, wet/dry changes,
-// haul-outs); every other byte is block data. decode_tdr_file turns one such
-// file into up to four tables: TDR, CTD, GPS and ACC data files.
+// A TDR stream file decoded into its text tables: up to four data files,
+// TDR, CTD, GPS and ACC, and the same records handed to further writers.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <string>
 
+#include "coding/decode_outcome.h"
+#include "tdr/decode_tdr_stream.h"
 #include "tdr/tdr_records.h"
 
 namespace vandrel {
-
-// Called with the input position in bytes and the rows written so far to the
-// TDR, CTD, GPS and ACC outputs, each time a read ends exactly on a multiple
-// of 1024 bytes of the input.
-using progress_fn = void (*)(uint32_t byte_offset, uint32_t tdr_records, uint32_t ctd_records, uint32_t gps_fixes,
-                             uint32_t acc_records);
 
 // Room of the message text, terminator included.
 constexpr std::size_t tdr_message_size = 60;
@@ -55,6 +46,9 @@ struct tdr_context {
     // False for a reading that hands the records to the writers alone: no
     // data file is made, the paths are not used, and nothing is printed.
     bool text_tables = true;
+    // How the decoding ended, every error included (the message holds the
+    // last one).
+    decode_outcome outcome;
 };
 
 // Decodes context.in_path into the data files named in context, handing

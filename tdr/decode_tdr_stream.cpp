@@ -1,6 +1,6 @@
-// The file driver: one run of the decoder over one TDR stream file.
+// The file driver of the decoder: one run over one TDR stream file.
 
-#include "tdr/decode_tdr_file.h"
+#include "tdr/decode_tdr_stream.h"
 
 #include <memory>
 
@@ -34,32 +34,23 @@ void skip_to(input_file& in, uint32_t offset) {
 
 }  // namespace
 
-bool decode_tdr_file(tdr_context& context, progress_fn progress_callback, int32_t start_offset, bool debug_dump) {
+decode_outcome decode_tdr_stream(const tdr_stream_request& request, tdr_record_sink& out) {
     using namespace detail;
-    context.tdr_records = 0;
-    context.ctd_records = 0;
-    context.gps_fixes = 0;
-    context.end_offset = 0;
-    context.acc_records = 0;
-    context.message[0] = '\0';
-    context.regime = 9;  // no regime yet
-    context.acc_overflow = false;
-    context.stop_marker_printed = false;
-
+    decode_outcome outcome;
     // Every run starts from the load values of the whole decoder state; the
     // accelerometer buffer makes it too large for the stack.
-    auto owned = std::make_unique<tdr_decoder_state>(context);
+    auto owned = std::make_unique<tdr_decoder_state>(request, outcome, out);
     tdr_decoder_state& st = *owned;
-    st.progress_callback = progress_callback;
 
-    if (!st.input.open(context.in_path, context.read_buffer_size)) {
-        report_error(st, "Can't open TDR data file %s\n", context.in_path.c_str());
-        return false;
+    if (!st.input.open(request.in_path, request.read_buffer_size)) {
+        outcome.open_error = true;
+        report_error(st, "Can't open TDR data file %s\n", request.in_path.c_str());
+        return outcome;
     }
 
     // A negative count of bytes to skip is taken as none.
-    const uint32_t skip = start_offset > 0 ? static_cast<uint32_t>(start_offset) : 0;
-    if (debug_dump) write_debug_dump(st, static_cast<int32_t>(skip));
+    const uint32_t skip = request.start_offset > 0 ? static_cast<uint32_t>(request.start_offset) : 0;
+    if (request.debug_dump) write_debug_dump(st, static_cast<int32_t>(skip));
 
     st.byte_offset = skip;
     if (skip > 0) skip_to(st.input, skip);
@@ -71,11 +62,13 @@ bool decode_tdr_file(tdr_context& context, progress_fn progress_callback, int32_
 
     // A read that failed with an error rather than at the end of the file
     // ended decoding early: that is not a complete decoding.
-    if (st.input.error()) report_error(st, "Can't read TDR data file %s\n", context.in_path.c_str());
+    if (st.input.error()) {
+        outcome.read_error = true;
+        report_error(st, "Can't read TDR data file %s\n", request.in_path.c_str());
+    }
     st.input.close();
-    close_tables(st);
-    context.end_offset = st.byte_offset;
-    return st.decode_ok;
+    outcome.end_offset = st.byte_offset;
+    return outcome;
 }
 
 }  // namespace vandrel

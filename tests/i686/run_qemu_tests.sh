@@ -4,12 +4,13 @@
 # execute 32-bit programs. It has the data model of the Windows i686 build
 # (4-byte long, pointers and size_t) and its SSE2 arithmetic. Checked: the
 # end-to-end tests of both commands, and every output of the generators and
-# of both commands, with every option, the same bytes as the x86-64 build's.
+# of both commands, with every option, the same bytes as the x86-64 build's;
+# also the unit suites of the i686 build.
 #
 #   run_qemu_tests.sh LINUX_BUILD I686_BUILD
 #
 # Each build holds vandrel, vandrel-tdr, gen_packets and gen_tdr_stream; the
-# i686 ones are linked statically.
+# i686 ones are linked statically, and its unit suites are under tests/.
 set -u
 [ $# -eq 2 ] || { echo "usage: $0 LINUX_BUILD I686_BUILD" >&2; exit 2; }
 src=$(cd "$(dirname "$0")/../.." && pwd)
@@ -37,7 +38,9 @@ for p in vandrel vandrel-tdr gen_packets gen_tdr_stream; do
     chmod +x "$other_bin/$p"
 done
 
-# ---- The end-to-end tests, with the 32-bit generators.
+# ---- The GoogleTest suites, then the end-to-end tests with the 32-bit
+# generators.
+for t in "$i686"/tests/*_tests "$i686"/tests/*/*_tests; do e2e "${t##*/}" "$qemu" "$t" --gtest_brief=1; done
 e2e cli_test.sh "$src/tests/cli_test.sh" "$other_bin/vandrel" "$other_bin/gen_packets"
 e2e tdr_cli_test.sh "$src/tests/tdr_cli/tdr_cli_test.sh" "$other_bin/vandrel-tdr" \
     "$other_bin/gen_tdr_stream" "$src/examples/sample_compressed.dat"

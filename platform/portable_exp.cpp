@@ -194,11 +194,8 @@ double exp_thousandths_portable(uint16_t k) {
 }  // namespace detail
 
 double exp_thousandths(uint16_t k) {
-#ifdef _WIN32
+    if (detail::exp_from_c_library) return std::exp(k * 0.001);
     return detail::exp_thousandths_portable(k);
-#else
-    return std::exp(k * 0.001);
-#endif
 }
 
 }  // namespace vandrel

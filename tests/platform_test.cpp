@@ -160,15 +160,14 @@ TEST(PortableExp, CorrectlyRounded) {
     }
 }
 
-// The Windows build takes the light values from portable_exp and its table
-// of differences; they must be the Linux build's, bit for bit.
+// The other builds take the light values from portable_exp and its table of
+// differences; they must be the x86-64 Linux build's, bit for bit.
 TEST(PortableExp, LightValuesMatchTheLinuxBuild) {
-#ifndef _WIN32
+    if (!vandrel::detail::exp_from_c_library) GTEST_SKIP() << "checked where the C library's exp is used";
     for (unsigned k = 0; k <= 65535; ++k) {
         const auto k16 = static_cast<uint16_t>(k);
         ASSERT_EQ(vandrel::detail::exp_thousandths_portable(k16), std::exp(k16 * 0.001)) << "k=" << k;
     }
-#endif
 }
 
 // Check values of the Practical Salinity Scale 1978 (UNESCO 1983), with the

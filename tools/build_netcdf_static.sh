@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Builds netCDF-C 4.9.0 as a static library for the release builds (Windows
-# and the statically linked Linux programs), from Debian's source package,
+# and the statically linked Linux programs) and the 32-bit Linux check, from Debian's source package,
 # with only the classic formats: HDF5, DAP, byte-range access, NCZarr,
 # plugins, the utilities, examples and tests are all off. The netCDF-4 API
 # itself (libsrc4, the in-memory model without any storage format) stays
@@ -9,18 +9,18 @@
 #
 #   tools/build_netcdf_static.sh TARGET PREFIX
 #
-# TARGET is linux-x86_64, win32 or win64; the library and its headers are
+# TARGET is linux-x86_64, linux-i686, win32 or win64; the library and its headers are
 # installed in PREFIX (PREFIX/lib/libnetcdf.a, PREFIX/include/netcdf.h),
 # which is what CMake's VANDREL_NETCDF_ROOT takes. Nothing is done when
 # PREFIX already holds the library. The sources are fetched once with
 # "apt-get source netcdf" (a deb-src entry is added to apt's sources when
 # there is none) into $VANDREL_NETCDF_SOURCES, by default
 # ~/.cache/vandrel/netcdf-source. Needs zlib for the target: zlib1g-dev
-# (Linux) or libz-mingw-w64-dev (Windows).
+# (Linux), lib32z1-dev (32-bit Linux) or libz-mingw-w64-dev (Windows).
 set -euo pipefail
 
 if [ $# -ne 2 ]; then
-  echo "usage: $0 linux-x86_64|win32|win64 PREFIX" >&2
+  echo "usage: $0 linux-x86_64|linux-i686|win32|win64 PREFIX" >&2
   exit 2
 fi
 target=$1
@@ -28,6 +28,7 @@ prefix=$2
 src_root=$(cd "$(dirname "$0")/.." && pwd)
 case $target in
   linux-x86_64) toolchain= ; zlib_dev=zlib1g-dev ;;
+  linux-i686) toolchain=$src_root/cmake/toolchain-linux-i686.cmake ; zlib_dev=lib32z1-dev ;;
   win32) toolchain=$src_root/cmake/toolchain-mingw32.cmake ; zlib_dev=libz-mingw-w64-dev ;;
   win64) toolchain=$src_root/cmake/toolchain-mingw64.cmake ; zlib_dev=libz-mingw-w64-dev ;;
   *) echo "$0: unknown target $target" >&2; exit 2 ;;

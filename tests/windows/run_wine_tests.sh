@@ -42,7 +42,8 @@ if wine --version > /dev/null 2>&1; then
 else
     wine64_loader=$(command -v wine64 || echo /usr/lib/wine/wine64)
     can_run_32bit=no
-    echo "note: this machine cannot execute 32-bit programs; the 32-bit build is not run"
+    echo "note: this machine cannot execute 32-bit programs; the 32-bit Windows build is not run" \
+        "(its imports are checked; make test-32bit runs a 32-bit Linux build under qemu-i386)"
 fi
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
     wineboot --init > /dev/null 2>&1
@@ -58,36 +59,13 @@ wineserver -p30
 # the end (and made the current directory).
 # shellcheck source=/dev/null
 . "$src/tests/check.sh"
+# shellcheck disable=SC2154  # dir is check.sh's
 work=$dir
 
-# same_file NAME LINUX_FILE WINDOWS_FILE: the same bytes, or neither there.
-same_file() {
-    if [ ! -e "$2" ] && [ ! -e "$3" ] || cmp "$2" "$3"; then check "$1" same same; else
-        check "$1" same differ
-        diff <(head -c 2000000 "$2" | tr -d '\r') <(head -c 2000000 "$3" | tr -d '\r') | head -n 8
-    fi
-}
-# e2e NAME SCRIPT ARGS...: one of the end-to-end scripts, its log shown when
-# it fails and its last line (the counts) always.
-e2e() {
-    local name=$1 log="$work/$tag-$1.log" status
-    shift
-    (cd "$work" && "$@") > "$log" 2>&1
-    status=$?
-    check "$tag $name" 0 "$status"
-    [ "$status" = 0 ] || cat "$log"
-    tail -n 1 "$log" | sed "s/^/$tag $name: /"
-}
-# same_dir NAME LINUX_DIR WINDOWS_DIR: the same file names, every file the
-# same bytes.
-same_dir() {
-    check "$1: files" "$(cd "$2" && ls | LC_ALL=C sort)" "$(cd "$3" && ls | LC_ALL=C sort)"
-    local f
-    for f in "$2"/*; do
-        [ -f "$f" ] || continue
-        same_file "$1: $(basename "$f")" "$f" "$3/$(basename "$f")"
-    done
-}
+# same_file, same_dir, e2e, input and run_both, comparing the Windows
+# programs (in $other_bin) with the Linux ones.
+# shellcheck source=/dev/null
+. "$src/tests/compare.sh"
 
 # The loader that runs an .exe: wine for 32-bit programs, the 64-bit loader
 # for the others.
@@ -127,49 +105,10 @@ EOF
     echo "$w"
 }
 
-# input DIR FILE [NAME]: DIR/in made afresh, holding a copy of FILE (as NAME).
-input() {
-    d=$1
-    rm -rf "$d/in" && mkdir -p "$d/in" && cp "$2" "$d/in/${3:-}"
-}
-
-# run_both DIR NAME ARGS...: runs the Linux program NAME and the Windows one
-# in DIR/linux and DIR/windows (each a copy of DIR/in), and compares what
-# they print, their exit status and every file they leave.
-run_both() {
-    local dir=$1 name=$2
-    shift 2
-    rm -rf "$dir/linux" "$dir/windows"
-    cp -r "$dir/in" "$dir/linux"
-    cp -r "$dir/in" "$dir/windows"
-    (cd "$dir/linux" && "$linux/$name" "$@" > ../linux.out 2> ../linux.err; echo "status $?" >> ../linux.out)
-    (cd "$dir/windows" && "$wbin/$name" "$@" > ../windows.out 2> ../windows.err; echo "status $?" >> ../windows.out)
-    local what="$tag $name $*"
-    # The console's line ends are the terminal's business; CRs that redraw
-    # a line go too.
-    check "$what: console" "$(tr -d '\r' < "$dir/linux.out")" "$(cat "$dir/windows.out")"
-    check "$what: errors" "$(tr -d '\r' < "$dir/linux.err")" "$(cat "$dir/windows.err")"
-    same_dir "$what" "$dir/linux" "$dir/windows"
-}
-
 # ---- Inputs, made once by the Linux tools.
 inputs="$work/inputs"
-mkdir -p "$inputs/packets" "$inputs/tdr"
-"$linux/gen_packets" "$inputs/packets/casts_compressed.dat" --casts 6 --seed 11
-"$linux/gen_packets" "$inputs/packets/deep.bin" --casts 3 --seed 5 --max-depth 2000
-"$linux/gen_packets" "$inputs/packets/long.bin" --bytes 4000000 --seed 7
-python3 "$src/tests/windows/gen_sweep.py" "$inputs/packets/sweep.bin" 1
-for f in "$src"/examples/*; do
-    case $f in
-    *.sh) ;;
-    *) cp "$f" "$inputs/packets/" && cp "$f" "$inputs/tdr/" ;;
-    esac
-done
-if gen_tdr=$(linux_tool gen_tdr_stream); then
-    "$gen_tdr" "$inputs/tdr/tag12_compressed.dat"
-    "$gen_tdr" "$inputs/tdr/big_compressed.dat" --bytes 3000000 --seed 4
-    "$gen_tdr" "$inputs/tdr/other_compressed.dat" --bytes 200000 --seed 9 --start 1262304000
-fi
+linux_generator() { "$linux/$1" "${@:2}"; }
+make_inputs "$inputs" linux_generator
 
 # ---- The GoogleTest suites of every build, in the background while the
 # rest runs: much of Wine's time is spent waiting on its server.
@@ -203,20 +142,20 @@ for build in "${builds[@]}"; do
     fi
 
     # ---- The end-to-end tests of both commands, as on Linux.
-    wbin="$work/bin-$tag"
-    mkdir -p "$wbin"
+    other_bin="$work/bin-$tag"
+    mkdir -p "$other_bin"
     for exe in "$build"/*.exe; do
         name=$(basename "$exe" .exe)
-        mv "$(wrap "$exe" "$name")" "$wbin/$name"
+        mv "$(wrap "$exe" "$name")" "$other_bin/$name"
     done
     # For the end-to-end scripts: where --debug-dump alone writes, and that a
     # terminal shows Wine's repainting of the console rather than the
     # program's own text.
     export VANDREL_FIXED_DUMP_DIR="$win_temp"
     export VANDREL_NO_TERMINAL_TESTS=1
-    e2e cli_test.sh "$src/tests/cli_test.sh" "$wbin/vandrel" "$linux/gen_packets"
-    if [ -x "$wbin/vandrel-tdr" ] && gen_tdr=$(linux_tool gen_tdr_stream); then
-        e2e tdr_cli_test.sh "$src/tests/tdr_cli/tdr_cli_test.sh" "$wbin/vandrel-tdr" "$gen_tdr" \
+    e2e cli_test.sh "$src/tests/cli_test.sh" "$other_bin/vandrel" "$linux/gen_packets"
+    if [ -x "$other_bin/vandrel-tdr" ] && gen_tdr=$(linux_tool gen_tdr_stream); then
+        e2e tdr_cli_test.sh "$src/tests/tdr_cli/tdr_cli_test.sh" "$other_bin/vandrel-tdr" "$gen_tdr" \
             "$src/examples/sample_compressed.dat"
     fi
 
@@ -227,7 +166,7 @@ for build in "${builds[@]}"; do
     done
 
     # ---- The TDR decoder, Linux against Windows, with the debug dump.
-    if [ -x "$wbin/vandrel-tdr" ] && [ -n "$(linux_tool vandrel-tdr)" ]; then
+    if [ -x "$other_bin/vandrel-tdr" ] && [ -n "$(linux_tool vandrel-tdr)" ]; then
         for f in "$inputs"/tdr/*; do
             input "$work/$tag-tdr-$(basename "$f")" "$f"
             run_both "$d" vandrel-tdr --quiet --debug-dump-path dump.txt "$(basename "$f")"
@@ -240,7 +179,7 @@ for build in "${builds[@]}"; do
         mkdir -p "$d"
         cp "$src/examples/sample_compressed.dat" "$d/"
         rm -f "$win_temp/vandrel_debug.txt"
-        (cd "$d" && "$wbin/vandrel-tdr" --quiet --debug-dump sample_compressed.dat > /dev/null 2>&1)
+        (cd "$d" && "$other_bin/vandrel-tdr" --quiet --debug-dump sample_compressed.dat > /dev/null 2>&1)
         check "$tag debug dump in c:\\temp" "yes" "$([ -f "$win_temp/vandrel_debug.txt" ] && echo yes)"
         (cd "$d" && "$linux/vandrel-tdr" --quiet --debug-dump-path linux_dump.txt sample_compressed.dat > /dev/null 2>&1)
         same_file "$tag debug dump bytes" "$d/linux_dump.txt" "$win_temp/vandrel_debug.txt"
@@ -254,7 +193,7 @@ for build in "${builds[@]}"; do
         input "$work/$tag-nc-$(basename "$f")" "$f"
         run_both "$d" vandrel --netcdf --position -45.5,170.25 "$(basename "$f")"
     done
-    if [ -x "$wbin/vandrel-tdr" ] && [ -n "$(linux_tool vandrel-tdr)" ]; then
+    if [ -x "$other_bin/vandrel-tdr" ] && [ -n "$(linux_tool vandrel-tdr)" ]; then
         for f in "$inputs/tdr/sample_compressed.dat" "$inputs/tdr/big_compressed.dat"; do
             [ -f "$f" ] || continue
             input "$work/$tag-nc-tdr-$(basename "$f")" "$f"
@@ -268,11 +207,11 @@ for build in "${builds[@]}"; do
     input "$work/$tag-names/données Ωμέγα" "$inputs/packets/casts_compressed.dat" "проба_ñ_日本_compressed.dat"
     run_both "$d" vandrel --netcdf "проба_ñ_日本_compressed.dat"
     check "$tag non-ASCII table and netCDF file made" "yes yes" \
-        "$(exists "$d/windows/проба_ñ_日本_extracted.txt") $(exists "$d/windows/проба_ñ_日本_extracted.nc")"
-    if [ -x "$wbin/vandrel-tdr" ] && [ -f "$inputs/tdr/tag12_compressed.dat" ]; then
+        "$(exists "$d/other/проба_ñ_日本_extracted.txt") $(exists "$d/other/проба_ñ_日本_extracted.nc")"
+    if [ -x "$other_bin/vandrel-tdr" ] && [ -f "$inputs/tdr/tag12_compressed.dat" ]; then
         input "$d" "$inputs/tdr/tag12_compressed.dat" "Ταυ_ü_compressed.dat"
         run_both "$d" vandrel-tdr --quiet --netcdf --debug-dump-path "δ_dump.txt" "Ταυ_ü_compressed.dat"
-        check "$tag non-ASCII TDR files made" "yes yes" "$(exists "$d/windows/Ταυ_ü_tdr.txt") $(exists "$d/windows/Ταυ_ü_tdr.nc")"
+        check "$tag non-ASCII TDR files made" "yes yes" "$(exists "$d/other/Ταυ_ü_tdr.txt") $(exists "$d/other/Ταυ_ü_tdr.nc")"
     fi
 done
 

@@ -170,8 +170,8 @@ public:
         if (index % stride_ != 0) return false;
         items_.push_back(item);
         if (items_.size() <= max_items_) return true;
-        std::size_t kept = 0;
-        for (std::size_t i = 0; i < items_.size(); i += 2) items_[kept++] = std::move(items_[i]);
+        std::size_t kept = 1;  // item 0 stays: moved onto itself, a container would be emptied
+        for (std::size_t i = 2; i < items_.size(); i += 2) items_[kept++] = std::move(items_[i]);
         items_.erase(items_.begin() + static_cast<std::ptrdiff_t>(kept), items_.end());
         stride_ *= 2;
         return index % stride_ == 0;

@@ -139,11 +139,11 @@ TEST(DoublingHistogram, BinsDoubleToHoldEveryValue) {
 }
 
 TEST(StrideSample, KeepsEveryStrideThItemOverTheWholeStream) {
-    stride_sample<int> s(10);
-    for (int i = 0; i < 100; ++i) s.add(i);
+    stride_sample<std::vector<int>> s(10);  // items that a move empties (a cast's profile)
+    for (int i = 0; i < 100; ++i) s.add({i});
     EXPECT_EQ(s.seen(), 100u);
     EXPECT_EQ(s.stride(), 16u);
-    EXPECT_EQ(s.items(), (std::vector<int>{0, 16, 32, 48, 64, 80, 96}));
+    EXPECT_EQ(s.items(), (std::vector<std::vector<int>>{{0}, {16}, {32}, {48}, {64}, {80}, {96}}));
 }
 
 }  // namespace

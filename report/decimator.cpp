@@ -67,7 +67,7 @@ void min_max_decimator::add(const series_point& p) {
         add_out_of_order(p, std::floor(p.x * inverse_width_));
     }
     if (stretches_.size() == before) return;
-    if (stretches_.size() > max_buckets_) merge();
+    if (buckets_ > max_buckets_) merge();
     last_low_ = stretches_.back().key * width_;
     last_high_ = last_low_ + width_;
 }
@@ -140,7 +140,7 @@ void min_max_decimator::squeeze(std::size_t bucket_start) {
 void min_max_decimator::merge() {
     // Keys of -1 and 0 never merge: two buckets are always allowed.
     const std::size_t target = std::max<std::size_t>(max_buckets_ / 4 * 3, 2);
-    while (stretches_.size() > target && buckets_ > 2) {
+    while (buckets_ > target) {
         width_ *= 2;
         inverse_width_ /= 2;
         std::size_t out = 0, start = 0;

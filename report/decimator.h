@@ -43,9 +43,9 @@ struct series_point {
 // gap shows at every zoom.
 class min_max_decimator {
 public:
-    // At most max_buckets stretches of line (at least 2) are kept, one per
-    // bucket while the line does not break; the points out are at most about
-    // three times that.
+    // At most max_buckets buckets (at least 2) are kept; the points out are
+    // at most twice that while the lines do not break, and ten times that
+    // (marks included) were they to break in every bucket.
     explicit min_max_decimator(std::size_t max_buckets = 1000);
 
     // The points added from now on form a new line, in which a point joins

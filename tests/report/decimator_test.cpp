@@ -80,12 +80,12 @@ TEST(MinMaxDecimator, LinesBreakWhereSamplesAreMissingAtEveryZoom) {
         {{{0, 1, -1}, {2, 3, -1}}, 100, "0:0 1:1 | 2:2 3:3"},                         // a new line, one step on
         {{{0, 4, 2}}, 100, "0:0 1:1 | 3:3 4:4"},                                      // a value missing
         {{{0, 1, -1}, {5, 5, -1}, {9, 10, -1}}, 100, "0:0 1:1 | 5:0 | 9:4 10:0"},     // a sample alone
-        {{{0, 63, 21}}, 8, "0:0 14:4 19:4 20:0 | 25:0 29:4 35:0 44:4 50:0 59:4"},     // in a bucket
+        {{{0, 63, 21}}, 4, "0:0 14:4 19:4 20:0 | 25:0 29:4 35:0 44:4 50:0 59:4"},     // in a bucket
         {{{0, 7, -1}, {8, 15, -1}}, 2, "0:0 4:4 | 10:0 14:4"},                        // on its edge
         {{{0, 15, -1}, {32, 47, -1}}, 4, "0:0 4:4 10:0 14:4 | 35:0 39:4 40:0 44:4"},  // empty buckets between
         // Stretches between the first and the last of a bucket are merged
         // into one, drawn as points alone: the samples between are unknown.
-        {{{0, 40, -1}, {42, 42, -1}, {44, 44, -1}, {46, 63, -1}}, 4, "0:0 29:4 35:0 39:4 | 42:2 | 44:4 | 50:0 59:4"},
+        {{{0, 40, -1}, {42, 42, -1}, {44, 44, -1}, {46, 63, -1}}, 2, "0:0 29:4 35:0 39:4 | 42:2 | 44:4 | 50:0 59:4"},
     };
     for (const auto& [lines, buckets, out] : rows) {
         min_max_decimator d(buckets);

@@ -39,15 +39,21 @@ void extend(Stretch& s, const series_point& p) {
     ++s.n;
 }
 
-// Two stretches as one that is no single line: the samples between them
-// are unknown.
+// The samples of s added to into (s lying after it), the ends' joins left.
 template <typename Stretch>
-void absorb(Stretch& into, const Stretch& s) {
+void combine(Stretch& into, const Stretch& s) {
     if (s.low.y < into.low.y) into.low = s.low;
     if (s.high.y >= into.high.y) into.high = s.high;
     into.first_x = std::min(into.first_x, s.first_x);
     into.last_x = std::max(into.last_x, s.last_x);
     into.n += s.n;
+}
+
+// Two stretches as one that is no single line: the samples between them
+// are unknown.
+template <typename Stretch>
+void absorb(Stretch& into, const Stretch& s) {
+    combine(into, s);
     into.one_line = false;
 }
 
@@ -158,10 +164,7 @@ void min_max_decimator::merge() {
             }
             stretch& before = stretches_[out - 1];
             if (before.open_end && s.open_start) {  // the line goes on from one old bucket into the next
-                if (s.low.y < before.low.y) before.low = s.low;
-                if (s.high.y >= before.high.y) before.high = s.high;
-                before.last_x = std::max(before.last_x, s.last_x);
-                before.n += s.n;
+                combine(before, s);
                 before.open_end = s.open_end;
                 continue;
             }

@@ -56,7 +56,8 @@ public:
     // Points with a non-finite x or y are ignored, so they break a line of
     // bounded step. Points arrive in order of x but for a few: one before
     // the greatest x so far joins the stretch of line (or of gap) it falls
-    // into and moves no break.
+    // into and moves no break; before any begin_line it joins whatever lies
+    // beside it.
     void add(const series_point& p);
     void add(double x, double y) { add(series_point{x, y, 0, 0}); }
 

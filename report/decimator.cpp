@@ -19,39 +19,126 @@ bool finite(const series_point& p) { return std::isfinite(p.x) && std::isfinite(
 // ---- min_max_decimator ------------------------------------------------------
 
 min_max_decimator::min_max_decimator(std::size_t max_buckets)
-    : max_buckets_(std::max<std::size_t>(max_buckets, 2)), width_(finest_width), inverse_width_(1 / finest_width) {}
+    : max_buckets_(std::max<std::size_t>(max_buckets, 2)),
+      width_(finest_width),
+      inverse_width_(1 / finest_width),
+      step_(std::numeric_limits<double>::infinity()) {}
+
+void min_max_decimator::begin_line(double max_step) {
+    ++line_;
+    step_ = max_step;
+}
+
+namespace {
+template <typename Stretch>
+void extend(Stretch& s, const series_point& p) {
+    if (p.y < s.low.y) s.low = p;
+    if (p.y >= s.high.y) s.high = p;
+    s.first_x = std::min(s.first_x, p.x);
+    s.last_x = std::max(s.last_x, p.x);
+    ++s.n;
+}
+
+// The samples of s added to into (s lying after it), the ends' joins left.
+template <typename Stretch>
+void combine(Stretch& into, const Stretch& s) {
+    if (s.low.y < into.low.y) into.low = s.low;
+    if (s.high.y >= into.high.y) into.high = s.high;
+    into.first_x = std::min(into.first_x, s.first_x);
+    into.last_x = std::max(into.last_x, s.last_x);
+    into.n += s.n;
+}
+
+// Two stretches as one that is no single line: the samples between them
+// are unknown.
+template <typename Stretch>
+void absorb(Stretch& into, const Stretch& s) {
+    combine(into, s);
+    into.one_line = false;
+}
+
+bool same_sample(const series_point& a, const series_point& b) { return a.x == b.x && a.y == b.y; }
+}  // namespace
 
 void min_max_decimator::add(const series_point& p) {
     if (!finite(p)) return;
     ++count_;
-    // Streams arrive in time order almost always: most points fall in the
-    // last bucket, then come new ones after it; anything else is found by
-    // binary search.
-    if (!buckets_.empty() && p.x >= last_low_ && p.x < last_high_) {
-        bucket& b = buckets_.back();
-        if (b.n >= 2) dropped_ = true;
-        if (p.y < b.low.y) b.low = p;
-        if (p.y > b.high.y) b.high = p;
-        ++b.n;
+    const std::size_t before = stretches_.size();
+    if (stretches_.empty() || p.x >= max_x_) {
+        // Streams arrive in time order almost always: most points fall in
+        // the last bucket, then come new ones after it.
+        const bool in_last = p.x >= last_low_ && p.x < last_high_ && !stretches_.empty();
+        add_in_order(p, in_last ? stretches_.back().key : std::floor(p.x * inverse_width_));
+    } else {
+        add_out_of_order(p, std::floor(p.x * inverse_width_));
+    }
+    if (stretches_.size() == before) return;
+    if (buckets_ > max_buckets_) merge();
+    last_low_ = stretches_.back().key * width_;
+    last_high_ = last_low_ + width_;
+}
+
+void min_max_decimator::add_in_order(const series_point& p, double key) {
+    const bool joins = line_ == 0 || (!stretches_.empty() && line_ == max_line_ && p.x - max_x_ <= step_);
+    max_x_ = p.x;
+    max_line_ = line_;
+    const stretch alone{key, p, p, p.x, p.x, 1, joins, true, true};
+    if (stretches_.empty() || stretches_.back().key != key) {
+        stretches_.push_back(alone);
+        ++buckets_;
         return;
     }
-    const double key = std::floor(p.x * inverse_width_);
-    auto it = buckets_.end();
-    if (buckets_.empty() || buckets_.back().key < key) {
-        it = buckets_.insert(buckets_.end(), bucket{key, p, p, 0});
-    } else {
-        it = std::lower_bound(buckets_.begin(), buckets_.end(), key,
-                              [](const bucket& b, double k) { return b.key < k; });
-        if (it == buckets_.end() || it->key != key) it = buckets_.insert(it, bucket{key, p, p, 0});
+    stretch& last = stretches_.back();
+    if (joins) {
+        extend(last, p);
+        return;
     }
-    bucket& b = *it;
-    if (b.n >= 2) dropped_ = true;
-    if (p.y < b.low.y) b.low = p;
-    if (p.y > b.high.y) b.high = p;
-    ++b.n;
-    if (buckets_.size() > max_buckets_) merge();
-    last_low_ = buckets_.back().key * width_;
-    last_high_ = last_low_ + width_;
+    last.open_end = false;
+    stretches_.push_back(alone);
+    stretches_.back().open_start = false;
+    std::size_t start = stretches_.size() - 1;
+    while (start > 0 && stretches_[start - 1].key == key) --start;
+    squeeze(start);
+}
+
+// A point before the greatest x: its neighbours are not known, so it goes
+// into the stretch it lies in or next to, or stands alone in its bucket or
+// between the bucket's first and last stretch. Before any begin_line all
+// points are one line, and it joins whatever lies beside it.
+void min_max_decimator::add_out_of_order(const series_point& p, double key) {
+    const auto by_key = [](const stretch& s, double k) { return s.key < k; };
+    const auto lo = static_cast<std::size_t>(std::lower_bound(stretches_.begin(), stretches_.end(), key, by_key) -
+                                             stretches_.begin());
+    std::size_t hi = lo;
+    while (hi < stretches_.size() && stretches_[hi].key == key) ++hi;
+    const bool one_line = line_ == 0;
+    const stretch alone{key, p, p, p.x, p.x, 1, one_line, one_line, true};
+    if (lo == hi) {
+        stretches_.insert(stretches_.begin() + static_cast<std::ptrdiff_t>(lo), alone);
+        ++buckets_;
+    } else if (p.x <= stretches_[lo].last_x) {
+        extend(stretches_[lo], p);
+    } else if (p.x >= stretches_[hi - 1].first_x) {
+        extend(stretches_[hi - 1], p);
+    } else if (hi - lo == 2) {
+        stretches_.insert(stretches_.begin() + static_cast<std::ptrdiff_t>(lo + 1), alone);
+    } else {
+        stretch& middle = stretches_[lo + 1];
+        if (p.x >= middle.first_x && p.x <= middle.last_x) {
+            extend(middle, p);
+        } else {
+            absorb(middle, alone);
+        }
+    }
+}
+
+// Keeps a bucket (from bucket_start to the end) at three stretches: all
+// between its first and its last become one.
+void min_max_decimator::squeeze(std::size_t bucket_start) {
+    while (stretches_.size() - bucket_start > 3) {
+        absorb(stretches_[bucket_start + 1], stretches_[bucket_start + 2]);
+        stretches_.erase(stretches_.begin() + static_cast<std::ptrdiff_t>(bucket_start + 2));
+    }
 }
 
 // Merges until at most three quarters of the budget is used, so that sparse
@@ -59,61 +146,64 @@ void min_max_decimator::add(const series_point& p) {
 void min_max_decimator::merge() {
     // Keys of -1 and 0 never merge: two buckets are always allowed.
     const std::size_t target = std::max<std::size_t>(max_buckets_ / 4 * 3, 2);
-    while (buckets_.size() > target) {
+    while (buckets_ > target) {
         width_ *= 2;
         inverse_width_ /= 2;
-        std::size_t out = 0;
-        for (std::size_t i = 0; i < buckets_.size(); ++i) {
-            bucket b = buckets_[i];
-            // From a point of the bucket rather than its old key: a key
+        std::size_t out = 0, start = 0;
+        buckets_ = 0;
+        for (std::size_t i = 0; i < stretches_.size(); ++i) {
+            stretch s = stretches_[i];
+            // From a point of the stretch rather than its old key: a key
             // that overflowed to infinity at a fine width comes back.
-            b.key = std::floor(b.low.x * inverse_width_);
-            if (out > 0 && buckets_[out - 1].key == b.key) {
-                bucket& into = buckets_[out - 1];
-                if (b.low.y < into.low.y) into.low = b.low;
-                if (b.high.y > into.high.y) into.high = b.high;
-                into.n += b.n;
-                dropped_ = dropped_ || into.n > 2;
-            } else {
-                buckets_[out++] = b;
+            s.key = std::floor(s.first_x * inverse_width_);
+            if (out == 0 || stretches_[out - 1].key != s.key) {
+                start = out;
+                stretches_[out++] = s;
+                ++buckets_;
+                continue;
+            }
+            stretch& before = stretches_[out - 1];
+            if (before.open_end && s.open_start) {  // the line goes on from one old bucket into the next
+                combine(before, s);
+                before.open_end = s.open_end;
+                continue;
+            }
+            before.open_end = false;
+            s.open_start = false;
+            stretches_[out++] = s;
+            if (out - start > 3) {
+                absorb(stretches_[start + 1], stretches_[start + 2]);
+                stretches_[start + 2] = stretches_[start + 3];
+                --out;
             }
         }
-        buckets_.resize(out);
+        stretches_.resize(out);
     }
 }
 
-// A pause before bucket i: empty buckets before it, and more than three times
-// as many as between its neighbours, so that data sampled more sparsely than
-// the buckets (temperature on land) still make one line.
-bool min_max_decimator::is_pause(std::size_t i) const {
-    const auto gap = [&](std::size_t k) { return buckets_[k].key - buckets_[k - 1].key; };
-    const double here = gap(i);
-    const double before = i > 1 ? gap(i - 1) : here;
-    const double after = i + 1 < buckets_.size() ? gap(i + 1) : here;
-    return here > 1 && here > 3 * std::min(before, after);
-}
-
-std::vector<series_point> min_max_decimator::points(bool break_at_gaps) const {
+std::vector<series_point> min_max_decimator::points() const {
     std::vector<series_point> out;
-    out.reserve(buckets_.size() * 3);
+    out.reserve(stretches_.size() * 3);
     const double nan = std::numeric_limits<double>::quiet_NaN();
-    for (std::size_t i = 0; i < buckets_.size(); ++i) {
-        const bucket& b = buckets_[i];
-        if (break_at_gaps && dropped_ && i > 0 && is_pause(i)) {
-            out.push_back({(out.back().x + std::min(b.low.x, b.high.x)) / 2, nan, 0, 0});
-        }
-        const bool same = b.low.x == b.high.x && b.low.y == b.high.y;
-        if (same) {
-            out.push_back(b.low);
-        } else if (b.low.x <= b.high.x) {
-            out.push_back(b.low);
-            out.push_back(b.high);
-        } else {
-            out.push_back(b.high);
-            out.push_back(b.low);
-        }
+    const auto mark = [&](double next_x) { out.push_back({(out.back().x + next_x) / 2, nan, nan, nan}); };
+    for (std::size_t i = 0; i < stretches_.size(); ++i) {
+        const stretch& s = stretches_[i];
+        const bool low_first = s.low.x <= s.high.x;
+        const series_point& a = low_first ? s.low : s.high;
+        const series_point& b = low_first ? s.high : s.low;
+        if (i > 0 && !(stretches_[i - 1].open_end && s.open_start)) mark(a.x);
+        out.push_back(a);
+        if (same_sample(a, b)) continue;
+        if (!s.one_line) mark(b.x);
+        out.push_back(b);
     }
     return out;
+}
+
+bool min_max_decimator::decimated() const {
+    uint64_t kept = 0;
+    for (const stretch& s : stretches_) kept += same_sample(s.low, s.high) ? 1 : 2;
+    return count_ > kept;
 }
 
 // ---- scatter_thinner --------------------------------------------------------

@@ -28,49 +28,80 @@ struct series_point {
     double v = 0;
 };
 
-// Keeps, per bucket of x, the points of least and greatest y, so every
-// extreme stays visible at any zoom of the overview: a line through the
-// kept points covers the same vertical extent per bucket as the full series.
+// Keeps, per bucket of x, the points of least and greatest y (the first of
+// least y, the last of greatest, so a bucket of two samples keeps both), so
+// every extreme stays visible at any zoom of the overview: a line through
+// the kept points covers the same vertical extent per bucket as the full
+// series.
+//
+// The points form lines: a point joins the one before it only when both
+// belong to the same line (begin_line) and it lies at most the line's step
+// further in x. Everywhere else the line breaks (between two runs of a
+// logger, over a missing sample), and the breaks survive decimation: a
+// bucket keeps apart its stretch of line before its first break, the one
+// after its last break and, merged into one, all that lies between, so a
+// gap shows at every zoom.
 class min_max_decimator {
 public:
     // At most max_buckets buckets (at least 2) are kept; the points out are
-    // at most twice that.
+    // at most twice that while the lines do not break, and ten times that
+    // (marks included) were they to break in every bucket.
     explicit min_max_decimator(std::size_t max_buckets = 1000);
 
-    // Points with a non-finite x or y are ignored. Points may arrive in any
-    // order of x.
+    // The points added from now on form a new line, in which a point joins
+    // the one before it when it lies at most max_step further in x. Until
+    // the first call all points form one line of unbounded step.
+    void begin_line(double max_step);
+
+    // Points with a non-finite x or y are ignored, so they break a line of
+    // bounded step. Points arrive in order of x but for a few: one before
+    // the greatest x so far joins the stretch of line (or of gap) it falls
+    // into and moves no break; before any begin_line it joins whatever lies
+    // beside it.
     void add(const series_point& p);
     void add(double x, double y) { add(series_point{x, y, 0, 0}); }
 
-    // The kept points in order of x: per bucket its least and greatest y in
-    // the order they lie in x (one point when they are the same sample).
-    // With break_at_gaps, once the series is decimated, a point of NaN y lies
-    // where the data pause (empty buckets, many more than between the
-    // neighbouring buckets), so that a line through the points breaks there
-    // (between accelerometer bursts, over a haul-out).
-    std::vector<series_point> points(bool break_at_gaps = false) const;
+    // The kept points in order of x: per bucket and stretch of line its
+    // least and greatest y in the order they lie in x (one point when it
+    // holds one sample). Where the line breaks lies a mark, a point of
+    // NaN y, u and v, so a sample alone between two breaks lies between two
+    // marks. A stretch merged from several is drawn as two lone points.
+    std::vector<series_point> points() const;
 
-    uint64_t count() const { return count_; }    // points accepted
-    bool decimated() const { return dropped_; }  // some accepted point is not among points()
-    std::size_t max_buckets() const { return max_buckets_; }
+    uint64_t count() const { return count_; }  // points accepted
+    std::size_t buckets() const { return buckets_; }
+    bool decimated() const;  // some accepted point is not among points()
 
 private:
-    struct bucket {
-        double key;  // floor(x / width)
+    // Part of a line within one bucket. Only the first stretch of a bucket
+    // may join the last one of the bucket before, and only its last one the
+    // first of the next.
+    struct stretch {
+        double key;  // floor(x / width) of its bucket
         series_point low;
         series_point high;
+        double first_x, last_x;
         uint64_t n;
+        bool open_start;  // joins the stretch before it
+        bool open_end;    // joins the stretch after it
+        bool one_line;    // false once several stretches were merged into it
     };
+    void add_in_order(const series_point& p, double key);
+    void add_out_of_order(const series_point& p, double key);
+    void squeeze(std::size_t bucket_start);
     void merge();
-    bool is_pause(std::size_t i) const;
 
     std::size_t max_buckets_;
     double width_;
     double inverse_width_;                 // exact: the width is a power of two
-    double last_low_ = 0, last_high_ = 0;  // x range of buckets_.back()
-    std::vector<bucket> buckets_;          // ascending key
+    double last_low_ = 0, last_high_ = 0;  // x range of the last bucket
+    std::vector<stretch> stretches_;       // ascending key, then x
+    std::size_t buckets_ = 0;              // distinct keys among stretches_
     uint64_t count_ = 0;
-    bool dropped_ = false;
+    uint64_t line_ = 0;      // the line points join now
+    double step_;            // its step
+    double max_x_ = 0;       // greatest x so far
+    uint64_t max_line_ = 0;  // the line of the point there
 };
 
 // Thins a scatter of points to one per occupied cell of a grid, so a cloud
@@ -87,6 +118,7 @@ public:
     // then y cell.
     std::vector<series_point> points() const;
     uint64_t count() const { return count_; }
+    std::size_t kept() const { return cells_.size(); }  // points()'s size
     // True once the grid has been coarsened; points repeated within a cell
     // of the finest grid (a thousandth of a unit) are not counted as such.
     bool decimated() const { return dropped_; }
@@ -139,8 +171,8 @@ public:
         if (index % stride_ != 0) return false;
         items_.push_back(item);
         if (items_.size() <= max_items_) return true;
-        std::size_t kept = 0;
-        for (std::size_t i = 0; i < items_.size(); i += 2) items_[kept++] = std::move(items_[i]);
+        std::size_t kept = 1;  // item 0 stays: moved onto itself, a container would be emptied
+        for (std::size_t i = 2; i < items_.size(); i += 2) items_[kept++] = std::move(items_[i]);
         items_.erase(items_.begin() + static_cast<std::ptrdiff_t>(kept), items_.end());
         stride_ *= 2;
         return index % stride_ == 0;

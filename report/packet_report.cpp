@@ -27,6 +27,12 @@ struct id_series {
     uint32_t id = 0;
     bool others = false;  // the shared series of IDs past max_id_series
     min_max_decimator pressure, temperature, salinity, fluorescence, light;
+
+    // Samples of one ID at most a second apart join: the logger takes one a
+    // second, so a longer step passes over samples it did not keep.
+    void begin_lines() {
+        for (min_max_decimator* d : {&pressure, &temperature, &salinity, &fluorescence, &light}) d->begin_line(1);
+    }
 };
 
 const char* skip_text(std::size_t why) {
@@ -75,13 +81,21 @@ struct packet_report_state {
         if (ids.size() < max_id_series) {
             ids.emplace_back();
             ids.back().id = id;
+            ids.back().begin_lines();
             return ids.back();
         }
         for (id_series& s : ids) {
-            if (s.others) return s;
+            if (!s.others) continue;
+            if (s.id != id) {  // the shared series breaks where the ID changes
+                s.id = id;
+                s.begin_lines();
+            }
+            return s;
         }
         ids.emplace_back();
         ids.back().others = true;
+        ids.back().id = id;
+        ids.back().begin_lines();
         return ids.back();
     }
 
@@ -164,26 +178,22 @@ std::string packet_report_state::data_json() const {
         {"Fluorescence", {"Fluorescence", ""}, 3, &id_series::fluorescence},
         {"Light", {"Light", ""}, 2, &id_series::light},
     };
-    const std::string how = "each time bucket keeps its least and greatest value";
     bool first_plot = true;
     for (const quantity& q : quantities) {
         std::vector<named_series> series;
-        uint64_t samples = 0;
-        bool decimated = false;
+        std::vector<const min_max_decimator*> parts;
         for (const id_series& s : ids) {
             const min_max_decimator& d = s.*q.member;
-            series.push_back({s.others ? std::string("other IDs") : "ID " + id_text(s.id), d.points(true)});
-            samples += d.count();
-            decimated = decimated || d.decimated();
+            series.push_back({s.others ? std::string("other IDs") : "ID " + id_text(s.id), d.points()});
+            parts.push_back(&d);
         }
         if (!first_plot) out += ',';
         first_plot = false;
         append_time_plot(out, std::string(q.title) + " against time", q.axis, series, t0, q.decimals,
-                         decimated ? decimation_note(samples, how) : std::string());
+                         series_note(parts, "time buckets, each showing its least and greatest value"));
     }
-    const std::string thinned = "one point per cell of a grid";
     const auto note = [&](const scatter_thinner& t) {
-        return t.decimated() ? decimation_note(t.count(), thinned) : std::string();
+        return t.decimated() ? decimation_note(t.count(), t.kept(), "points, one per cell of a grid") : std::string();
     };
     out += ',';
     append_xy_plot(out, "Temperature against pressure",

@@ -213,8 +213,19 @@ std::string count_text(uint64_t n) {
     return out;
 }
 
-std::string decimation_note(uint64_t samples, std::string_view how) {
-    return "Decimated for display: " + std::string(how) + " of " + count_text(samples) + " samples.";
+std::string decimation_note(uint64_t samples, uint64_t drawn, std::string_view what) {
+    return count_text(samples) + " samples drawn as " + count_text(drawn) + " " + std::string(what) + ".";
+}
+
+std::string series_note(const std::vector<const min_max_decimator*>& series, std::string_view what) {
+    uint64_t samples = 0, buckets = 0;
+    bool decimated = false;
+    for (const min_max_decimator* d : series) {
+        samples += d->count();
+        buckets += d->buckets();
+        decimated = decimated || d->decimated();
+    }
+    return decimated ? decimation_note(samples, buckets, what) : std::string();
 }
 
 std::string utc_text(double t) {

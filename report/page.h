@@ -58,8 +58,15 @@ void append_xy_plot(std::string& out, std::string_view title, const axis_text& x
 void append_histogram(std::string& out, std::string_view title, const axis_text& x, const doubling_histogram& h,
                       int decimals);
 
-// The note of a decimated plot: how many samples the buckets summarise.
-std::string decimation_note(uint64_t samples, std::string_view how);
+// The note of a thinned plot, what it draws in plain words: "2,335 samples
+// drawn as 748 time buckets, each showing its least and greatest value." for
+// a drawn count of 748 and what of "time buckets, each showing ...".
+std::string decimation_note(uint64_t samples, uint64_t drawn, std::string_view what);
+
+// The note of a plot of series, each decimated on its own: their samples
+// and buckets summed, as "... drawn as N <what>"; empty when no series is
+// decimated.
+std::string series_note(const std::vector<const min_max_decimator*>& series, std::string_view what);
 
 // Thousands separated by commas: 1234567 as "1,234,567".
 std::string count_text(uint64_t n);

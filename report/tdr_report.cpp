@@ -1,6 +1,7 @@
 // The report of a TDR stream.
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <utility>
 #include <vector>
 
@@ -82,15 +83,9 @@ void append_pairs(std::string& out, const std::vector<std::pair<std::string, std
     out += ']';
 }
 
-// The note of a plot whose series may be decimated.
-std::string series_note(const std::vector<const min_max_decimator*>& parts, std::string_view how) {
-    uint64_t samples = 0;
-    bool decimated = false;
-    for (const min_max_decimator* d : parts) {
-        samples += d->count();
-        decimated = decimated || d->decimated();
-    }
-    return decimated ? decimation_note(samples, how) : std::string();
+void add_sentence(std::string& note, const std::string& sentence) {
+    if (!note.empty()) note += ' ';
+    note += sentence;
 }
 }  // namespace
 
@@ -196,7 +191,7 @@ void tdr_report_state::append_summary(std::string& out, const tdr_run_summary& s
 }
 
 void tdr_report_state::append_plots(std::string& out, double t0) const {
-    const std::string how = "each time bucket keeps its least and greatest value";
+    const std::string how = "time buckets, each showing its least and greatest value";
     bool first = true;
     const auto next = [&] {
         if (!first) out += ',';
@@ -247,17 +242,18 @@ void tdr_report_state::append_plots(std::string& out, double t0) const {
                                                "(orange).");
         std::string note = series_note({&depth}, how);
         if (haulouts.stride() > 1 || wetdry.stride() > 1 || dives.stride() > 1) {
-            note += " Markers: every " + uint_text(std::max({haulouts.stride(), wetdry.stride(), dives.stride()})) +
-                    "th event at most.";
+            add_sentence(note, "Markers: every " +
+                                   uint_text(std::max({haulouts.stride(), wetdry.stride(), dives.stride()})) +
+                                   "th event at most.");
         }
         next();
-        append_time_plot(out, "Depth against time", {"Depth", "m", true}, {{"depth", depth.points(true)}}, t0, 1, note,
+        append_time_plot(out, "Depth against time", {"Depth", "m", true}, {{"depth", depth.points()}}, t0, 1, note,
                          extra);
     }
     if (temperature.count() > 0) {
         next();
         append_time_plot(out, "Temperature against time", {"Temperature", degrees_c},
-                         {{"temperature", temperature.points(true)}}, t0, 2, series_note({&temperature}, how));
+                         {{"temperature", temperature.points()}}, t0, 2, series_note({&temperature}, how));
     }
     if (!casts.items().empty()) {
         std::vector<named_series> t_profiles, s_profiles;
@@ -272,10 +268,10 @@ void tdr_report_state::append_plots(std::string& out, double t0) const {
             s_profiles.push_back({name, std::move(spts)});
             parts.push_back(&c.profile);
         }
-        std::string note = series_note(parts, "each time bucket of a cast keeps its least and greatest pressure");
+        std::string note = series_note(parts, "buckets of a cast's rows, each showing its least and greatest pressure");
         if (casts.stride() > 1) {
-            note += " Showing every " + uint_text(casts.stride()) + "th cast (" + count_text(casts.items().size()) +
-                    " of " + count_text(casts.seen()) + ").";
+            add_sentence(note, "Showing every " + uint_text(casts.stride()) + "th cast (" +
+                                   count_text(casts.items().size()) + " of " + count_text(casts.seen()) + ").");
         }
         next();
         append_xy_plot(out, "CTD temperature profiles", {"Temperature", degrees_c}, {"Pressure", "dbar", true},
@@ -286,15 +282,16 @@ void tdr_report_state::append_plots(std::string& out, double t0) const {
     }
     if (ts.count() > 0) {
         next();
-        append_xy_plot(out, "Temperature-salinity diagram of all casts", {"Practical salinity", ""},
-                       {"Temperature", degrees_c}, {{"all casts", ts.points()}}, 3, 3, false,
-                       ts.decimated() ? decimation_note(ts.count(), "one point per cell of a grid") : std::string());
+        append_xy_plot(
+            out, "Temperature-salinity diagram of all casts", {"Practical salinity", ""}, {"Temperature", degrees_c},
+            {{"all casts", ts.points()}}, 3, 3, false,
+            ts.decimated() ? decimation_note(ts.count(), ts.kept(), "points, one per cell of a grid") : std::string());
     }
     if (acc_x.count() > 0) {
         next();
         append_time_plot(out, "Accelerometer bursts", {"Acceleration", "g"},
-                         {{"x", acc_x.points(true)}, {"y", acc_y.points(true)}, {"z", acc_z.points(true)}}, t0, 4,
-                         series_note({&acc_x, &acc_y, &acc_z}, how));
+                         {{"x", acc_x.points()}, {"y", acc_y.points()}, {"z", acc_z.points()}}, t0, 4,
+                         series_note({&acc_x}, "time buckets per axis, each showing its least and greatest value"));
     }
     if (gps_satellites.count() > 0) {
         next();
@@ -380,7 +377,15 @@ bool tdr_report_writer::tdr_table(const tdr_table_info& /*info*/) {
     return true;
 }
 
-void tdr_report_writer::tdr_run(const tdr_run_info& /*info*/) { ++state_->runs; }
+void tdr_report_writer::tdr_run(const tdr_run_info& info) {
+    detail::tdr_report_state& s = *state_;
+    ++s.runs;
+    // Rows of one run, one interval apart, join; half an interval more
+    // allows for the rounding of times summed row by row.
+    const double step = info.interval * 0.01 * 1.5;
+    s.depth.begin_line(step);
+    s.temperature.begin_line(step);
+}
 
 void tdr_report_writer::tdr_sample(const tdr_row& row) {
     detail::tdr_report_state& s = *state_;
@@ -405,6 +410,8 @@ void tdr_report_writer::ctd_cast(const ctd_cast_info& info) {
     profile.start_time = info.start_time;
     state_->recording_cast = state_->casts.add(profile);
     state_->cast_rows = 0;
+    // Rows next to each other join: a row without a value breaks the line.
+    if (state_->recording_cast) state_->casts.back().profile.begin_line(1);
 }
 
 void tdr_report_writer::ctd_sample(const ctd_row& row) {
@@ -425,7 +432,12 @@ bool tdr_report_writer::acc_table() {
     return true;
 }
 
-void tdr_report_writer::acc_burst(const acc_burst_info& /*info*/) { ++state_->bursts; }
+void tdr_report_writer::acc_burst(const acc_burst_info& /*info*/) {
+    detail::tdr_report_state& s = *state_;
+    ++s.bursts;
+    const double any_step = std::numeric_limits<double>::infinity();  // the rows of a burst join
+    for (min_max_decimator* axis : {&s.acc_x, &s.acc_y, &s.acc_z}) axis->begin_line(any_step);
+}
 
 void tdr_report_writer::acc_sample(const acc_row& row) {
     detail::tdr_report_state& s = *state_;

@@ -165,33 +165,47 @@
         return [xs.map(v => v + data.t0)].concat(columns);
     }
 
-    // Lines through a time series' points, broken at nulls. Drawn here
-    // rather than by uPlot's line builder, which leaves out a stretch of data
-    // narrower than a pixel between two pauses (a short accelerometer burst
-    // on a long overview).
-    function timePaths(u, sidx, i0, i1) {
-        const s = u.series[sidx], xs = u.data[0], ys = u.data[sidx], ctx = u.ctx, b = u.bbox, r = uPlot.pxRatio;
-        const path = new Path2D();
-        let open = false;
-        for (let i = Math.max(0, i0 - 1); i <= Math.min(xs.length - 1, i1 + 1); i++) {
-            if (ys[i] == null) { open = false; continue; }
-            const x = u.valToPos(xs[i], "x", true), y = u.valToPos(ys[i], "y", true);
-            if (open) {
-                path.lineTo(x, y);
-            } else {
-                path.moveTo(x - r / 2, y);
-                path.lineTo(x + r / 2, y);
-                open = true;
+    // A line through points given by position (canvas pixels, null where
+    // the line breaks) in order: a point alone between two breaks is a dot.
+    function strokeLine(u, s, count, pos) {
+        const ctx = u.ctx, b = u.bbox, r = uPlot.pxRatio;
+        const line = new Path2D(), dots = new Path2D();
+        let before = null, here = count > 0 ? pos(0) : null;
+        for (let i = 0; i < count; i++) {
+            const after = i + 1 < count ? pos(i + 1) : null;
+            if (here) {
+                if (before) line.lineTo(here[0], here[1]); else line.moveTo(here[0], here[1]);
+                if (!before && !after) {
+                    dots.moveTo(here[0] + 1.5 * r, here[1]);
+                    dots.arc(here[0], here[1], 1.5 * r, 0, 2 * Math.PI);
+                }
             }
+            before = here;
+            here = after;
         }
         ctx.save();
         ctx.beginPath();
         ctx.rect(b.left, b.top, b.width, b.height);
         ctx.clip();
-        ctx.strokeStyle = s._stroke || s.stroke();
+        ctx.strokeStyle = ctx.fillStyle = s._stroke || s.stroke();
         ctx.lineWidth = r;
-        ctx.stroke(path);
+        ctx.stroke(line);
+        ctx.fill(dots);
         ctx.restore();
+    }
+
+    // Lines through a time series' points, broken at nulls (the program
+    // writes one wherever the record has a gap). Drawn here rather than by
+    // uPlot's line builder, which leaves out a stretch of data narrower than
+    // a pixel between two pauses (a short accelerometer burst on a long
+    // overview), and draws no sample alone between two gaps.
+    function timePaths(u, sidx, i0, i1) {
+        const xs = u.data[0], ys = u.data[sidx];
+        const from = Math.max(0, i0 - 1), to = Math.min(xs.length - 1, i1 + 1);
+        strokeLine(u, u.series[sidx], to - from + 1, k => {
+            const i = from + k;
+            return ys[i] == null ? null : [u.valToPos(xs[i], "x", true), u.valToPos(ys[i], "y", true)];
+        });
         return null;
     }
 
@@ -227,28 +241,28 @@
     }
 
     // Scatters and profiles have their own x per series (uPlot's mode 2), and
-    // so are drawn here: dots, or lines through each series' points in order.
+    // so are drawn here: dots, or lines through each series' points in order,
+    // broken at nulls.
     function xyPaths(lines) {
         return (u, sidx) => {
             const s = u.series[sidx], d = u.data[sidx], ctx = u.ctx, b = u.bbox, r = uPlot.pxRatio;
+            const pos = i => (d[0][i] == null || d[1][i] == null ? null
+                : [u.valToPos(d[0][i], "x", true), u.valToPos(d[1][i], "y", true)]);
+            if (lines) {
+                strokeLine(u, s, d[0].length, pos);
+                return null;
+            }
             ctx.save();
             ctx.beginPath();
             ctx.rect(b.left, b.top, b.width, b.height);
             ctx.clip();
-            ctx.strokeStyle = s._stroke || s.stroke();
-            ctx.fillStyle = ctx.strokeStyle;
-            ctx.lineWidth = r;
+            ctx.fillStyle = s._stroke || s.stroke();
             const path = new Path2D();
             for (let i = 0; i < d[0].length; i++) {
-                if (d[0][i] == null || d[1][i] == null) continue;
-                const x = u.valToPos(d[0][i], "x", true), y = u.valToPos(d[1][i], "y", true);
-                if (lines) {
-                    if (i === 0) path.moveTo(x, y); else path.lineTo(x, y);
-                } else {
-                    path.rect(x - r, y - r, 2 * r, 2 * r);
-                }
+                const p = pos(i);
+                if (p) path.rect(p[0] - r, p[1] - r, 2 * r, 2 * r);
             }
-            if (lines) ctx.stroke(path); else ctx.fill(path);
+            ctx.fill(path);
             ctx.restore();
             return null;
         };
@@ -360,8 +374,9 @@
         pending.push({ p: p, box: box, readout: readout });
     });
     if (data.plots.length > 0) {
-        el("p", root, "Plots: drag to zoom, mouse wheel to zoom, shift-drag to pan, double-click to show all.",
-            "hint");
+        el("p", root, "Plots: drag to zoom, mouse wheel to zoom, shift-drag to pan, double-click to show all. " +
+            "A line joins two samples only where the record has nothing between them; a sample alone shows as " +
+            "a dot.", "hint");
     }
 
     pending.forEach(({ p, box, readout }) => {

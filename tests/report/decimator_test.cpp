@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <string>
 #include <tuple>
 #include <utility>
 #include <vector>
@@ -57,18 +58,44 @@ TEST(MinMaxDecimator, KeepsEveryExtremeInBoundedOrderedOutput) {
         EXPECT_NE(std::find(out.begin(), out.end(), xy{1.7e9 + s.first, s.second}), out.end()) << s.first;
 }
 
-TEST(MinMaxDecimator, LinesBreakBetweenBurstsOnly) {
-    // Three bursts of a hundred samples an hour apart, then a sparse stretch.
-    min_max_decimator d(64);
-    for (int burst = 0; burst < 3; ++burst)
-        for (int i = 0; i < 100; ++i) d.add(burst * 3600 + i * 0.02, i % 7);
-    for (int i = 0; i < 20; ++i) d.add(8000 + i * 60, 1);
-    const auto breaks = [](const std::vector<series_point>& pts) {
-        return std::count_if(pts.begin(), pts.end(), [](const series_point& p) { return std::isnan(p.y); });
+// The points out as text: "x:y" each, "|" for a break.
+std::string drawn(const min_max_decimator& d) {
+    std::string out;
+    for (const series_point& p : d.points()) {
+        if (!out.empty()) out += ' ';
+        out +=
+            std::isnan(p.y) ? "|" : std::to_string(static_cast<int>(p.x)) + ":" + std::to_string(static_cast<int>(p.y));
+    }
+    return out;
+}
+
+TEST(MinMaxDecimator, LinesBreakWhereSamplesAreMissingAtEveryZoom) {
+    // Lines of step 1 over x = from..to (y = x % 5, NaN at x = hole), a
+    // bucket budget, what is drawn.
+    struct line {
+        int from, to, hole;
     };
-    EXPECT_TRUE(d.decimated());
-    EXPECT_EQ(breaks(d.points()), 0);
-    EXPECT_EQ(breaks(d.points(true)), 3);
+    const std::tuple<std::vector<line>, std::size_t, const char*> rows[] = {
+        {{{0, 2, -1}, {5, 6, -1}}, 100, "0:0 1:1 2:2 | 5:0 6:1"},                     // a gap
+        {{{0, 1, -1}, {2, 3, -1}}, 100, "0:0 1:1 | 2:2 3:3"},                         // a new line, one step on
+        {{{0, 4, 2}}, 100, "0:0 1:1 | 3:3 4:4"},                                      // a value missing
+        {{{0, 1, -1}, {5, 5, -1}, {9, 10, -1}}, 100, "0:0 1:1 | 5:0 | 9:4 10:0"},     // a sample alone
+        {{{0, 63, 21}}, 4, "0:0 14:4 19:4 20:0 | 25:0 29:4 35:0 44:4 50:0 59:4"},     // in a bucket
+        {{{0, 7, -1}, {8, 15, -1}}, 2, "0:0 4:4 | 10:0 14:4"},                        // on its edge
+        {{{0, 15, -1}, {32, 47, -1}}, 4, "0:0 4:4 10:0 14:4 | 35:0 39:4 40:0 44:4"},  // empty buckets between
+        // Stretches between the first and the last of a bucket are merged
+        // into one, drawn as points alone: the samples between are unknown.
+        {{{0, 40, -1}, {42, 42, -1}, {44, 44, -1}, {46, 63, -1}}, 2, "0:0 29:4 35:0 39:4 | 42:2 | 44:4 | 50:0 59:4"},
+    };
+    for (const auto& [lines, buckets, out] : rows) {
+        min_max_decimator d(buckets);
+        for (const line& l : lines) {
+            d.begin_line(1);
+            for (int x = l.from; x <= l.to; ++x) d.add(x, x == l.hole ? NAN : x % 5);
+        }
+        EXPECT_EQ(drawn(d), out) << out;
+        EXPECT_EQ(d.decimated(), buckets < 100) << out;
+    }
 }
 
 TEST(ScatterThinner, BoundedAndDropsRepeats) {
@@ -112,11 +139,11 @@ TEST(DoublingHistogram, BinsDoubleToHoldEveryValue) {
 }
 
 TEST(StrideSample, KeepsEveryStrideThItemOverTheWholeStream) {
-    stride_sample<int> s(10);
-    for (int i = 0; i < 100; ++i) s.add(i);
+    stride_sample<std::vector<int>> s(10);  // items that a move empties (a cast's profile)
+    for (int i = 0; i < 100; ++i) s.add({i});
     EXPECT_EQ(s.seen(), 100u);
     EXPECT_EQ(s.stride(), 16u);
-    EXPECT_EQ(s.items(), (std::vector<int>{0, 16, 32, 48, 64, 80, 96}));
+    EXPECT_EQ(s.items(), (std::vector<std::vector<int>>{{0}, {16}, {32}, {48}, {64}, {80}, {96}}));
 }
 
 }  // namespace

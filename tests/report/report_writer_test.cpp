@@ -69,11 +69,12 @@ TEST(PacketReport, WrittenOnlyWithATableAndSelfContained) {
     w.packet({7, 1500000000, 2013, 2017, 2, 0});
     w.sample({7, 1500000000, 10.5, 12.25, 40, 35.125, 1, 2, 693, 3300});
     w.sample({7, 1500000001, 11, 12.5, 40, 35.25, 1, 0, vandrel::no_light, 3300});
+    w.sample({7, 1500000003, 11, 12.75, 40, 35.25, 1, 0, vandrel::no_light, 3300});  // after a missing sample
     w.skipped(vandrel::packet_skip::missing_marker, 384);
     ASSERT_TRUE(w.finish(true, error)) << error;
-    expect_page(path, {"\\u003c/script\\u003edump.bin", R"(["Rows","2"])",
+    expect_page(path, {"\\u003c/script\\u003edump.bin", R"(["Rows","3"])",
                        R"j(["Skipped: start marker missing","1 (at byte 384)"])j", "header 2013 dated 2017: 1 packets",
-                       R"("name":"ID 7","x":[0,1],"y":[12.25,12.5])"});
+                       R"("name":"ID 7","x":[0,1,2,3],"y":[12.25,12.5,null,12.75])"});
     vandrel::packet_report_writer same_year(path, meta("dump.bin"));
     same_year.packet({7, 1500000000, 2017, 2017, 1, 0});
     same_year.sample({7, 1500000000, 10.5, 12.25, 40, 35.125, 1, 2, 693, 3300});
@@ -94,6 +95,7 @@ TEST(TdrReport, SummaryPlotsDivesAndErrors) {
     row.mask = vandrel::channel_depth | vandrel::channel_temperature;
     row.temperature = 10;
     for (uint16_t i = 0; i < 3; ++i) {
+        if (i != 1) w.tdr_run({i / 2u, 1, row.mask, false, t + i, 100, 0, 0});  // the line breaks before row 2
         row.time = t + i;
         row.depth = 10.0 * i;
         w.tdr_sample(row);
@@ -114,8 +116,8 @@ TEST(TdrReport, SummaryPlotsDivesAndErrors) {
     expect_page(
         path,
         {R"(["Outcome","error: Unknown code 0x42"])", R"(["GPS fixes","0"])", "Dive duration", R"("events":[[5.5,0]])",
-         R"("list":[[812,"Unknown code 0x42"]])", R"("name":"depth","x":[0.5,1.5,2.5],"y":[0,10,20])",
-         R"("name":"temperature","x":[0.5,1.5,2.5],"y":[10,10,10])", R"("bands":[[10.5,20.5]])",
+         R"("list":[[812,"Unknown code 0x42"]])", R"("name":"depth","x":[0.5,1.5,2,2.5],"y":[0,10,null,20])",
+         R"("name":"temperature","x":[0.5,1.5,2,2.5],"y":[10,10,null,10])", R"("bands":[[10.5,20.5]])",
          R"("dives":{"start":[0.5],"end":[2.5],"max_t":[2.5],"max_d":[20]})",
          R"("name":"cast 0","x":[10.25],"y":[5.5])", R"(["1","0","2020-09-13 12:26:40 UTC","3.00","20.0")"});
     vandrel::tdr_report_writer no_dives(dir.file("b_report.html"), meta("b"), true);

@@ -95,7 +95,7 @@ TEST(TdrReport, SummaryPlotsDivesAndErrors) {
     row.mask = vandrel::channel_depth | vandrel::channel_temperature;
     row.temperature = 10;
     for (uint16_t i = 0; i < 3; ++i) {
-        if (i != 1) w.tdr_run({i / 2u, 1, row.mask, false, t + i, 100, 0, 0});  // the line breaks before row 2
+        if (i != 1) w.tdr_run({i / 2u, 1, row.mask, 0.1, false, t + i, 100, 0, 0});  // the line breaks before row 2
         row.time = t + i;
         row.depth = 10.0 * i;
         w.tdr_sample(row);

@@ -4,10 +4,11 @@
 
 namespace vandrel {
 
-// Derives an output file name from an input name: the name is cut at the
-// first "_compressed.dat", else at the first "_debug.txt", else at the last
-// '.' anywhere in the path (a '.' in a directory part counts too), and the
-// suffix is appended. The searches are case-sensitive substring searches.
+// Derives an output file name from an input name. Only the file name - what
+// follows the last '/' or '\' - is looked at: it is cut at its first
+// "_compressed.dat", else at its first "_debug.txt", else at its last '.',
+// and the suffix is appended; the folders before it are kept as they are.
+// The searches are case-sensitive substring searches.
 std::string make_out_fname(const std::string& suffix, const std::string& in_fname);
 
 }  // namespace vandrel

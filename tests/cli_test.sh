@@ -48,6 +48,15 @@ done
 check "tables" "$header$CR
 end no no" "$(cat empty_extracted.txt; printf end) $(exists missing_extracted.txt) $(exists adir_extracted.txt)"
 
+# Output names come from the file name alone; folders with dots or markers
+# in their names keep the outputs.
+mkdir -p dep.2024/a_compressed.dat
+for row in dep.2024/dump:dep.2024/dump ./dump:./dump dep.2024/a_compressed.dat/t.x.bin:dep.2024/a_compressed.dat/t.x; do
+    worked_packet > "${row%%:*}"
+    "$VANDREL" "${row%%:*}" > /dev/null
+    check "name of ${row%%:*}" "yes" "$(exists "${row#*:}_extracted.txt")"
+done
+
 # A missing start marker is reported on the processing line.
 { printf '\000\000\000\0078\000\000\016\020\000\000\001\356'; head -c 115 /dev/zero; worked_packet; } > marker.bin
 vandrel marker.bin

@@ -54,6 +54,10 @@ mkdir names outdir
 worked_stream > names/-
 (cd names && "$TOOL" -- - > /dev/null 2>&1)
 check "default name -" "yes" "$(exists names/-_tdr.txt)"
+# Only the file name counts: a '.' in a folder above it does not.
+mkdir dep.2024 && worked_stream > dep.2024/tag
+(cd names && "$TOOL" ../dep.2024/tag > /dev/null 2>&1)
+check "default name in a dotted folder" "yes no" "$(exists dep.2024/tag_tdr.txt) $(exists dep_tdr.txt)"
 tool --output outdir/run7 w.dat
 check "--output prefix" "same" "$(same outdir/run7_tdr.txt w_tdr.txt)"
 # An output that is the input itself is refused before anything is written.

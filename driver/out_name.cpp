@@ -15,4 +15,19 @@ std::string make_out_fname(const std::string& suffix, const std::string& in_fnam
     return out + suffix;
 }
 
+std::vector<std::string> packet_output_names(const std::string& in_fname) {
+    std::vector<std::string> names;
+    for (const char* suffix : {"_extracted.txt", "_extracted.nc", "_report.html"})
+        names.push_back(make_out_fname(suffix, in_fname));
+    return names;
+}
+
+std::vector<std::string> tdr_output_names(const std::string& prefix) {
+    std::vector<std::string> names;
+    for (const char* suffix : {"_tdr.txt", "_ctd.txt", "_gps.txt", "_acc.txt", "_tdr.nc", "_ctd.nc", "_gps.nc",
+                               "_acc.nc", "_report.html", "_dives.txt"})
+        names.push_back(prefix + suffix);
+    return names;
+}
+
 }  // namespace vandrel

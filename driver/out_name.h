@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace vandrel {
 
@@ -10,5 +11,10 @@ namespace vandrel {
 // and the suffix is appended; the folders before it are kept as they are.
 // The searches are case-sensitive substring searches.
 std::string make_out_fname(const std::string& suffix, const std::string& in_fname);
+
+// Every file each command may write for one input: vandrel's for the input
+// in_fname, vandrel-tdr's for the output prefix.
+std::vector<std::string> packet_output_names(const std::string& in_fname);
+std::vector<std::string> tdr_output_names(const std::string& prefix);
 
 }  // namespace vandrel

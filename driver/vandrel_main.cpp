@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "driver/earlier_outputs.h"
 #include "driver/out_name.h"
 #include "driver/output_options.h"
 #include "driver/record_fanout.h"
@@ -61,6 +62,15 @@ int main(int argc, char** argv) {
 
     const std::string& in_fname = args[first];
     const std::string out_fname = vandrel::make_out_fname("_extracted.txt", in_fname);
+    if (o.netcdf && !vandrel::can_read_twice(in_fname)) {
+        // The netCDF file is shaped by a first reading, which would use up
+        // a pipe and leave the table a header line.
+        std::fflush(stdout);
+        std::fprintf(stderr, "vandrel: --netcdf reads the input twice, and %s cannot be read twice (a pipe or a "
+                     "terminal): give a regular file\n", in_fname.c_str());
+        return 1;
+    }
+    const std::vector<vandrel::output_state> before = vandrel::look_at_outputs(vandrel::packet_output_names(in_fname));
 
     packet_outputs out;
     if (o.netcdf || o.report) {
@@ -119,6 +129,12 @@ int main(int argc, char** argv) {
     if (out.report && !out.report->finish(table_written, error)) {
         std::printf("Error: cannot write %s: %s\n", out.report_path.c_str(), error.c_str());
         status = 1;
+    }
+    std::vector<std::string> written, earlier;
+    vandrel::sort_outputs(before, written, earlier);
+    if (!earlier.empty()) {
+        std::fflush(stdout);
+        std::fprintf(stderr, "vandrel: %s\n", vandrel::earlier_outputs_warning(earlier).c_str());
     }
     return status;
 }

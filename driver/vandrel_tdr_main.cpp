@@ -22,6 +22,7 @@
 
 #include "dives/dive_detector.h"
 #include "dives/dive_table.h"
+#include "driver/earlier_outputs.h"
 #include "driver/out_name.h"
 #include "driver/output_options.h"
 #include "driver/progress_bar.h"
@@ -255,7 +256,8 @@ void shape_netcdf(const options& o, const vandrel::tdr_context& context, vandrel
 }
 
 // Completes the further outputs; false after printing why one failed.
-bool finish_outputs(tdr_outputs& out, const vandrel::tdr_context& context, bool ok, const std::string& message) {
+bool finish_outputs(tdr_outputs& out, const vandrel::tdr_context& context, bool ok, const std::string& message,
+                    const std::string& warning) {
     bool all = true;
     std::string error;
     if (out.dives) out.dives->finish();
@@ -277,6 +279,7 @@ bool finish_outputs(tdr_outputs& out, const vandrel::tdr_context& context, bool 
         summary.end_offset = context.end_offset;
         summary.ok = ok;
         summary.error = message;
+        summary.warning = warning;
         if (!out.report->finish(summary, error)) {
             std::fprintf(stderr, "Error: cannot write %s: %s\n", out.report_path.c_str(), error.c_str());
             all = false;
@@ -344,6 +347,15 @@ int main(int argc, char** argv) {
         }
     }
 
+    if (o.outputs.netcdf && !vandrel::can_read_twice(o.input)) {
+        // The netCDF files are shaped by a first reading, which would use up
+        // a pipe and leave nothing for the tables.
+        std::fprintf(stderr, "vandrel-tdr: --netcdf reads INPUT twice, and %s cannot be read twice (a pipe or a "
+                     "terminal): give a regular file\n", o.input.c_str());
+        return exit_decode_error;
+    }
+    const std::vector<vandrel::output_state> before = vandrel::look_at_outputs(vandrel::tdr_output_names(prefix));
+
     tdr_outputs out;
     if (!build_outputs(o, prefix, std::vector<std::string>(args.begin() + 1, args.end()), out, error)) {
         std::fprintf(stderr, "vandrel-tdr: %s\n", error.c_str());
@@ -365,7 +377,23 @@ int main(int argc, char** argv) {
     bar.clear();
     active_bar = nullptr;
     const std::string message = message_text(context);
-    const bool outputs_ok = finish_outputs(out, context, ok, message);
+    // Decoding that stopped with data left undecoded is said so, here and
+    // in the report; a run of an unknown regime leaves most of a file
+    // undecoded and fails the run.
+    std::string stop;
+    if (ok && context.stopped_early) {
+        stop = "decoding stopped at byte " + std::to_string(context.end_offset) + " of " +
+               std::to_string(input_size(o.input)) + ", ";
+        stop += context.unknown_regime ? "at a run of unknown TDR regime " + std::to_string(context.regime) +
+                                             " (\"Illegal stream contents (0)\")"
+                                       : "at the end code 0xFF with data other than erased flash (0xFF) after it";
+        stop += "; the rest was not decoded";
+    }
+    const bool failed_stop = !stop.empty() && context.unknown_regime;
+    const bool outputs_ok = finish_outputs(out, context, ok && !failed_stop, failed_stop ? stop : message,
+                                           failed_stop ? std::string() : stop);
+    std::vector<std::string> written, earlier;
+    vandrel::sort_outputs(before, written, earlier);
 
     if (context.acc_overflow) {
         // The stream is corrupt past this point: the tables end with the
@@ -390,9 +418,11 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "vandrel-tdr: cannot write the summary to standard output\n");
         return exit_decode_error;
     }
+    if (!earlier.empty()) std::fprintf(stderr, "vandrel-tdr: %s\n", vandrel::earlier_outputs_warning(earlier).c_str());
     if (!ok) {
         std::fprintf(stderr, "vandrel-tdr: %s\n", message.empty() ? "decoding failed" : message.c_str());
         return exit_decode_error;
     }
-    return outputs_ok ? 0 : exit_decode_error;
+    if (!stop.empty()) std::fprintf(stderr, "vandrel-tdr: %s%s\n", failed_stop ? "" : "warning: ", stop.c_str());
+    return outputs_ok && !failed_stop ? 0 : exit_decode_error;
 }

@@ -38,6 +38,11 @@ std::FILE* open_stream(const std::string& path, const char* mode) {
 
 std::string default_debug_dump_path() { return "c:\\temp\\vandrel_debug.txt"; }
 
+bool can_read_twice(const std::string& path) {
+    struct _stat64 st {};
+    return _wstat64(widen(path).c_str(), &st) != 0 || (st.st_mode & (_S_IFREG | _S_IFDIR)) != 0;
+}
+
 bool stderr_is_terminal() { return _isatty(_fileno(stderr)) != 0; }
 #else
 int open_read_only(const std::string& path) {
@@ -58,6 +63,11 @@ std::string default_debug_dump_path() {
     std::filesystem::path dir = std::filesystem::temp_directory_path(ec);
     if (ec) dir = "/tmp";
     return (dir / "vandrel_debug.txt").string();
+}
+
+bool can_read_twice(const std::string& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) != 0 || S_ISREG(st.st_mode) || S_ISDIR(st.st_mode);
 }
 
 bool stderr_is_terminal() { return ::isatty(STDERR_FILENO) != 0; }

@@ -19,6 +19,12 @@ std::FILE* open_stream(const std::string& path, const char* mode);
 // temporary directory elsewhere.
 std::string default_debug_dump_path();
 
+// False when path names something that reading uses up - a pipe, a
+// terminal, a device - so that it cannot be read twice. True for a regular
+// file, a directory and a path that cannot be looked at (opening it then
+// reports the fault).
+bool can_read_twice(const std::string& path);
+
 // True when standard error is a terminal (progress bars go there).
 bool stderr_is_terminal();
 

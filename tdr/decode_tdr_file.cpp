@@ -45,6 +45,8 @@ bool decode_tdr_file(tdr_context& context, progress_fn progress_callback, int32_
     context.regime = 9;  // no regime yet
     context.acc_overflow = false;
     context.stop_marker_printed = false;
+    context.stopped_early = false;
+    context.unknown_regime = false;
 
     // Every run starts from the load values of the whole decoder state; the
     // accelerometer buffer makes it too large for the stack.
@@ -72,6 +74,9 @@ bool decode_tdr_file(tdr_context& context, progress_fn progress_callback, int32_
     // A read that failed with an error rather than at the end of the file
     // ended decoding early: that is not a complete decoding.
     if (st.input.error()) report_error(st, "Can't read TDR data file %s\n", context.in_path.c_str());
+    // What decoding left unread: erased flash (0xFF) is the normal end of a
+    // logger's memory, anything else is data that was not decoded.
+    for (uint8_t rest = 0; !context.stopped_early && st.input.get(rest);) context.stopped_early = rest != TDRCODE_END;
     st.input.close();
     close_tables(st);
     context.end_offset = st.byte_offset;

@@ -107,6 +107,7 @@ unsigned tdr_channel_mask(uint8_t regime) { return regime < regime_count ? regim
 uint8_t stream_tdr(tdr_decoder_state& st, unsigned mask, double dt, bool dry) {
     if (mask == 0) {
         // No regime gives a sample without fields: the stream cannot be in step.
+        st.context.unknown_regime = true;
         if (st.tables.is_open(tdr_table_kind::tdr)) {
             constexpr const char* line = "Illegal stream contents (0)";
             st.tables.tdr_table_line(line);

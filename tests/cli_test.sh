@@ -57,6 +57,15 @@ for row in dep.2024/dump:dep.2024/dump ./dump:./dump dep.2024/a_compressed.dat/t
     check "name of ${row%%:*}" "yes" "$(exists "${row#*:}_extracted.txt")"
 done
 
+# --netcdf on a pipe is refused; outputs of an earlier run that this one did
+# not write are named, and kept.
+worked_packet | "$VANDREL" --netcdf /dev/stdin > out.txt 2> err.txt
+check "pipe refused" "1 yes" "$? $(has '^vandrel: --netcdf .*cannot be read twice' err.txt)"
+echo earlier > dump_report.html
+vandrel dump.bin 2> err.txt
+check "earlier outputs" "vandrel: warning: dump_report.html is from an earlier run; this run did not write it" \
+    "$(cat err.txt)"
+
 # A missing start marker is reported on the processing line.
 { printf '\000\000\000\0078\000\000\016\020\000\000\001\356'; head -c 115 /dev/zero; worked_packet; } > marker.bin
 vandrel marker.bin

@@ -124,6 +124,28 @@ if [ -e /dev/full ]; then
     "$TOOL" w.dat > /dev/full 2> err.txt
     check "summary lost" "1 yes" "$? $(has 'standard output' err.txt)"
 fi
+# Decoding that stops before the end of the file says where and why, in the
+# report too: the end code followed by data warns, an unknown regime fails;
+# erased flash after the end code is the normal end.
+{ worked_stream; printf 'data'; } > e.dat
+{ worked_stream; printf '\377\377'; } > f.dat
+{ printf '\373\000\167\007\001\014\000\000\000\000\144'; worked_stream; } > u.dat
+for row in "e|0|warning: decoding stopped at byte 20 of 24, at the end code 0xFF|warning: decoding" \
+    "f|0||decoded without error" "u|1|decoding stopped at byte 11 of 31, at a run of unknown TDR regime 0|error: decoding"; do
+    IFS='|' read -r name want msg outcome <<< "$row"
+    tool --report "$name.dat"
+    check "stop $name" "$want $msg yes" "$status $(sed -n 's/^vandrel-tdr: //p' err.txt | head -c ${#msg}) \
+$(has "$outcome" "${name}_report.html")"
+done
+# --netcdf on a pipe is refused before any output is touched; outputs of an
+# earlier run that this one did not write are named, and kept.
+echo earlier > p_tdr.txt
+cat w.dat | "$TOOL" --netcdf --output p /dev/stdin > out.txt 2> err.txt
+check "pipe refused" "1 yes earlier" "$? $(has 'cannot be read twice' err.txt) $(cat p_tdr.txt)"
+echo earlier > w_ctd.txt
+tool w.dat
+check "earlier outputs" "0 vandrel-tdr: warning: w_ctd.txt is from an earlier run; this run did not write it" \
+    "$status $(cat err.txt)"
 # --- CTD casts and the "Stop" marker that a relative sample beginning at
 # row 14168 prints: the summary line starts a line of its own after it, and
 # follows nothing else. cast N: a cast of 1 + N rows at 12:00:00, ended.

@@ -36,6 +36,14 @@ std::FILE* open_stream(const std::string& path, const char* mode) {
     return _wfopen(widen(path).c_str(), widen(mode).c_str());
 }
 
+std::FILE* create_new_stream(const std::string& path) {
+    const int fd = _wopen(widen(path).c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY, _S_IREAD | _S_IWRITE);
+    if (fd < 0) return nullptr;
+    std::FILE* f = _fdopen(fd, "wb");
+    if (f == nullptr) _close(fd);
+    return f;
+}
+
 std::string default_debug_dump_path() { return "c:\\temp\\vandrel_debug.txt"; }
 
 bool can_read_twice(const std::string& path) {
@@ -57,6 +65,14 @@ int open_read_only(const std::string& path) {
 }
 
 std::FILE* open_stream(const std::string& path, const char* mode) { return std::fopen(path.c_str(), mode); }
+
+std::FILE* create_new_stream(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd < 0) return nullptr;
+    std::FILE* f = ::fdopen(fd, "wb");
+    if (f == nullptr) ::close(fd);
+    return f;
+}
 
 std::string default_debug_dump_path() {
     std::error_code ec;

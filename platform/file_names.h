@@ -14,6 +14,10 @@ int open_read_only(const std::string& path);
 // fopen(path, mode) with the name taken as UTF-8.
 std::FILE* open_stream(const std::string& path, const char* mode);
 
+// Creates path for writing in binary mode, failing when anything by that
+// name exists already: a symbolic link planted there is never followed.
+std::FILE* create_new_stream(const std::string& path);
+
 // Where the debug dump of the TDR decoder goes when no path is given:
 // c:\temp\vandrel_debug.txt on Windows, vandrel_debug.txt in the system's
 // temporary directory elsewhere.

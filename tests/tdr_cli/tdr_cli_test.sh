@@ -108,6 +108,13 @@ fixed_dump_dir=${VANDREL_FIXED_DUMP_DIR:-$dir/tmp}
 rm -f "$fixed_dump_dir/vandrel_debug.txt"
 TMPDIR=$dir/tmp run "$TOOL" --debug-dump w.dat
 check "default dump path" "0 yes $worked_summary" "$status $(exists "$fixed_dump_dir/vandrel_debug.txt") $(tail -n 1 out.txt)"
+# The dump is renamed into place: a link planted at its path is replaced, not
+# followed; a dump that cannot be made fails the run.
+ln -s planted_target link.txt
+tool --debug-dump-path link.txt w.dat
+check "planted link" "0 no yes" "$status $(exists planted_target) $(has 'END OF FILE' link.txt)"
+tool --debug-dump-path no/dir/d.txt w.dat
+check "dump not made" "1 yes" "$status $(has "Can't create debug dump file no/dir/d.txt" err.txt)"
 # --- Failures: status 1 and the decoder's message on standard error.
 tool missing.dat
 check "missing" "1 tdr=0 ctd=0 gps=0 acc=0 end_offset=0 vandrel-tdr: Can't open TDR data file missing.dat no" \

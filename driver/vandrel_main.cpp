@@ -16,6 +16,7 @@
 #include "packet/extract.h"
 #include "platform/arguments.h"
 #include "platform/file_names.h"
+#include "platform/interrupt.h"
 #include "report/report_writer.h"
 
 namespace {
@@ -34,6 +35,7 @@ struct packet_outputs {
 }  // namespace
 
 int main(int argc, char** argv) {
+    vandrel::catch_interrupts();
     std::printf("\nvandrel v2");
     const std::vector<std::string> args = vandrel::utf8_arguments(argc, argv);
 
@@ -104,8 +106,19 @@ int main(int argc, char** argv) {
         vandrel::extract_packet_records(in_fname, now, *out.netcdf, false);
         out.netcdf->start_writing();
     }
-    const int n = vandrel::extract_packet_file(in_fname, out_fname, now, out.fanout.empty() ? nullptr : &out.fanout);
+    // An interrupt in the first reading leaves the table as it was.
+    const int n = vandrel::interrupt_requested() ? 0
+                  : vandrel::extract_packet_file(in_fname, out_fname, now, out.fanout.empty() ? nullptr : &out.fanout);
     int status = 0;
+    if (vandrel::interrupt_requested()) {
+        // The table ends after its last whole row; the further outputs,
+        // unfinished, go with their temporary files.
+        std::printf("\n");
+        std::fflush(stdout);
+        std::fprintf(stderr, "vandrel: interrupted after %d samples; %s holds the rows written before it\n",
+                     n < 0 ? 0 : n, out_fname.c_str());
+        return vandrel::exit_interrupted;
+    }
     if (n == vandrel::extract_write_error) {
         std::printf("\nError: cannot write %s\n", out_fname.c_str());
         status = 1;

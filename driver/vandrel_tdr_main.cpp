@@ -30,6 +30,7 @@
 #include "netcdf/tdr_netcdf_writer.h"
 #include "platform/arguments.h"
 #include "platform/file_names.h"
+#include "platform/interrupt.h"
 #include "report/report_writer.h"
 #include "tdr/decode_tdr_file.h"
 
@@ -301,6 +302,7 @@ std::string message_text(const vandrel::tdr_context& context) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    vandrel::catch_interrupts();
     options o;
     std::string error;
     const std::vector<std::string> args = vandrel::utf8_arguments(argc, argv);
@@ -373,9 +375,20 @@ int main(int argc, char** argv) {
         callback = show_progress;
     }
     if (out.netcdf) shape_netcdf(o, context, *out.netcdf);
-    const bool ok = vandrel::decode_tdr_file(context, callback, o.skip, o.debug_dump);
+    const bool ok = !vandrel::interrupt_requested() && vandrel::decode_tdr_file(context, callback, o.skip, o.debug_dump);
     bar.clear();
     active_bar = nullptr;
+    if (vandrel::interrupt_requested()) {
+        // The tables end after their last whole row; the further outputs,
+        // unfinished, go with their temporary files.
+        if (o.debug_dump || context.stop_marker_printed) std::printf("\n");
+        std::fflush(stdout);
+        const uint64_t size = input_size(o.input);
+        const std::string of = size > 0 ? " of " + std::to_string(size) : std::string();
+        std::fprintf(stderr, "vandrel-tdr: interrupted at byte %lu%s; the tables hold the rows decoded before it\n",
+                     static_cast<unsigned long>(context.end_offset), of.c_str());
+        return vandrel::exit_interrupted;
+    }
     const std::string message = message_text(context);
     // Decoding that stopped with data left undecoded is said so, here and
     // in the report; a run of an unknown regime leaves most of a file

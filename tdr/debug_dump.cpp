@@ -5,6 +5,7 @@
 #include "platform/atomic_file.h"
 #include "platform/file_names.h"
 #include "platform/input_file.h"
+#include "platform/interrupt.h"
 #include "platform/output_file.h"
 #include "tdr/decoder_state.h"
 
@@ -132,6 +133,13 @@ void write_debug_dump(tdr_decoder_state& st, int32_t start_offset) {
     dump.end_line();
     dump.printf("%8X: END OF FILE", (unsigned)position);
     dump.end_line();
+    if (interrupt_requested()) {
+        // The listing ends where the run was interrupted: none is better
+        // than one that looks whole.
+        dump.close();
+        remove_file(temp);
+        return;
+    }
     if (!dump.close() || !replace_file(temp, path)) {
         remove_file(temp);
         report_error(st, "Can't write debug dump file %s\n", path.c_str());

@@ -186,6 +186,29 @@ tool acc999.dat
 check "overflow" "1 yes  ACC OVERFLOW$CR 1" \
     "$status $(has '^vandrel-tdr: .*998 samples' err.txt) $(cat out.txt) $(tail -n 1 acc999_tdr.txt) $(wc -l < acc999_acc.txt)"
 
+# --- Ctrl-C, sent once the run reading a pipe has written part of its TDR
+# table: every table ends with a whole row, the unfinished outputs are gone
+# with their temporary files, the status is 130. (Job control, so that the
+# run in the background is not made to ignore SIGINT.)
+if [ -z "${VANDREL_NO_TERMINAL_TESTS:-}" ] && mkfifo int.fifo 2> /dev/null; then
+    "$GEN" big.dat --bytes 3000000 --seed 5
+    set -m
+    "$TOOL" --dives --report --output int int.fifo > out.txt 2> err.txt &
+    pid=$!
+    set +m
+    exec 3<> int.fifo  # (read-write: never waits for the reader)
+    head -c 2000000 big.dat >&3 &
+    writer=$!
+    for _ in $(seq 600); do [ -s int_tdr.txt ] && break; sleep 0.1; done
+    kill -INT "$pid"
+    kill "$writer" 2> /dev/null
+    exec 3>&-
+    wait "$pid"
+    check "interrupted" "130 yes no no 0 CRLF CRLF CRLF CRLF" "$? $(has '^vandrel-tdr: interrupted at byte [0-9]' err.txt) \
+$(exists int_dives.txt) $(exists int_report.html) $(find . -name '*.part' | wc -l)\
+$(for f in int_tdr.txt int_ctd.txt int_gps.txt int_acc.txt; do tail -c 2 "$f" | od -An -c | tr -d ' \n' | sed 's/\\r\\n/ CRLF/'; done)"
+fi
+
 # --- The progress bar: on a terminal only, and never with --quiet. (Not
 # under Wine, whose console repaints a terminal with sequences of its own:
 # VANDREL_NO_TERMINAL_TESTS.)

@@ -15,6 +15,14 @@ std::string make_out_fname(const std::string& suffix, const std::string& in_fnam
     return out + suffix;
 }
 
+std::string name_in_output_dir(const std::string& in_fname, const std::string& dir) {
+    if (dir.empty()) return in_fname;
+    const std::size_t last_slash = in_fname.find_last_of("/\\");
+    const std::string name = last_slash == std::string::npos ? in_fname : in_fname.substr(last_slash + 1);
+    const char end = dir.back();
+    return end == '/' || end == '\\' ? dir + name : dir + "/" + name;
+}
+
 std::vector<std::string> packet_output_names(const std::string& in_fname) {
     std::vector<std::string> names;
     for (const char* suffix : {"_extracted.txt", "_extracted.nc", "_report.html"})

@@ -24,20 +24,25 @@ worked_table="DATE (UTC)	DEPTH (m)	TEMP (C)$CR
 end"
 worked_summary="tdr=3 ctd=0 gps=0 acc=0 end_offset=20"
 
-# --- Bad command lines: status 2, the usage on standard error only, no file.
+# --- Bad command lines: status 2, one line and a hint on standard error, no
+# file.
 worked_stream > w.dat
 for args in "" "--bogus w.dat" "-q w.dat" "w.dat w.dat" "--output" "w.dat --output" "--skip" \
     "--skip -1 w.dat" "--skip +1 w.dat" "--skip 1x w.dat" "--skip 0x10 w.dat" "--skip 2147483648 w.dat" \
     "--skip 99999999999999999999 w.dat" "--debug-dump-path" "--quiet" "--output= w.dat" "--skip '' w.dat" \
-    "--output '' w.dat"; do
+    "--output '' w.dat" "--quiet=1 w.dat" "--skip=x w.dat" "--batch --output o w.dat" "--jobs 2 w.dat" \
+    "--batch --jobs 0 w.dat"; do
     eval "tool $args"
-    check "usage: $args" "2 yes " "$status $(has '^usage: vandrel-tdr ' err.txt) $(cat out.txt)"
+    check "usage: $args" "2 2 yes " "$status $(wc -l < err.txt) $(has "^Try 'vandrel-tdr --help'" err.txt) $(cat out.txt)"
 done
 check "nothing made by usage errors" "err.txt out.txt w.dat" "$(echo *)"
 
 tool --help
 check "help" "0 yes yes " "$status $(has '^usage: vandrel-tdr ' out.txt) \
 $(has 'tdr=ROWS ctd=ROWS gps=FIXES acc=ROWS end_offset=BYTES' out.txt) $(cat err.txt)"
+tool --version
+check "version" "0 yes yes yes" "$status $(has '^vandrel-tdr [0-9]' out.txt) $(has '^netCDF-C [0-9]' out.txt) \
+$(has '^uPlot [0-9]' out.txt)"
 
 # --- The worked stream, byte for byte, with the summary line; only the TDR
 # data file is made.
@@ -58,8 +63,10 @@ check "default name -" "yes" "$(exists names/-_tdr.txt)"
 mkdir dep.2024 && worked_stream > dep.2024/tag
 (cd names && "$TOOL" ../dep.2024/tag > /dev/null 2>&1)
 check "default name in a dotted folder" "yes no" "$(exists dep.2024/tag_tdr.txt) $(exists dep_tdr.txt)"
-tool --output outdir/run7 w.dat
+tool --output=outdir/run7 w.dat
 check "--output prefix" "same" "$(same outdir/run7_tdr.txt w_tdr.txt)"
+tool --output-dir new/dir ./names/../w.dat
+check "--output-dir" "same" "$(same new/dir/w_tdr.txt w_tdr.txt)"
 # An output that is the input itself is refused before anything is written.
 cp w.dat keep_tdr.txt
 tool --output keep keep_tdr.txt
@@ -153,6 +160,25 @@ echo earlier > w_ctd.txt
 tool w.dat
 check "earlier outputs" "0 vandrel-tdr: warning: w_ctd.txt is from an earlier run; this run did not write it" \
     "$status $(cat err.txt)"
+# --- Batch mode: good, cut, empty, failing and missing inputs, one line each
+# and the counts; the outputs and summary the same with parallel runs, the
+# tables those of a single run.
+mkdir batch && cp w.dat batch/a.dat && head -c 15 w.dat > batch/b.dat && : > batch/c.dat && cp u.dat batch/d.dat
+for jobs in 1 3; do
+    tool --batch --jobs=$jobs --output-dir "o$jobs" --summary "s$jobs.csv" batch nothere.dat
+    check "batch, $jobs jobs" "1 batch/a.dat: ok|batch/b.dat: ok|batch/c.dat: ok|\
+batch/d.dat: failed: decoding stopped at byte 11 of 31, at a run of unknown TDR regime 0 (\"Illegal stream \
+contents (0)\"); the rest was not decoded|nothere.dat: failed: cannot be opened|\
+vandrel-tdr: 5 inputs: 3 ok, 2 failed|" "$status $(tr '\n' '|' < err.txt)"
+done
+check "batch outputs" "same same same" "$(same o1/a_tdr.txt w_tdr.txt) $(sed 's/o1/o3/g' s1.csv | same - s3.csv) \
+$(diff -r o1 o3 > /dev/null && echo same)"
+check "batch summary" "input,size,status,reason,tdr_rows,ctd_rows,gps_fixes,acc_rows,dives,end_offset,\
+bytes_not_decoded,warnings,outputs$CR|batch/a.dat,20,ok,,3,0,0,0,,20,0,,o1/a_tdr.txt$CR|\
+nothere.dat,0,failed,cannot be opened,,,,,,,,,$CR|" "$(sed -n '1p;2p;6p' s1.csv | tr '\n' '|')"
+tool --batch --output-dir x w.dat names/../w.dat
+check "batch name clash" "2 no vandrel-tdr: w.dat and names/../w.dat would both write x/w_tdr.txt; nothing was run" \
+    "$status $(exists x) $(cat err.txt)"
 # --- CTD casts and the "Stop" marker that a relative sample beginning at
 # row 14168 prints: the summary line starts a line of its own after it, and
 # follows nothing else. cast N: a cast of 1 + N rows at 12:00:00, ended.

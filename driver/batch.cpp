@@ -181,7 +181,7 @@ void run_one(const batch_command& command, const batch_options& b, const std::st
         if (line == "No data found") r.warnings.push_back("no data found");
     }
     if (status == -1) r.reason = "cannot run " + command.path;
-    if (status == exit_interrupted) r.reason = "interrupted" + (r.reason.empty() ? "" : ": " + r.reason);
+    if (status == exit_interrupted && r.reason.empty()) r.reason = "interrupted";
     r.ok = status == 0;
     if (!r.ok && r.reason.empty()) r.reason = "exit status " + std::to_string(status);
 }

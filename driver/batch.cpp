@@ -56,7 +56,7 @@ std::vector<std::string> expand_inputs(const batch_command& command, const batch
         std::vector<std::string> files;
         const auto add = [&](const fs::directory_entry& e) {
             std::error_code fec;
-            if (e.is_regular_file(fec)) files.push_back(e.path().u8string());
+            if (e.is_regular_file(fec)) files.push_back(e.path().generic_u8string());
         };
         if (b.recursive) {
             for (fs::recursive_directory_iterator it(p, ec), end; !ec && it != end; it.increment(ec)) add(*it);

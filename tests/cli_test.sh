@@ -66,10 +66,13 @@ for row in dep.2024/dump:dep.2024/dump ./dump:./dump dep.2024/a_compressed.dat/t
     check "name of ${row%%:*}" "yes" "$(exists "${row#*:}_extracted.txt")"
 done
 
-# --netcdf on a pipe is refused; outputs of an earlier run that this one did
-# not write are named, and kept.
-worked_packet | "$VANDREL" --netcdf /dev/stdin > out.txt 2> err.txt
-check "pipe refused" "1 yes" "$? $(has '^vandrel: --netcdf .*cannot be read twice' err.txt)"
+# --netcdf on a pipe is refused (not under Wine, where /dev/stdin names no
+# file); outputs of an earlier run that this one did not write are named,
+# and kept.
+if [ -z "${VANDREL_NO_TERMINAL_TESTS:-}" ]; then
+    worked_packet | "$VANDREL" --netcdf /dev/stdin > out.txt 2> err.txt
+    check "pipe refused" "1 yes" "$? $(has '^vandrel: --netcdf .*cannot be read twice' err.txt)"
+fi
 echo earlier > dump_report.html
 vandrel dump.bin 2> err.txt
 check "earlier outputs" "vandrel: warning: dump_report.html is from an earlier run; this run did not write it" \

@@ -151,11 +151,14 @@ for row in "e|0|warning: decoding stopped at byte 20 of 24, at the end code 0xFF
     check "stop $name" "$want $msg yes" "$status $(sed -n 's/^vandrel-tdr: //p' err.txt | head -c ${#msg}) \
 $(has "$outcome" "${name}_report.html")"
 done
-# --netcdf on a pipe is refused before any output is touched; outputs of an
-# earlier run that this one did not write are named, and kept.
-echo earlier > p_tdr.txt
-cat w.dat | "$TOOL" --netcdf --output p /dev/stdin > out.txt 2> err.txt
-check "pipe refused" "1 yes earlier" "$? $(has 'cannot be read twice' err.txt) $(cat p_tdr.txt)"
+# --netcdf on a pipe is refused before any output is touched (not under
+# Wine, where /dev/stdin names no file); outputs of an earlier run that this
+# one did not write are named, and kept.
+if [ -z "${VANDREL_NO_TERMINAL_TESTS:-}" ]; then
+    echo earlier > p_tdr.txt
+    cat w.dat | "$TOOL" --netcdf --output p /dev/stdin > out.txt 2> err.txt
+    check "pipe refused" "1 yes earlier" "$? $(has 'cannot be read twice' err.txt) $(cat p_tdr.txt)"
+fi
 echo earlier > w_ctd.txt
 tool w.dat
 check "earlier outputs" "0 vandrel-tdr: warning: w_ctd.txt is from an earlier run; this run did not write it" \

@@ -149,7 +149,9 @@ void run_one(const batch_command& command, const batch_options& b, const std::st
         args.push_back("--output-dir");
         args.push_back(b.output_dir);
     }
-    args.push_back("--");
+    // As one would type it, so that the outputs' history is that of a run
+    // by hand.
+    if (r.input.size() > 1 && r.input[0] == '-') args.push_back("--");
     args.push_back(r.input);
     const std::string out_path = scratch + "/" + std::to_string(index) + ".out";
     const std::string err_path = scratch + "/" + std::to_string(index) + ".err";

@@ -73,7 +73,8 @@ void print_help() {
         "\n"
         "  --output PREFIX        prefix of the output files; by default INPUT's file\n"
         "                         name cut at \"_compressed.dat\", else at \"_debug.txt\",\n"
-        "                         else at its last '.'\n"
+        "                         else at its last '.'; ending in '/', a folder as for\n"
+        "                         --output-dir\n"
         "  --output-dir DIR       write the outputs in DIR (made if missing), named from\n"
         "                         the input's file name alone\n"
         "  --skip N               start decoding N bytes into INPUT (0 to %llu)\n"
@@ -168,7 +169,9 @@ bool parse_command_line(const std::vector<std::string>& args, options& o, std::s
                 error = "option " + a + " needs a non-empty value";
                 return false;
             }
-            if (a == "--output") {
+            if (a == "--output" && (value.back() == '/' || value.back() == '\\')) {
+                o.batch.output_dir = value;  // a folder: as --output-dir
+            } else if (a == "--output") {
                 o.prefix = value;
             } else if (a == "--debug-dump-path") {
                 o.debug_dump = true;

@@ -65,8 +65,10 @@ mkdir dep.2024 && worked_stream > dep.2024/tag
 check "default name in a dotted folder" "yes no" "$(exists dep.2024/tag_tdr.txt) $(exists dep_tdr.txt)"
 tool --output=outdir/run7 w.dat
 check "--output prefix" "same" "$(same outdir/run7_tdr.txt w_tdr.txt)"
-tool --output-dir new/dir ./names/../w.dat
-check "--output-dir" "same" "$(same new/dir/w_tdr.txt w_tdr.txt)"
+for opt in --output-dir=new/dir --output=new/dir2/; do
+    tool "$opt" ./names/../w.dat
+    check "$opt" "same" "$(same "${opt#*=}/w_tdr.txt" w_tdr.txt)"
+done
 # An output that is the input itself is refused before anything is written.
 cp w.dat keep_tdr.txt
 tool --output keep keep_tdr.txt

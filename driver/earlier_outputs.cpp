@@ -1,6 +1,6 @@
 #include "driver/earlier_outputs.h"
 
-#include <system_error>
+#include "platform/file_names.h"
 
 namespace vandrel {
 
@@ -9,13 +9,7 @@ std::vector<output_state> look_at_outputs(const std::vector<std::string>& paths)
     for (const std::string& path : paths) {
         output_state s;
         s.path = path;
-        std::error_code ec;
-        const std::filesystem::path p = std::filesystem::u8path(path);
-        s.exists = std::filesystem::is_regular_file(p, ec);
-        if (s.exists) {
-            s.time = std::filesystem::last_write_time(p, ec);
-            s.size = std::filesystem::file_size(p, ec);
-        }
+        s.exists = file_stamp(path, s.time, s.size);
         states.push_back(s);
     }
     return states;

@@ -5,8 +5,6 @@
 // user's files, so they are named, never removed.
 #pragma once
 
-#include <cstdint>
-#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -15,8 +13,8 @@ namespace vandrel {
 struct output_state {
     std::string path;
     bool exists = false;
-    std::filesystem::file_time_type time{};
-    uintmax_t size = 0;
+    long long time = 0;
+    unsigned long long size = 0;
 };
 
 // How each path looks now.

@@ -51,6 +51,17 @@ bool can_read_twice(const std::string& path) {
     return _wstat64(widen(path).c_str(), &st) != 0 || (st.st_mode & (_S_IFREG | _S_IFDIR)) != 0;
 }
 
+bool file_stamp(const std::string& path, long long& time, unsigned long long& size) {
+    WIN32_FILE_ATTRIBUTE_DATA a;
+    if (!GetFileAttributesExW(widen(path).c_str(), GetFileExInfoStandard, &a) ||
+        (a.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
+        return false;
+    time = static_cast<long long>(static_cast<unsigned long long>(a.ftLastWriteTime.dwHighDateTime) << 32 |
+                                  a.ftLastWriteTime.dwLowDateTime);
+    size = static_cast<unsigned long long>(a.nFileSizeHigh) << 32 | a.nFileSizeLow;
+    return true;
+}
+
 bool stderr_is_terminal() { return _isatty(_fileno(stderr)) != 0; }
 #else
 int open_read_only(const std::string& path) {
@@ -84,6 +95,14 @@ std::string default_debug_dump_path() {
 bool can_read_twice(const std::string& path) {
     struct stat st {};
     return ::stat(path.c_str(), &st) != 0 || S_ISREG(st.st_mode) || S_ISDIR(st.st_mode);
+}
+
+bool file_stamp(const std::string& path, long long& time, unsigned long long& size) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
+    time = static_cast<long long>(st.st_mtim.tv_sec) * 1000000000LL + st.st_mtim.tv_nsec;
+    size = static_cast<unsigned long long>(st.st_size);
+    return true;
 }
 
 bool stderr_is_terminal() { return ::isatty(STDERR_FILENO) != 0; }

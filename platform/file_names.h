@@ -29,6 +29,11 @@ std::string default_debug_dump_path();
 // reports the fault).
 bool can_read_twice(const std::string& path);
 
+// The modification time of the regular file path in the system's finest
+// unit (nanoseconds; 100 ns on Windows), and its size; false when path
+// names no regular file. (std::filesystem has whole seconds on Windows.)
+bool file_stamp(const std::string& path, long long& time, unsigned long long& size);
+
 // True when standard error is a terminal (progress bars go there).
 bool stderr_is_terminal();
 

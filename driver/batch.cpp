@@ -268,6 +268,18 @@ option_result take_batch_option(const std::vector<std::string>& args, std::size_
     return option_result::taken;
 }
 
+option_result take_shared_option(const std::vector<std::string>& args, std::size_t& i, bool with_dives,
+                                 output_options& o, batch_options& b, std::vector<std::string>& forward,
+                                 std::string& error) {
+    const std::size_t start = i;
+    const option_result r = take_output_option(args, i, with_dives, o, error);
+    if (r == option_result::taken) {
+        forward.insert(forward.end(), args.begin() + static_cast<std::ptrdiff_t>(start),
+                       args.begin() + static_cast<std::ptrdiff_t>(i) + 1);
+    }
+    return r != option_result::not_mine ? r : take_batch_option(args, i, b, error);
+}
+
 std::string check_batch_options(const batch_options& b) {
     if (!b.batch && (b.jobs != 0 || !b.summary.empty() || b.recursive))
         return "--jobs, --summary and --recursive go with --batch";

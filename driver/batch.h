@@ -36,6 +36,13 @@ std::vector<std::string> batch_value_options();
 option_result take_batch_option(const std::vector<std::string>& args, std::size_t& i, batch_options& b,
                                 std::string& error);
 
+// Takes args[i] when it is one of the options both commands share: those
+// of the further outputs (take_output_option), which also go to forward to
+// be handed on to every run of a batch, and the batch's own.
+option_result take_shared_option(const std::vector<std::string>& args, std::size_t& i, bool with_dives,
+                                 output_options& o, batch_options& b, std::vector<std::string>& forward,
+                                 std::string& error);
+
 // A usage error among the batch options once all are read; empty if none.
 std::string check_batch_options(const batch_options& b);
 

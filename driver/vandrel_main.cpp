@@ -105,27 +105,21 @@ bool parse(const std::vector<std::string>& args, command_line& c, std::string& e
             if (!c.batch.batch) break;
             continue;
         }
-        const std::size_t start = i;
-        vandrel::option_result r = vandrel::take_output_option(args, i, false, c.outputs, error);
-        if (r == vandrel::option_result::not_mine) {
-            r = vandrel::take_batch_option(args, i, c.batch, error);
-            if (r == vandrel::option_result::taken) continue;  // not handed on to the runs
-        }
+        const vandrel::option_result r =
+            vandrel::take_shared_option(args, i, false, c.outputs, c.batch, c.forward, error);
         if (r == vandrel::option_result::bad) return false;
-        if (r == vandrel::option_result::not_mine) {
-            if (a == "--") {
-                only_operands = true;
-                continue;
-            }
-            bool* flag = a == "--help" || a == "-h" ? &c.help : a == "--version" ? &c.version : a == "--quiet" ? &c.quiet : nullptr;
-            if (flag == nullptr) {
-                error = "unknown option " + a;
-                return false;
-            }
-            *flag = true;
+        if (r == vandrel::option_result::taken) continue;
+        if (a == "--") {
+            only_operands = true;
+            continue;
         }
-        c.forward.insert(c.forward.end(), args.begin() + static_cast<std::ptrdiff_t>(start),
-                         args.begin() + static_cast<std::ptrdiff_t>(i) + 1);
+        bool* flag = a == "--help" || a == "-h" ? &c.help : a == "--version" ? &c.version : a == "--quiet" ? &c.quiet : nullptr;
+        if (flag == nullptr) {
+            error = "unknown option " + a;
+            return false;
+        }
+        *flag = true;
+        c.forward.push_back(a);
     }
     if (error = vandrel::check_output_options(c.outputs); !error.empty()) return false;
     error = vandrel::check_batch_options(c.batch);

@@ -137,17 +137,10 @@ bool parse_command_line(const std::vector<std::string>& args, options& o, std::s
             continue;
         }
         const std::size_t start = i;
-        vandrel::option_result r = vandrel::take_output_option(args, i, true, o.outputs, error);
-        if (r == vandrel::option_result::not_mine) {
-            r = vandrel::take_batch_option(args, i, o.batch, error);
-            if (r == vandrel::option_result::taken) continue;  // not handed on to the runs
-        }
+        const vandrel::option_result r =
+            vandrel::take_shared_option(args, i, true, o.outputs, o.batch, o.forward, error);
         if (r == vandrel::option_result::bad) return false;
-        if (r == vandrel::option_result::taken) {
-            o.forward.insert(o.forward.end(), args.begin() + static_cast<std::ptrdiff_t>(start),
-                             args.begin() + static_cast<std::ptrdiff_t>(i) + 1);
-            continue;
-        }
+        if (r == vandrel::option_result::taken) continue;
         if (a == "--") {
             only_operands = true;
             continue;

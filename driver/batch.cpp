@@ -30,7 +30,7 @@ constexpr unsigned max_jobs = 1024;
 struct input_result {
     std::string input;
     uint64_t size = 0;
-    bool run = false;   // the command was started (or the input refused)
+    bool run = false;  // the command was started (or the input refused)
     bool ok = false;
     std::string reason;  // why it failed
     std::vector<std::string> warnings;
@@ -69,7 +69,8 @@ std::vector<std::string> expand_inputs(const batch_command& command, const batch
     }
     std::vector<std::string> outputs;
     for (const std::string& in : inputs)
-        for (const std::string& out : command.outputs(in, b.output_dir)) outputs.push_back(fs::u8path(out).lexically_normal().u8string());
+        for (const std::string& out : command.outputs(in, b.output_dir))
+            outputs.push_back(fs::u8path(out).lexically_normal().u8string());
     std::sort(outputs.begin(), outputs.end());
     inputs.erase(std::remove_if(inputs.begin(), inputs.end(),
                                 [&](const std::string& in) {
@@ -218,7 +219,10 @@ bool write_summary(const batch_command& command, const std::string& path, const 
     f.end_line();
     for (const input_result& r : results) {
         std::vector<std::string> row = {csv(r.input), std::to_string(r.size),
-                                        !r.run ? "not run" : r.ok ? "ok" : "failed", csv(r.reason)};
+                                        !r.run ? "not run"
+                                        : r.ok ? "ok"
+                                               : "failed",
+                                        csv(r.reason)};
         for (std::size_t i = 0; i < command.row_columns.size(); ++i) row.push_back(i < r.rows.size() ? r.rows[i] : "");
         row.push_back(r.end_offset);
         const uint64_t end = r.end_offset.empty() ? r.size : std::stoull(r.end_offset);
@@ -258,7 +262,8 @@ option_result take_batch_option(const std::vector<std::string>& args, std::size_
         b.summary = value;
     } else {
         unsigned n = 0;
-        for (char c : value) n = c >= '0' && c <= '9' && n <= max_jobs ? n * 10 + static_cast<unsigned>(c - '0') : max_jobs + 1;
+        for (char c : value)
+            n = c >= '0' && c <= '9' && n <= max_jobs ? n * 10 + static_cast<unsigned>(c - '0') : max_jobs + 1;
         if (n == 0 || n > max_jobs) {
             error = "--jobs takes a number of runs from 1 to " + std::to_string(max_jobs) + ", not '" + value + "'";
             return option_result::bad;

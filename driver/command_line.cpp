@@ -50,8 +50,8 @@ std::string version_text(const char* program) {
     // netCDF-C names its version first: "4.9.0 of Jan  1 2023 ...".
     std::string netcdf = nc_inq_libvers();
     netcdf = netcdf.substr(0, netcdf.find(' '));
-    return std::string(program) + " " + vandrel_version + "\nnetCDF-C " + netcdf + "\nuPlot " +
-           VANDREL_UPLOT_VERSION + "\n";
+    return std::string(program) + " " + vandrel_version + "\nnetCDF-C " + netcdf + "\nuPlot " + VANDREL_UPLOT_VERSION +
+           "\n";
 }
 
 }  // namespace vandrel

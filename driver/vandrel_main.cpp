@@ -113,7 +113,10 @@ bool parse(const std::vector<std::string>& args, command_line& c, std::string& e
             only_operands = true;
             continue;
         }
-        bool* flag = a == "--help" || a == "-h" ? &c.help : a == "--version" ? &c.version : a == "--quiet" ? &c.quiet : nullptr;
+        bool* flag = a == "--help" || a == "-h" ? &c.help
+                     : a == "--version"         ? &c.version
+                     : a == "--quiet"           ? &c.quiet
+                                                : nullptr;
         if (flag == nullptr) {
             error = "unknown option " + a;
             return false;
@@ -149,8 +152,10 @@ int run_file(const command_line& c, const std::vector<std::string>& args) {
         // The netCDF file is shaped by a first reading, which would use up
         // a pipe and leave the table a header line.
         std::fflush(stdout);
-        std::fprintf(stderr, "vandrel: --netcdf reads the input twice, and %s cannot be read twice (a pipe or a "
-                     "terminal): give a regular file\n", in_fname.c_str());
+        std::fprintf(stderr,
+                     "vandrel: --netcdf reads the input twice, and %s cannot be read twice (a pipe or a "
+                     "terminal): give a regular file\n",
+                     in_fname.c_str());
         return 1;
     }
     if (!c.batch.output_dir.empty()) {
@@ -200,8 +205,10 @@ int run_file(const command_line& c, const std::vector<std::string>& args) {
         out.netcdf->start_writing();
     }
     // An interrupt in the first reading leaves the table as it was.
-    const int n = vandrel::interrupt_requested() ? 0
-                  : vandrel::extract_packet_file(in_fname, out_fname, now, out.fanout.empty() ? nullptr : &out.fanout);
+    const int n =
+        vandrel::interrupt_requested()
+            ? 0
+            : vandrel::extract_packet_file(in_fname, out_fname, now, out.fanout.empty() ? nullptr : &out.fanout);
     if (progress) progress->clear();
     int status = 0;
     if (vandrel::interrupt_requested()) {

@@ -121,8 +121,8 @@ bool parse_skip(const char* s, int32_t& out) {
 
 // The options that take a value, for "--name=value".
 std::vector<std::string> value_options() {
-    std::vector<std::string> v = {"--output", "--skip", "--debug-dump-path", "--position", "--track",
-                                  "--dive-threshold", "--zero-offset"};
+    std::vector<std::string> v = {"--output", "--skip",           "--debug-dump-path", "--position",
+                                  "--track",  "--dive-threshold", "--zero-offset"};
     for (const std::string& b : vandrel::batch_value_options()) v.push_back(b);
     return v;
 }
@@ -145,11 +145,11 @@ bool parse_command_line(const std::vector<std::string>& args, options& o, std::s
             only_operands = true;
             continue;
         }
-        bool* flag = a == "--help" || a == "-h"   ? &o.help
-                     : a == "--version"          ? &o.version
-                     : a == "--debug-dump"       ? &o.debug_dump
-                     : a == "--quiet"            ? &o.quiet
-                                                 : nullptr;
+        bool* flag = a == "--help" || a == "-h" ? &o.help
+                     : a == "--version"         ? &o.version
+                     : a == "--debug-dump"      ? &o.debug_dump
+                     : a == "--quiet"           ? &o.quiet
+                                                : nullptr;
         if (flag != nullptr) {
             *flag = true;
         } else if (a == "--output" || a == "--skip" || a == "--debug-dump-path") {
@@ -365,8 +365,10 @@ int main(int argc, char** argv) {
         return exit_usage;
     }
     if (o.help || o.version) {
-        if (o.help) print_help();
-        else std::fputs(vandrel::version_text("vandrel-tdr").c_str(), stdout);
+        if (o.help)
+            print_help();
+        else
+            std::fputs(vandrel::version_text("vandrel-tdr").c_str(), stdout);
         return 0;
     }
     if (o.batch.batch) {
@@ -426,8 +428,10 @@ int main(int argc, char** argv) {
     if (o.outputs.netcdf && !vandrel::can_read_twice(o.input)) {
         // The netCDF files are shaped by a first reading, which would use up
         // a pipe and leave nothing for the tables.
-        std::fprintf(stderr, "vandrel-tdr: --netcdf reads INPUT twice, and %s cannot be read twice (a pipe or a "
-                     "terminal): give a regular file\n", o.input.c_str());
+        std::fprintf(stderr,
+                     "vandrel-tdr: --netcdf reads INPUT twice, and %s cannot be read twice (a pipe or a "
+                     "terminal): give a regular file\n",
+                     o.input.c_str());
         return exit_decode_error;
     }
     const std::vector<vandrel::output_state> before = vandrel::look_at_outputs(vandrel::tdr_output_names(prefix));
@@ -448,7 +452,8 @@ int main(int argc, char** argv) {
         callback = show_progress;
     }
     if (out.netcdf) shape_netcdf(o, context, *out.netcdf);
-    const bool ok = !vandrel::interrupt_requested() && vandrel::decode_tdr_file(context, callback, o.skip, o.debug_dump);
+    const bool ok =
+        !vandrel::interrupt_requested() && vandrel::decode_tdr_file(context, callback, o.skip, o.debug_dump);
     bar.clear();
     active_bar = nullptr;
     if (vandrel::interrupt_requested()) {

@@ -66,9 +66,9 @@ int run_program(const std::vector<std::string>& args, const std::string& out_pat
     si.hStdError = err;
     PROCESS_INFORMATION pi{};
     // The child shares the console, so Ctrl-C reaches it as it reaches us.
-    const bool started = in != INVALID_HANDLE_VALUE && out != INVALID_HANDLE_VALUE && err != INVALID_HANDLE_VALUE &&
-                         CreateProcessW(widen(args[0]).c_str(), line.data(), nullptr, nullptr, TRUE, 0, nullptr,
-                                        nullptr, &si, &pi);
+    const bool started =
+        in != INVALID_HANDLE_VALUE && out != INVALID_HANDLE_VALUE && err != INVALID_HANDLE_VALUE &&
+        CreateProcessW(widen(args[0]).c_str(), line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi);
     for (HANDLE h : {in, out, err})
         if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
     if (!started) return -1;

@@ -158,7 +158,7 @@ done
 # one did not write are named, and kept.
 if [ -z "${VANDREL_NO_TERMINAL_TESTS:-}" ]; then
     echo earlier > p_tdr.txt
-    cat w.dat | "$TOOL" --netcdf --output p /dev/stdin > out.txt 2> err.txt
+    worked_stream | "$TOOL" --netcdf --output p /dev/stdin > out.txt 2> err.txt
     check "pipe refused" "1 yes earlier" "$? $(has 'cannot be read twice' err.txt) $(cat p_tdr.txt)"
 fi
 echo earlier > w_ctd.txt

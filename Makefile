@@ -1,16 +1,19 @@
 # Thin wrapper over CMake. The two set-up commands of the README:
 #   make demo   build and run vandrel on the bundled sample
 #   make test   build and run every test (SANITIZE=1 for ASan and UBSan)
+#   make install PREFIX=DIR   the two commands in DIR/bin, their manual pages
+#               in DIR/share/man/man1 (PREFIX defaults to /usr/local)
 BUILD ?= build
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 SANITIZE ?= 0
+PREFIX ?= /usr/local
 
 ifeq ($(SANITIZE),1)
 BUILD := build-sanitize
 CMAKE_FLAGS += -DVANDREL_SANITIZE=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo
 endif
 
-.PHONY: all build demo test bench clean deps test-deps
+.PHONY: all build demo test bench clean deps test-deps install
 
 all: build
 
@@ -30,6 +33,9 @@ demo: build
 
 test: test-deps build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+
+install: build
+	cmake --install $(BUILD) --prefix $(PREFIX)
 
 bench: deps
 	cmake -S . -B build-bench -DVANDREL_BENCH=ON -DVANDREL_TESTS=OFF -DCMAKE_BUILD_TYPE=Release

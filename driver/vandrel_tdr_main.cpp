@@ -1,10 +1,8 @@
 // vandrel-tdr: decodes a TDR stream file into its TDR, CTD, GPS and ACC
 // data files.
 //
-//   vandrel-tdr [--output PREFIX] [--skip N] [--debug-dump]
-//               [--debug-dump-path PATH] [--quiet] [--netcdf] [--report]
-//               [--position LAT,LON | --track FILE]
-//               [--dives [--dive-threshold M] [--zero-offset M]] INPUT
+//   vandrel-tdr [OPTIONS] INPUT
+//   vandrel-tdr --batch [OPTIONS] INPUT...
 //
 // Standard output gets one summary line at the end; errors, the usage text
 // and the progress bar go to standard error. Exit status 0 on success, 1
@@ -16,6 +14,7 @@
 #include <cstring>
 #include <filesystem>
 #include <memory>
+#include <sstream>
 #include <string>
 #include <system_error>
 #include <vector>
@@ -23,12 +22,17 @@
 #include "dives/dive_detector.h"
 #include "dives/dive_record.h"
 #include "dives/dive_table.h"
+#include "driver/batch.h"
+#include "driver/command_line.h"
+#include "driver/earlier_outputs.h"
 #include "driver/out_name.h"
 #include "driver/output_options.h"
 #include "driver/progress_bar.h"
 #include "netcdf/tdr_netcdf_writer.h"
 #include "platform/arguments.h"
+#include "platform/child_process.h"
 #include "platform/file_names.h"
+#include "platform/interrupt.h"
 #include "report/report_writer.h"
 #include "tdr/tdr_record_fanout.h"
 #include "text/decode_tdr_file.h"
@@ -36,7 +40,7 @@
 namespace {
 
 constexpr int exit_decode_error = 1;
-constexpr int exit_usage = 2;
+using vandrel::exit_usage;
 
 // --skip becomes the decoder's signed 32-bit start offset.
 constexpr uint64_t max_skip = 2147483647;
@@ -49,42 +53,57 @@ struct options {
     std::string debug_dump_path;  // empty: the platform's fixed path
     bool quiet = false;
     bool help = false;
+    bool version = false;
     vandrel::output_options outputs;
+    vandrel::batch_options batch;
+    std::vector<std::string> inputs;   // one, or with --batch any number
+    std::vector<std::string> forward;  // the single-file options, for each run of a batch
 };
 
-void print_usage(std::FILE* out) {
-    std::fprintf(out,
-                 "usage: vandrel-tdr [--output PREFIX] [--skip N] [--debug-dump]\n"
-                 "                   [--debug-dump-path PATH] [--quiet] [--netcdf] [--report]\n"
-                 "                   [--position LAT,LON | --track FILE]\n"
-                 "                   [--dives [--dive-threshold M] [--zero-offset M]] INPUT\n"
-                 "\n"
-                 "Decodes the TDR stream file INPUT into PREFIX_tdr.txt, PREFIX_ctd.txt,\n"
-                 "PREFIX_gps.txt and PREFIX_acc.txt, each written only when the stream holds\n"
-                 "such blocks.\n"
-                 "\n"
-                 "  --output PREFIX        prefix of the output files; by default INPUT cut at\n"
-                 "                         \"_compressed.dat\", else at \"_debug.txt\", else at its\n"
-                 "                         last '.'\n"
-                 "  --skip N               start decoding N bytes into INPUT (0 to %llu)\n"
-                 "  --debug-dump           also list the stream's codes and their positions in\n"
-                 "                         %s\n"
-                 "  --debug-dump-path PATH list them in PATH instead\n"
-                 "  --quiet                no progress bar\n"
-                 "  --netcdf               also write each table as a CF netCDF file, PREFIX_tdr.nc,\n"
-                 "                         PREFIX_ctd.nc, PREFIX_gps.nc, PREFIX_acc.nc\n"
-                 "  --position LAT,LON     the deployment position, for the netCDF files\n"
-                 "  --track FILE           positions from a CSV track (time,latitude,longitude)\n"
-                 "  --report               also write the quick-look page PREFIX_report.html\n"
-                 "  --dives                also write the dive table PREFIX_dives.txt\n"
-                 "  --dive-threshold M     depth in metres below which a dive begins (default 4)\n"
-                 "  --zero-offset M        metres taken off every depth first (default 0)\n"
-                 "  --help                 show this text\n"
-                 "\n"
-                 "At the end one line goes to standard output:\n"
-                 "  tdr=ROWS ctd=ROWS gps=FIXES acc=ROWS end_offset=BYTES [dives=N]\n"
-                 "Exit status: 0 decoded, 1 decoding error, 2 bad command line.\n",
-                 static_cast<unsigned long long>(max_skip), vandrel::default_debug_dump_path().c_str());
+void print_help() {
+    std::printf(
+        "usage: vandrel-tdr [--output PREFIX | --output-dir DIR] [--skip N] [--debug-dump]\n"
+        "                   [--debug-dump-path PATH] [--quiet] [--netcdf] [--report]\n"
+        "                   [--position LAT,LON | --track FILE]\n"
+        "                   [--dives [--dive-threshold M] [--zero-offset M]] [--] INPUT\n"
+        "       vandrel-tdr --batch [OPTIONS] [--jobs N] [--summary FILE] [--recursive] INPUT...\n"
+        "\n"
+        "Decodes the TDR stream file INPUT into PREFIX_tdr.txt, PREFIX_ctd.txt,\n"
+        "PREFIX_gps.txt and PREFIX_acc.txt, each written only when the stream holds\n"
+        "such blocks.\n"
+        "\n"
+        "  --output PREFIX        prefix of the output files; by default INPUT's file\n"
+        "                         name cut at \"_compressed.dat\", else at \"_debug.txt\",\n"
+        "                         else at its last '.'; ending in '/', a folder as for\n"
+        "                         --output-dir\n"
+        "  --output-dir DIR       write the outputs in DIR (made if missing), named from\n"
+        "                         the input's file name alone\n"
+        "  --skip N               start decoding N bytes into INPUT (0 to %llu)\n"
+        "  --debug-dump           also list the stream's codes and their positions in\n"
+        "                         %s\n"
+        "  --debug-dump-path PATH list them in PATH instead\n"
+        "  --quiet                no progress bar\n"
+        "  --netcdf               also write each table as a CF netCDF file, PREFIX_tdr.nc,\n"
+        "                         PREFIX_ctd.nc, PREFIX_gps.nc, PREFIX_acc.nc\n"
+        "  --position LAT,LON     the deployment position, for the netCDF files\n"
+        "  --track FILE           positions from a CSV track (time,latitude,longitude)\n"
+        "  --report               also write the quick-look page PREFIX_report.html\n"
+        "  --dives                also write the dive table PREFIX_dives.txt\n"
+        "  --dive-threshold M     depth in metres below which a dive begins (default 4)\n"
+        "  --zero-offset M        metres taken off every depth first (default 0)\n"
+        "  --batch                decode every INPUT; a folder stands for the files in\n"
+        "                         it, sorted by name\n"
+        "  --jobs N               with --batch, N inputs at a time (default: one per processor)\n"
+        "  --summary FILE         with --batch, also write a CSV line per input to FILE\n"
+        "  --recursive            with --batch, also the files in the folders of a folder\n"
+        "  --help                 show this text\n"
+        "  --version              show the versions of vandrel-tdr, netCDF-C and uPlot\n"
+        "\n"
+        "At the end one line goes to standard output:\n"
+        "  tdr=ROWS ctd=ROWS gps=FIXES acc=ROWS end_offset=BYTES [dives=N]\n"
+        "Exit status: 0 decoded, 1 decoding error (with --batch: of an input), 2 bad\n"
+        "command line, 130 interrupted.\n",
+        static_cast<unsigned long long>(max_skip), vandrel::default_debug_dump_path().c_str());
 }
 
 // A non-negative decimal number of at most max_skip: digits only, no sign,
@@ -101,70 +120,107 @@ bool parse_skip(const char* s, int32_t& out) {
     return true;
 }
 
+// The options that take a value, for "--name=value".
+std::vector<std::string> value_options() {
+    std::vector<std::string> v = {"--output", "--skip",           "--debug-dump-path", "--position",
+                                  "--track",  "--dive-threshold", "--zero-offset"};
+    for (const std::string& b : vandrel::batch_value_options()) v.push_back(b);
+    return v;
+}
+
 // Fills o from the command line; on a bad one, says why in `error`.
 bool parse_command_line(const std::vector<std::string>& args, options& o, std::string& error) {
     bool only_operands = false;
-    bool have_input = false;
     for (std::size_t i = 1; i < args.size(); ++i) {
         const std::string& a = args[i];
-        if (!only_operands && a.size() > 1 && a[0] == '-') {
-            const vandrel::option_result shared = vandrel::take_output_option(args, i, true, o.outputs, error);
-            if (shared == vandrel::option_result::bad) return false;
-            if (shared == vandrel::option_result::taken) continue;
-            if (a == "--") {
-                only_operands = true;
-                continue;
+        if (only_operands || a.size() < 2 || a[0] != '-') {
+            o.inputs.push_back(a);
+            continue;
+        }
+        const std::size_t start = i;
+        const vandrel::option_result r =
+            vandrel::take_shared_option(args, i, true, o.outputs, o.batch, o.forward, error);
+        if (r == vandrel::option_result::bad) return false;
+        if (r == vandrel::option_result::taken) continue;
+        if (a == "--") {
+            only_operands = true;
+            continue;
+        }
+        bool* flag = a == "--help" || a == "-h" ? &o.help
+                     : a == "--version"         ? &o.version
+                     : a == "--debug-dump"      ? &o.debug_dump
+                     : a == "--quiet"           ? &o.quiet
+                                                : nullptr;
+        if (flag != nullptr) {
+            *flag = true;
+        } else if (a == "--output" || a == "--skip" || a == "--debug-dump-path") {
+            if (i + 1 >= args.size()) {
+                error = "option " + a + " needs a value";
+                return false;
             }
-            if (a == "--help") {
-                o.help = true;
-                continue;
+            const std::string& value = args[++i];
+            if (value.empty()) {
+                error = "option " + a + " needs a non-empty value";
+                return false;
             }
-            if (a == "--debug-dump") {
+            if (a == "--output" && (value.back() == '/' || value.back() == '\\')) {
+                o.batch.output_dir = value;  // a folder: as --output-dir
+            } else if (a == "--output") {
+                o.prefix = value;
+            } else if (a == "--debug-dump-path") {
                 o.debug_dump = true;
-                continue;
+                o.debug_dump_path = value;
+            } else if (!parse_skip(value.c_str(), o.skip)) {
+                error = "--skip takes a byte count from 0 to 2147483647, not '" + value + "'";
+                return false;
             }
-            if (a == "--quiet") {
-                o.quiet = true;
-                continue;
-            }
-            if (a == "--output" || a == "--skip" || a == "--debug-dump-path") {
-                if (i + 1 >= args.size()) {
-                    error = "option " + a + " needs a value";
-                    return false;
-                }
-                const std::string& value = args[++i];
-                if (value.empty()) {
-                    error = "option " + a + " needs a non-empty value";
-                    return false;
-                }
-                if (a == "--output") {
-                    o.prefix = value;
-                } else if (a == "--debug-dump-path") {
-                    o.debug_dump = true;
-                    o.debug_dump_path = value;
-                } else if (!parse_skip(value.c_str(), o.skip)) {
-                    error = "--skip takes a byte count from 0 to 2147483647, not '" + value + "'";
-                    return false;
-                }
-                continue;
-            }
+        } else {
             error = "unknown option " + a;
             return false;
         }
-        if (have_input) {
-            error = "only one INPUT may be given";
-            return false;
-        }
-        o.input = a;
-        have_input = true;
+        o.forward.insert(o.forward.end(), args.begin() + static_cast<std::ptrdiff_t>(start),
+                         args.begin() + static_cast<std::ptrdiff_t>(i) + 1);
     }
-    if (!have_input && !o.help) {
+    if (o.help || o.version) return true;
+    if (o.inputs.empty()) {
         error = "no INPUT given";
         return false;
     }
-    error = vandrel::check_output_options(o.outputs);
+    if (o.inputs.size() > 1 && !o.batch.batch) {
+        error = "only one INPUT may be given (--batch takes several)";
+        return false;
+    }
+    if (!o.prefix.empty() && (o.batch.batch || !o.batch.output_dir.empty())) {
+        error = o.batch.batch ? "--output names the outputs of one INPUT: use --output-dir with --batch"
+                              : "--output and --output-dir exclude each other";
+        return false;
+    }
+    if (error = vandrel::check_output_options(o.outputs); !error.empty()) return false;
+    error = vandrel::check_batch_options(o.batch);
     return error.empty();
 }
+
+std::vector<std::string> outputs_of(const std::string& input, const std::string& dir) {
+    return vandrel::tdr_output_names(vandrel::make_out_fname("", vandrel::name_in_output_dir(input, dir)));
+}
+
+// The value of "NAME=" in the summary line, the last line of the console.
+std::string summary_value(const std::string& console, const std::string& name) {
+    const std::size_t line = console.rfind("tdr=");
+    if (line == std::string::npos) return std::string();
+    std::istringstream fields(console.substr(line, console.find_first_of("\r\n", line) - line));
+    for (std::string field; fields >> field;)
+        if (field.compare(0, name.size() + 1, name + "=") == 0) return field.substr(name.size() + 1);
+    return std::string();
+}
+
+std::vector<std::string> rows_of(const std::string& console) {
+    std::vector<std::string> rows;
+    for (const char* name : {"tdr", "ctd", "gps", "acc", "dives"}) rows.push_back(summary_value(console, name));
+    return rows;
+}
+
+std::string end_offset_of(const std::string& console) { return summary_value(console, "end_offset"); }
 
 // True when both paths exist and are one file (hard links and symbolic
 // links included).
@@ -256,7 +312,8 @@ void shape_netcdf(const options& o, const vandrel::tdr_context& context, vandrel
 }
 
 // Completes the further outputs; false after printing why one failed.
-bool finish_outputs(tdr_outputs& out, const vandrel::tdr_context& context, bool ok, const std::string& message) {
+bool finish_outputs(tdr_outputs& out, const vandrel::tdr_context& context, bool ok, const std::string& message,
+                    const std::string& warning) {
     bool all = true;
     std::string error;
     if (out.dives) out.dives->finish();
@@ -278,6 +335,7 @@ bool finish_outputs(tdr_outputs& out, const vandrel::tdr_context& context, bool 
         summary.end_offset = context.end_offset;
         summary.ok = ok;
         summary.error = message;
+        summary.warning = warning;
         if (!out.report->finish(summary, error)) {
             std::fprintf(stderr, "Error: cannot write %s: %s\n", out.report_path.c_str(), error.c_str());
             all = false;
@@ -299,21 +357,46 @@ std::string message_text(const vandrel::tdr_context& context) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    vandrel::catch_interrupts();
     options o;
     std::string error;
-    const std::vector<std::string> args = vandrel::utf8_arguments(argc, argv);
-    if (!parse_command_line(args, o, error)) {
-        std::fprintf(stderr, "vandrel-tdr: %s\n", error.c_str());
-        print_usage(stderr);
+    std::vector<std::string> args = vandrel::utf8_arguments(argc, argv);
+    if (!vandrel::split_option_values(args, value_options(), false, error) || !parse_command_line(args, o, error)) {
+        vandrel::print_usage_error("vandrel-tdr", error);
         return exit_usage;
     }
-    if (o.help) {
-        print_usage(stdout);
+    if (o.help || o.version) {
+        if (o.help)
+            print_help();
+        else
+            std::fputs(vandrel::version_text("vandrel-tdr").c_str(), stdout);
         return 0;
+    }
+    if (o.batch.batch) {
+        vandrel::batch_command command;
+        command.program = "vandrel-tdr";
+        command.path = vandrel::own_program_path(args[0]);
+        command.options = o.forward;
+        command.outputs = outputs_of;
+        if (o.debug_dump) {
+            command.shared_outputs.push_back(o.debug_dump_path.empty() ? vandrel::default_debug_dump_path()
+                                                                       : o.debug_dump_path);
+        }
+        command.row_columns = {"tdr_rows", "ctd_rows", "gps_fixes", "acc_rows", "dives"};
+        command.rows = rows_of;
+        command.end_offset = end_offset_of;
+        return vandrel::run_batch(command, o.batch, o.inputs);
+    }
+    o.input = o.inputs[0];
+    if (!o.batch.output_dir.empty()) {
+        std::error_code ec;
+        std::filesystem::create_directories(std::filesystem::u8path(o.batch.output_dir), ec);
     }
 
     vandrel::tdr_context context;
-    const std::string prefix = o.prefix.empty() ? vandrel::make_out_fname("", o.input) : o.prefix;
+    const std::string prefix =
+        o.prefix.empty() ? vandrel::make_out_fname("", vandrel::name_in_output_dir(o.input, o.batch.output_dir))
+                         : o.prefix;
     context.in_path = o.input;
     context.tdr_path = prefix + "_tdr.txt";
     context.ctd_path = prefix + "_ctd.txt";
@@ -334,21 +417,29 @@ int main(int argc, char** argv) {
         if (same_file(out, o.input) ||
             (!context.debug_dump_path.empty() && same_file(context.debug_dump_path, o.input))) {
             const std::string& which = same_file(out, o.input) ? out : context.debug_dump_path;
-            std::fprintf(stderr, "vandrel-tdr: output %s is the input file\n", which.c_str());
-            print_usage(stderr);
+            vandrel::print_usage_error("vandrel-tdr", "output " + which + " is the input file");
             return exit_usage;
         }
         if (o.debug_dump && (out == context.debug_dump_path || same_file(out, context.debug_dump_path))) {
-            std::fprintf(stderr, "vandrel-tdr: the debug dump path %s is also an output file\n", out.c_str());
-            print_usage(stderr);
+            vandrel::print_usage_error("vandrel-tdr", "the debug dump path " + out + " is also an output file");
             return exit_usage;
         }
     }
 
+    if (o.outputs.netcdf && !vandrel::can_read_twice(o.input)) {
+        // The netCDF files are shaped by a first reading, which would use up
+        // a pipe and leave nothing for the tables.
+        std::fprintf(stderr,
+                     "vandrel-tdr: --netcdf reads INPUT twice, and %s cannot be read twice (a pipe or a "
+                     "terminal): give a regular file\n",
+                     o.input.c_str());
+        return exit_decode_error;
+    }
+    const std::vector<vandrel::output_state> before = vandrel::look_at_outputs(vandrel::tdr_output_names(prefix));
+
     tdr_outputs out;
     if (!build_outputs(o, prefix, std::vector<std::string>(args.begin() + 1, args.end()), out, error)) {
-        std::fprintf(stderr, "vandrel-tdr: %s\n", error.c_str());
-        print_usage(stderr);
+        vandrel::print_usage_error("vandrel-tdr", error);
         return exit_usage;
     }
     // Without further outputs the decoder hands its records to the text
@@ -362,11 +453,39 @@ int main(int argc, char** argv) {
         callback = show_progress;
     }
     if (out.netcdf) shape_netcdf(o, context, *out.netcdf);
-    const bool ok = vandrel::decode_tdr_file(context, callback, o.skip, o.debug_dump);
+    const bool ok =
+        !vandrel::interrupt_requested() && vandrel::decode_tdr_file(context, callback, o.skip, o.debug_dump);
     bar.clear();
     active_bar = nullptr;
+    if (vandrel::interrupt_requested()) {
+        // The tables end after their last whole row; the further outputs,
+        // unfinished, go with their temporary files.
+        if (o.debug_dump || context.stop_marker_printed) std::printf("\n");
+        std::fflush(stdout);
+        const uint64_t size = input_size(o.input);
+        const std::string of = size > 0 ? " of " + std::to_string(size) : std::string();
+        std::fprintf(stderr, "vandrel-tdr: interrupted at byte %lu%s; the tables hold the rows decoded before it\n",
+                     static_cast<unsigned long>(context.end_offset), of.c_str());
+        return vandrel::exit_interrupted;
+    }
     const std::string message = message_text(context);
-    const bool outputs_ok = finish_outputs(out, context, ok, message);
+    // Decoding that stopped with data left undecoded is said so, here and
+    // in the report; a run of an unknown regime leaves most of a file
+    // undecoded and fails the run.
+    std::string stop;
+    if (ok && context.stopped_early) {
+        stop = "decoding stopped at byte " + std::to_string(context.end_offset) + " of " +
+               std::to_string(input_size(o.input)) + ", ";
+        stop += context.unknown_regime ? "at a run of unknown TDR regime " + std::to_string(context.regime) +
+                                             " (\"Illegal stream contents (0)\")"
+                                       : "at the end code 0xFF with data other than erased flash (0xFF) after it";
+        stop += "; the rest was not decoded";
+    }
+    const bool failed_stop = !stop.empty() && context.unknown_regime;
+    const bool outputs_ok = finish_outputs(out, context, ok && !failed_stop, failed_stop ? stop : message,
+                                           failed_stop ? std::string() : stop);
+    std::vector<std::string> written, earlier;
+    vandrel::sort_outputs(before, written, earlier);
 
     if (context.acc_overflow) {
         // The stream is corrupt past this point: the tables end with the
@@ -391,6 +510,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "vandrel-tdr: cannot write the summary to standard output\n");
         return exit_decode_error;
     }
+    if (!earlier.empty()) std::fprintf(stderr, "vandrel-tdr: %s\n", vandrel::earlier_outputs_warning(earlier).c_str());
     if (!ok) {
         // Every table that was not written completely is named; the last
         // error is the decoder's message.
@@ -400,5 +520,6 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "vandrel-tdr: %s\n", message.empty() ? "decoding failed" : message.c_str());
         return exit_decode_error;
     }
-    return outputs_ok ? 0 : exit_decode_error;
+    if (!stop.empty()) std::fprintf(stderr, "vandrel-tdr: %s%s\n", failed_stop ? "" : "warning: ", stop.c_str());
+    return outputs_ok && !failed_stop ? 0 : exit_decode_error;
 }

@@ -36,7 +36,31 @@ std::FILE* open_stream(const std::string& path, const char* mode) {
     return _wfopen(widen(path).c_str(), widen(mode).c_str());
 }
 
+std::FILE* create_new_stream(const std::string& path) {
+    const int fd = _wopen(widen(path).c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY, _S_IREAD | _S_IWRITE);
+    if (fd < 0) return nullptr;
+    std::FILE* f = _fdopen(fd, "wb");
+    if (f == nullptr) _close(fd);
+    return f;
+}
+
 std::string default_debug_dump_path() { return "c:\\temp\\vandrel_debug.txt"; }
+
+bool can_read_twice(const std::string& path) {
+    struct _stat64 st {};
+    return _wstat64(widen(path).c_str(), &st) != 0 || (st.st_mode & (_S_IFREG | _S_IFDIR)) != 0;
+}
+
+bool file_stamp(const std::string& path, long long& time, unsigned long long& size) {
+    WIN32_FILE_ATTRIBUTE_DATA a;
+    if (!GetFileAttributesExW(widen(path).c_str(), GetFileExInfoStandard, &a) ||
+        (a.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
+        return false;
+    time = static_cast<long long>(static_cast<unsigned long long>(a.ftLastWriteTime.dwHighDateTime) << 32 |
+                                  a.ftLastWriteTime.dwLowDateTime);
+    size = static_cast<unsigned long long>(a.nFileSizeHigh) << 32 | a.nFileSizeLow;
+    return true;
+}
 
 bool stderr_is_terminal() { return _isatty(_fileno(stderr)) != 0; }
 #else
@@ -53,11 +77,32 @@ int open_read_only(const std::string& path) {
 
 std::FILE* open_stream(const std::string& path, const char* mode) { return std::fopen(path.c_str(), mode); }
 
+std::FILE* create_new_stream(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd < 0) return nullptr;
+    std::FILE* f = ::fdopen(fd, "wb");
+    if (f == nullptr) ::close(fd);
+    return f;
+}
+
 std::string default_debug_dump_path() {
     std::error_code ec;
     std::filesystem::path dir = std::filesystem::temp_directory_path(ec);
     if (ec) dir = "/tmp";
     return (dir / "vandrel_debug.txt").string();
+}
+
+bool can_read_twice(const std::string& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) != 0 || S_ISREG(st.st_mode) || S_ISDIR(st.st_mode);
+}
+
+bool file_stamp(const std::string& path, long long& time, unsigned long long& size) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
+    time = static_cast<long long>(st.st_mtim.tv_sec) * 1000000000LL + st.st_mtim.tv_nsec;
+    size = static_cast<unsigned long long>(st.st_size);
+    return true;
 }
 
 bool stderr_is_terminal() { return ::isatty(STDERR_FILENO) != 0; }

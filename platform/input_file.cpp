@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "platform/file_names.h"
+#include "platform/interrupt.h"
 
 #ifdef _WIN32
 #include <io.h>
@@ -56,6 +57,12 @@ void input_file::close() {
 bool input_file::fill() {
     pos_ = len_ = 0;
     if (fd_ < 0 || eof_ || error_) return false;
+    // An interrupted run reads no further: the input ends here for the
+    // decoder, which closes its tables after the rows it has.
+    if (interrupt_requested()) {
+        eof_ = true;
+        return false;
+    }
     const long r = read_some(fd_, buf_.get(), cap_);
     if (r < 0) {
         error_ = true;

@@ -6,9 +6,9 @@ namespace vandrel {
 
 output_file::~output_file() { close(); }
 
-bool output_file::create(const std::string& path, std::size_t buffer_size) {
+bool output_file::create(const std::string& path, std::size_t buffer_size, bool only_new) {
     close();
-    file_ = open_stream(path, "wb");
+    file_ = only_new ? create_new_stream(path) : open_stream(path, "wb");
     if (file_ == nullptr) return false;
     // Our buffer does the buffering; the stream passes whole chunks through.
     std::setvbuf(file_, nullptr, _IONBF, 0);

@@ -21,8 +21,9 @@ public:
     output_file(const output_file&) = delete;
     output_file& operator=(const output_file&) = delete;
 
-    // Creates (or truncates) path. False when it cannot be created.
-    bool create(const std::string& path, std::size_t buffer_size = default_buffer_size);
+    // Creates (or truncates) path. False when it cannot be created. With
+    // only_new, false also when anything by that name exists.
+    bool create(const std::string& path, std::size_t buffer_size = default_buffer_size, bool only_new = false);
     bool is_open() const { return file_ != nullptr; }
 
     // Flushes and closes; false if any write since create() failed.

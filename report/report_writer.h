@@ -58,7 +58,8 @@ struct tdr_run_summary {  // what the command knows at the end
     uint32_t acc_rows = 0;
     uint32_t end_offset = 0;
     bool ok = true;
-    std::string error;  // the decoder's final message
+    std::string error;    // the decoder's final message
+    std::string warning;  // a decoding that ended early without an error
 };
 
 // The report of a TDR stream: depth (with haul-outs, wet/dry changes and,

@@ -133,7 +133,9 @@ struct tdr_report_state {
 
 void tdr_report_state::append_summary(std::string& out, const tdr_run_summary& summary) const {
     std::vector<std::pair<std::string, std::string>> rows;
-    rows.emplace_back("Outcome", summary.ok ? std::string("decoded without error") : "error: " + summary.error);
+    rows.emplace_back("Outcome", !summary.ok               ? "error: " + summary.error
+                                 : summary.warning.empty() ? std::string("decoded without error")
+                                                           : "warning: " + summary.warning);
     rows.emplace_back("Rows in the TDR table", count_text(summary.tdr_rows));
     rows.emplace_back("Rows in the CTD table", count_text(summary.ctd_rows));
     rows.emplace_back("GPS records", count_text(summary.gps_fixes));

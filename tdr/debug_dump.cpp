@@ -2,8 +2,10 @@
 
 #include <cstdio>
 
+#include "platform/atomic_file.h"
 #include "platform/file_names.h"
 #include "platform/input_file.h"
+#include "platform/interrupt.h"
 #include "platform/output_file.h"
 #include "tdr/decoder_state.h"
 
@@ -52,8 +54,19 @@ void write_debug_dump(tdr_decoder_state& st, int32_t start_offset) {
     const std::string path = context.debug_dump_path.empty() ? default_debug_dump_path() : context.debug_dump_path;
     input_file in;
     if (!in.open(context.in_path, context.read_buffer_size)) return;
+    // Written under a temporary name and renamed: a link planted at the
+    // path (in a shared temporary folder, say) is replaced, never followed,
+    // and a run beside this one never sees half a dump. A temporary name
+    // left by an interrupted run of the same process number goes first.
+    const std::string temp = temporary_path_for(path);
     output_file dump;
-    if (!dump.create(path, dump_buffer_size)) return;
+    if (!dump.create(temp, dump_buffer_size, true)) {
+        remove_file(temp);
+        if (!dump.create(temp, dump_buffer_size, true)) {
+            report_error(st, "Can't create debug dump file %s\n", path.c_str());
+            return;
+        }
+    }
     // The dump pairs 0xFC with 0xFD on its own; decoding does not inherit it.
     bool in_ctd_cast = false;
 
@@ -120,7 +133,17 @@ void write_debug_dump(tdr_decoder_state& st, int32_t start_offset) {
     dump.end_line();
     dump.printf("%8X: END OF FILE", (unsigned)position);
     dump.end_line();
-    if (!dump.close()) report_error(st, "Can't write debug dump file %s\n", path.c_str());
+    if (interrupt_requested()) {
+        // The listing ends where the run was interrupted: none is better
+        // than one that looks whole.
+        dump.close();
+        remove_file(temp);
+        return;
+    }
+    if (!dump.close() || !replace_file(temp, path)) {
+        remove_file(temp);
+        report_error(st, "Can't write debug dump file %s\n", path.c_str());
+    }
 }
 
 }  // namespace detail

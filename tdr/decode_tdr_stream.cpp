@@ -66,6 +66,9 @@ decode_outcome decode_tdr_stream(const tdr_stream_request& request, tdr_record_s
         outcome.read_error = true;
         report_error(st, "Can't read TDR data file %s\n", request.in_path.c_str());
     }
+    // What decoding left unread: erased flash (0xFF) is the normal end of a
+    // logger's memory, anything else is data that was not decoded.
+    for (uint8_t rest = 0; !outcome.stopped_early && st.input.get(rest);) outcome.stopped_early = rest != TDRCODE_END;
     st.input.close();
     outcome.end_offset = st.byte_offset;
     return outcome;

@@ -114,6 +114,7 @@ unsigned tdr_channel_mask(uint8_t regime) { return regime < regime_count ? regim
 uint8_t stream_tdr(tdr_decoder_state& st, unsigned mask, double dt, bool dry) {
     if (mask == 0) {
         // No regime gives a sample without fields: the stream cannot be in step.
+        st.outcome.unknown_regime = true;
         if (is_kept(st, tdr_table_kind::tdr)) st.out.tdr_table_line("Illegal stream contents (0)");
         return TDRCODE_END;
     }

@@ -23,6 +23,15 @@ vandrel() { out=$("$VANDREL" "$@"; echo "status=$?"); }
 vandrel
 check "usage" "$(printf '\nvandrel v2\n\nUsage: vandrel filename {offset}\nstatus=1')" "$out"
 
+# --help and --version on standard output; a bad option: one line, a hint.
+for opt in --help -h --version; do
+    "$VANDREL" "$opt" > out.txt 2> err.txt
+    check "$opt" "0 yes " "$? $(has -e '^usage: vandrel ' -e '^uPlot [0-9]' out.txt) $(cat err.txt)"
+done
+"$VANDREL" --netcdf=yes x.bin > out.txt 2> err.txt
+check "bad option" "1 vandrel: option --netcdf takes no value|Try 'vandrel --help' for more information.|" \
+    "$? $(tr '\n' '|' < err.txt)"
+
 # A good run; the offset argument and anything after it change nothing.
 worked_packet > dump.bin
 for extra in "" "1234" "abc def"; do
@@ -47,6 +56,35 @@ status=0')" "$out"
 done
 check "tables" "$header$CR
 end no no" "$(cat empty_extracted.txt; printf end) $(exists missing_extracted.txt) $(exists adir_extracted.txt)"
+
+# Output names come from the file name alone; folders with dots or markers
+# in their names keep the outputs.
+mkdir -p dep.2024/a_compressed.dat
+for row in dep.2024/dump:dep.2024/dump ./dump:./dump dep.2024/a_compressed.dat/t.x.bin:dep.2024/a_compressed.dat/t.x; do
+    worked_packet > "${row%%:*}"
+    "$VANDREL" "${row%%:*}" > /dev/null
+    check "name of ${row%%:*}" "yes" "$(exists "${row#*:}_extracted.txt")"
+done
+
+# --netcdf on a pipe is refused (not under Wine, where /dev/stdin names no
+# file); outputs of an earlier run that this one did not write are named,
+# and kept.
+if [ -z "${VANDREL_NO_TERMINAL_TESTS:-}" ]; then
+    worked_packet | "$VANDREL" --netcdf /dev/stdin > out.txt 2> err.txt
+    check "pipe refused" "1 yes" "$? $(has '^vandrel: --netcdf .*cannot be read twice' err.txt)"
+fi
+echo earlier > dump_report.html
+vandrel dump.bin 2> err.txt
+check "earlier outputs" "vandrel: warning: dump_report.html is from an earlier run; this run did not write it" \
+    "$(cat err.txt)"
+
+# A batch of good, empty and missing inputs, with and without parallel runs:
+# one line each, the counts, the tables of single runs.
+for jobs in 1 2; do
+    "$VANDREL" --batch --jobs "$jobs" --output-dir "b$jobs" dump.bin empty.bin missing.bin > out.txt 2> err.txt
+    check "batch, $jobs jobs" "1 dump.bin: ok|empty.bin: ok, warning: no data found|missing.bin: failed: cannot be \
+opened|vandrel: 3 inputs: 2 ok, 1 failed| same" "$? $(tr '\n' '|' < err.txt)$(cat out.txt) $(same "b$jobs/dump_extracted.txt" dump_extracted.txt)"
+done
 
 # A missing start marker is reported on the processing line.
 { printf '\000\000\000\0078\000\000\016\020\000\000\001\356'; head -c 115 /dev/zero; worked_packet; } > marker.bin
@@ -78,5 +116,11 @@ check "row count, CR LF" "$((rows + 1)) $lines" "$lines $(grep -c "$CR\$" cast_e
 mv cast_extracted.txt ny.txt
 TZ=Asia/Tokyo "$VANDREL" cast.bin > /dev/null
 check "time zone" "same" "$(same ny.txt cast_extracted.txt)"
+
+# A progress bar on a terminal only, cleared at the end.
+if [ -z "${VANDREL_NO_TERMINAL_TESTS:-}" ] && command -v script > /dev/null 2>&1; then
+    script -qec "'$VANDREL' cast.bin" /dev/null > tty.txt 2>&1
+    check "bar on a terminal" "yes yes" "$(has '%  [0-9]* rows' tty.txt) $(has 'Completed: Wrote' tty.txt)"
+fi
 
 finish

@@ -207,8 +207,13 @@ TEST(MakeOutFname, CutsAndAppends) {
         {"a.b.c", "a.b_extracted.txt"},
         {"x_compressed.dat.old", "x_extracted.txt"},
         {"x_debug.txt_compressed.dat", "x_debug.txt_extracted.txt"},
-        {"data.old\\dump", "data_extracted.txt"},
-        {"..\\dump", "._extracted.txt"},
+        {"data.old\\dump", "data.old\\dump_extracted.txt"},  // folders never count
+        {"..\\dump", "..\\dump_extracted.txt"},
+        {"dep.2024/dump", "dep.2024/dump_extracted.txt"},
+        {"./dump", "./dump_extracted.txt"},
+        {"a_compressed.dat/b_debug.txt/dump", "a_compressed.dat/b_debug.txt/dump_extracted.txt"},
+        {"dep.2024/x.y_compressed.dat.1", "dep.2024/x.y_extracted.txt"},
+        {"dep.2024/.hidden", "dep.2024/_extracted.txt"},
         {"A_COMPRESSED.DAT", "A_COMPRESSED_extracted.txt"},  // case-sensitive
     };
     for (const auto& r : rows) EXPECT_EQ(vandrel::make_out_fname("_extracted.txt", r[0]), r[1]) << r[0];

@@ -62,6 +62,8 @@ bool decode_tdr_file(tdr_context& context, progress_fn progress_callback, int32_
     context.regime = outcome.regime;
     context.fw_version = outcome.fw_version;
     context.acc_overflow = outcome.acc_overflow;
+    context.stopped_early = outcome.stopped_early;
+    context.unknown_regime = outcome.unknown_regime;
     // The console marker some operators watch for, at CTD row 14168; the
     // line is left open for the caller.
     context.stop_marker_printed = false;

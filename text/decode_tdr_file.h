@@ -43,6 +43,13 @@ struct tdr_context {
     // Set when a CTD cast printed "Stop" on the console (a relative sample
     // began at row 14168); the console line is then left open.
     bool stop_marker_printed = false;
+    // Set when decoding stopped with input left unread that is not erased
+    // flash (bytes 0xFF): an end code followed by data, a run of an unknown
+    // regime, an error. The bytes from end_offset on were not decoded.
+    bool stopped_early = false;
+    // Set when a run of an unknown regime stopped decoding (the TDR table
+    // then ends with "Illegal stream contents (0)"); regime names it.
+    bool unknown_regime = false;
     // False for a reading that hands the records to the writers alone: no
     // data file is made, the paths are not used, and nothing is printed.
     bool text_tables = true;

@@ -108,7 +108,7 @@ TEST(TdrReport, SummaryPlotsDivesAndErrors) {
     w.ctd_cast({0, 1, t, 100, 0, &channels, 40});
     w.ctd_sample({0, t, 5.5, 10.25, 40, 34.5, 0, {}, true});
     w.message(812, "Unknown code 0x42");
-    ASSERT_TRUE(w.finish({3, 1, 0, 0, 812, false, "Unknown code 0x42"}, error)) << error;
+    ASSERT_TRUE(w.finish({3, 1, 0, 0, 812, false, "Unknown code 0x42", {}}, error)) << error;
     vandrel::tdr_report_writer unwritable(dir.file("missing/sub_report.html"), meta("x"), false);
     unwritable.gps_table();
     EXPECT_FALSE(unwritable.finish({}, error));

@@ -24,20 +24,25 @@ worked_table="DATE (UTC)	DEPTH (m)	TEMP (C)$CR
 end"
 worked_summary="tdr=3 ctd=0 gps=0 acc=0 end_offset=20"
 
-# --- Bad command lines: status 2, the usage on standard error only, no file.
+# --- Bad command lines: status 2, one line and a hint on standard error, no
+# file.
 worked_stream > w.dat
 for args in "" "--bogus w.dat" "-q w.dat" "w.dat w.dat" "--output" "w.dat --output" "--skip" \
     "--skip -1 w.dat" "--skip +1 w.dat" "--skip 1x w.dat" "--skip 0x10 w.dat" "--skip 2147483648 w.dat" \
     "--skip 99999999999999999999 w.dat" "--debug-dump-path" "--quiet" "--output= w.dat" "--skip '' w.dat" \
-    "--output '' w.dat"; do
+    "--output '' w.dat" "--quiet=1 w.dat" "--skip=x w.dat" "--batch --output o w.dat" "--jobs 2 w.dat" \
+    "--batch --jobs 0 w.dat"; do
     eval "tool $args"
-    check "usage: $args" "2 yes " "$status $(has '^usage: vandrel-tdr ' err.txt) $(cat out.txt)"
+    check "usage: $args" "2 2 yes " "$status $(wc -l < err.txt) $(has "^Try 'vandrel-tdr --help'" err.txt) $(cat out.txt)"
 done
 check "nothing made by usage errors" "err.txt out.txt w.dat" "$(echo *)"
 
 tool --help
 check "help" "0 yes yes " "$status $(has '^usage: vandrel-tdr ' out.txt) \
 $(has 'tdr=ROWS ctd=ROWS gps=FIXES acc=ROWS end_offset=BYTES' out.txt) $(cat err.txt)"
+tool --version
+check "version" "0 yes yes yes" "$status $(has '^vandrel-tdr [0-9]' out.txt) $(has '^netCDF-C [0-9]' out.txt) \
+$(has '^uPlot [0-9]' out.txt)"
 
 # --- The worked stream, byte for byte, with the summary line; only the TDR
 # data file is made.
@@ -54,8 +59,16 @@ mkdir names outdir
 worked_stream > names/-
 (cd names && "$TOOL" -- - > /dev/null 2>&1)
 check "default name -" "yes" "$(exists names/-_tdr.txt)"
-tool --output outdir/run7 w.dat
+# Only the file name counts: a '.' in a folder above it does not.
+mkdir dep.2024 && worked_stream > dep.2024/tag
+(cd names && "$TOOL" ../dep.2024/tag > /dev/null 2>&1)
+check "default name in a dotted folder" "yes no" "$(exists dep.2024/tag_tdr.txt) $(exists dep_tdr.txt)"
+tool --output=outdir/run7 w.dat
 check "--output prefix" "same" "$(same outdir/run7_tdr.txt w_tdr.txt)"
+for opt in --output-dir=new/dir --output=new/dir2/; do
+    tool "$opt" ./names/../w.dat
+    check "$opt" "same" "$(same "${opt#*=}/w_tdr.txt" w_tdr.txt)"
+done
 # An output that is the input itself is refused before anything is written.
 cp w.dat keep_tdr.txt
 tool --output keep keep_tdr.txt
@@ -104,6 +117,13 @@ fixed_dump_dir=${VANDREL_FIXED_DUMP_DIR:-$dir/tmp}
 rm -f "$fixed_dump_dir/vandrel_debug.txt"
 TMPDIR=$dir/tmp run "$TOOL" --debug-dump w.dat
 check "default dump path" "0 yes $worked_summary" "$status $(exists "$fixed_dump_dir/vandrel_debug.txt") $(tail -n 1 out.txt)"
+# The dump is renamed into place: a link planted at its path is replaced, not
+# followed; a dump that cannot be made fails the run.
+ln -s planted_target link.txt
+tool --debug-dump-path link.txt w.dat
+check "planted link" "0 no yes" "$status $(exists planted_target) $(has 'END OF FILE' link.txt)"
+tool --debug-dump-path no/dir/d.txt w.dat
+check "dump not made" "1 yes" "$status $(has "Can't create debug dump file no/dir/d.txt" err.txt)"
 # --- Failures: status 1 and the decoder's message on standard error.
 tool missing.dat
 check "missing" "1 tdr=0 ctd=0 gps=0 acc=0 end_offset=0 vandrel-tdr: Can't open TDR data file missing.dat no" \
@@ -122,6 +142,50 @@ if [ -e /dev/full ]; then
     "$TOOL" w.dat > /dev/full 2> err.txt
     check "summary lost" "1 yes" "$? $(has 'standard output' err.txt)"
 fi
+# Decoding that stops before the end of the file says where and why, in the
+# report too: the end code followed by data warns, an unknown regime fails;
+# erased flash after the end code is the normal end.
+{ worked_stream; printf 'data'; } > e.dat
+{ worked_stream; printf '\377\377'; } > f.dat
+{ printf '\373\000\167\007\001\014\000\000\000\000\144'; worked_stream; } > u.dat
+for row in "e|0|warning: decoding stopped at byte 20 of 24, at the end code 0xFF|warning: decoding" \
+    "f|0||decoded without error" "u|1|decoding stopped at byte 11 of 31, at a run of unknown TDR regime 0|error: decoding"; do
+    IFS='|' read -r name want msg outcome <<< "$row"
+    tool --report "$name.dat"
+    check "stop $name" "$want $msg yes" "$status $(sed -n 's/^vandrel-tdr: //p' err.txt | head -c ${#msg}) \
+$(has "$outcome" "${name}_report.html")"
+done
+# --netcdf on a pipe is refused before any output is touched (not under
+# Wine, where /dev/stdin names no file); outputs of an earlier run that this
+# one did not write are named, and kept.
+if [ -z "${VANDREL_NO_TERMINAL_TESTS:-}" ]; then
+    echo earlier > p_tdr.txt
+    worked_stream | "$TOOL" --netcdf --output p /dev/stdin > out.txt 2> err.txt
+    check "pipe refused" "1 yes earlier" "$? $(has 'cannot be read twice' err.txt) $(cat p_tdr.txt)"
+fi
+echo earlier > w_ctd.txt
+tool w.dat
+check "earlier outputs" "0 vandrel-tdr: warning: w_ctd.txt is from an earlier run; this run did not write it" \
+    "$status $(cat err.txt)"
+# --- Batch mode: good, cut, empty, failing and missing inputs, one line each
+# and the counts; the outputs and summary the same with parallel runs, the
+# tables those of a single run.
+mkdir batch && cp w.dat batch/a.dat && head -c 15 w.dat > batch/b.dat && : > batch/c.dat && cp u.dat batch/d.dat
+for jobs in 1 3; do
+    tool --batch --jobs=$jobs --output-dir "o$jobs" --summary "s$jobs.csv" batch nothere.dat
+    check "batch, $jobs jobs" "1 batch/a.dat: ok|batch/b.dat: ok|batch/c.dat: ok|\
+batch/d.dat: failed: decoding stopped at byte 11 of 31, at a run of unknown TDR regime 0 (\"Illegal stream \
+contents (0)\"); the rest was not decoded|nothere.dat: failed: cannot be opened|\
+vandrel-tdr: 5 inputs: 3 ok, 2 failed|" "$status $(tr '\n' '|' < err.txt)"
+done
+check "batch outputs" "same same same" "$(same o1/a_tdr.txt w_tdr.txt) $(sed 's/o1/o3/g' s1.csv | same - s3.csv) \
+$(diff -r o1 o3 > /dev/null && echo same)"
+check "batch summary" "input,size,status,reason,tdr_rows,ctd_rows,gps_fixes,acc_rows,dives,end_offset,\
+bytes_not_decoded,warnings,outputs$CR|batch/a.dat,20,ok,,3,0,0,0,,20,0,,o1/a_tdr.txt$CR|\
+nothere.dat,0,failed,cannot be opened,,,,,,,,,$CR|" "$(sed -n '1p;2p;6p' s1.csv | tr '\n' '|')"
+tool --batch --output-dir x w.dat names/../w.dat
+check "batch name clash" "2 no vandrel-tdr: w.dat and names/../w.dat would both write x/w_tdr.txt; nothing was run" \
+    "$status $(exists x) $(cat err.txt)"
 # --- CTD casts and the "Stop" marker that a relative sample beginning at
 # row 14168 prints: the summary line starts a line of its own after it, and
 # follows nothing else. cast N: a cast of 1 + N rows at 12:00:00, ended.
@@ -154,6 +218,29 @@ acc_block 998 > acc999.dat
 tool acc999.dat
 check "overflow" "1 yes  ACC OVERFLOW$CR 1" \
     "$status $(has '^vandrel-tdr: .*998 samples' err.txt) $(cat out.txt) $(tail -n 1 acc999_tdr.txt) $(wc -l < acc999_acc.txt)"
+
+# --- Ctrl-C, sent once the run reading a pipe has written part of its TDR
+# table: every table ends with a whole row, the unfinished outputs are gone
+# with their temporary files, the status is 130. (Job control, so that the
+# run in the background is not made to ignore SIGINT.)
+if [ -z "${VANDREL_NO_TERMINAL_TESTS:-}" ] && mkfifo int.fifo 2> /dev/null; then
+    "$GEN" big.dat --bytes 3000000 --seed 5
+    set -m
+    "$TOOL" --dives --report --output int int.fifo > out.txt 2> err.txt &
+    pid=$!
+    set +m
+    exec 3<> int.fifo  # (read-write: never waits for the reader)
+    head -c 2000000 big.dat >&3 &
+    writer=$!
+    for _ in $(seq 600); do [ -s int_tdr.txt ] && break; sleep 0.1; done
+    kill -INT "$pid"
+    kill "$writer" 2> /dev/null
+    exec 3>&-
+    wait "$pid"
+    check "interrupted" "130 yes no no 0 CRLF CRLF CRLF CRLF" "$? $(has '^vandrel-tdr: interrupted at byte [0-9]' err.txt) \
+$(exists int_dives.txt) $(exists int_report.html) $(find . -name '*.part' | wc -l)\
+$(for f in int_tdr.txt int_ctd.txt int_gps.txt int_acc.txt; do tail -c 2 "$f" | od -An -c | tr -d ' \n' | sed 's/\\r\\n/ CRLF/'; done)"
+fi
 
 # --- The progress bar: on a terminal only, and never with --quiet. (Not
 # under Wine, whose console repaints a terminal with sequences of its own:

@@ -7,7 +7,13 @@
 // samples every minute, then a new wet start). Changes too large for one
 // byte are escaped with 0xFA, as the logger does.
 //
-//   gen_tdr_stream OUT [--bytes N] [--seed N] [--start EPOCH]
+//   gen_tdr_stream OUT [--bytes N] [--seed N] [--start EPOCH] [--regimes]
+//
+// With --regimes the stream instead tours every sampling regime that
+// decodes (1, 2, 3, 5, 6 and 7), one run of each holding a dive, with a dry
+// run after the first, CTD casts of two channel sets, an accelerometer
+// burst, wet/dry changes and GPS fixes: a small stream that shows every kind
+// of value to every writer.
 //
 // Without --bytes the stream is the bundled sample: two bouts around one
 // haul-out. With --bytes N, bouts and haul-outs follow each other until at
@@ -33,6 +39,7 @@ struct options {
     uint64_t bytes = 0;
     unsigned seed = 1;
     int64_t start = 1772323200;  // 2026-03-01 00:00:00 UTC
+    bool regimes = false;
 };
 
 // The logger's settings, written into the info block and the block headers.
@@ -370,6 +377,114 @@ private:
     unsigned casts_ = 0;
 };
 
+// ---- The regime tour -------------------------------------------------------
+
+// Channel fields of one TDR sample, in the order a regime's samples carry
+// them; only the regime's channels are written.
+struct tour_sample {
+    uint16_t depth, temp, photo[2], odo, mag[3];
+    uint8_t mag_temp;
+};
+
+void tour_first(stream_encoder& s, uint8_t regime, const tour_sample& v) {
+    s.u16(v.depth);
+    if (regime == 1 || regime == 7) s.u16(v.temp);
+    if (regime == 3) s.u16(v.photo[0]).u16(v.photo[1]);
+    if (regime == 7) s.u16(v.odo).u16(v.mag[0]).u16(v.mag[1]).u16(v.mag[2]).byte(v.mag_temp);
+}
+
+void tour_next(stream_encoder& s, uint8_t regime, const tour_sample& a, const tour_sample& b) {
+    s.delta(a.depth, b.depth);
+    if (regime == 1 || regime == 7) s.delta(a.temp, b.temp);
+    if (regime == 3) s.delta(a.photo[0], b.photo[0]).delta(a.photo[1], b.photo[1]);
+    if (regime == 7) {
+        s.delta(a.odo, b.odo).delta(a.mag[0], b.mag[0]).delta(a.mag[1], b.mag[1]).delta(a.mag[2], b.mag[2]);
+        s.byte(b.mag_temp);
+    }
+}
+
+// A cast of n one-second samples of the configuration's channels (the three
+// fixed ones and `extra` more).
+void tour_cast(stream_encoder& s, uint8_t config, int extra, int64_t t, int n) {
+    s.ctd_start(config, to_stream_time(t), 100, 40);
+    std::vector<uint16_t> prev;
+    for (int i = 0; i < n; ++i) {
+        std::vector<uint16_t> v = {static_cast<uint16_t>(40 + 30 * (20 - i)), static_cast<uint16_t>(20000 - 30 * i),
+                                   static_cast<uint16_t>(26000 + 10 * i)};
+        for (int c = 0; c < extra; ++c) v.push_back(static_cast<uint16_t>(16000 + 100 * c + 7 * i));
+        if (i == 0) {
+            for (uint16_t x : v) s.u16(x);
+            prev = v;
+        } else {
+            s.deltas(prev, v);
+        }
+    }
+    s.ctd_end();
+}
+
+// An accelerometer burst of n samples.
+void tour_burst(stream_encoder& s, int n) {
+    uint16_t prev[3] = {};
+    for (int i = 0; i < n; ++i) {
+        const uint16_t next[3] = {static_cast<uint16_t>(4096 + 3 * i), static_cast<uint16_t>(4100 - 2 * i),
+                                  static_cast<uint16_t>(4352 + (i % 5))};
+        if (i == 0) {
+            s.acc_start().u16(next[0]).u16(next[1]).u16(next[2]);
+        } else {
+            s.delta(prev[0], next[0]).delta(prev[1], next[1]).delta(prev[2], next[2]);
+        }
+        std::copy(next, next + 3, prev);
+    }
+    s.acc_end();
+}
+
+stream_encoder regime_tour(int64_t t) {
+    stream_encoder s;
+    vandrel::encode::info_fields info;
+    info.n_photo = 2;
+    s.info(info);
+    s.gps(to_stream_time(t), {{3, 0x1234}, {17, 0x00FF}});
+    const uint8_t regimes[] = {1, 2, 3, 5, 6, 7};
+    for (uint8_t regime : regimes) {
+        // Decimetres, millimetres in regime 5: a dive to 12 m and back.
+        const int unit = regime == 5 ? 100 : 1;
+        s.wet_start(regime, to_stream_time(t), 100);
+        tour_sample prev{};
+        const int rows = 30;
+        for (int i = 0; i < rows; ++i) {
+            const int metres_x10 = i < 15 ? 8 * i : 8 * (rows - 1 - i);
+            tour_sample v{};
+            v.depth = static_cast<uint16_t>(metres_x10 * unit + (regime == 5 ? 7 * (i % 3) : 0));
+            v.temp = static_cast<uint16_t>(5800 + 3 * i);
+            v.photo[0] = static_cast<uint16_t>(500 + 11 * i);
+            v.photo[1] = static_cast<uint16_t>(900 - 13 * i);
+            v.odo = static_cast<uint16_t>(i % 4);
+            v.mag[0] = static_cast<uint16_t>(-120 + 5 * i);
+            v.mag[1] = static_cast<uint16_t>(300 - 7 * i);
+            v.mag[2] = static_cast<uint16_t>(40 + i);
+            v.mag_temp = static_cast<uint8_t>(250 + i % 10);  // -6 .. 3 degrees
+            if (i == 0) {
+                tour_first(s, regime, v);
+            } else {
+                if (i == 10 && regime == 1) tour_cast(s, 2, 1, t + 8, 5);
+                if (i == 10 && regime == 7) tour_cast(s, 0x17, 6, t + 8, 4);
+                if (i == 12) tour_burst(s, 20 + regime);
+                if (i == 20) s.wetdry(static_cast<uint8_t>(i % 2 + regime % 2));
+                tour_next(s, regime, prev, v);
+            }
+            prev = v;
+        }
+        t += rows + 60;
+        if (regime == 1) {
+            // Hauled out: a temperature a minute, dry.
+            s.dry_start(6000).u16(6000).delta(6000, 6010).delta(6010, 5990);
+            t += 600;
+        }
+        if (regime == 3) s.gps(to_stream_time(t), {{9, 0xBEEF}});
+    }
+    return s.end();
+}
+
 bool parse(int argc, char** argv, options& o) {
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
@@ -380,6 +495,8 @@ bool parse(int argc, char** argv, options& o) {
             o.seed = static_cast<unsigned>(std::strtoul(argv[++i], nullptr, 10));
         } else if (a == "--start" && has_value) {
             o.start = std::strtoll(argv[++i], nullptr, 10);
+        } else if (a == "--regimes") {
+            o.regimes = true;
         } else if (o.out.empty() && !a.empty() && a[0] != '-') {
             o.out = a;
         } else {
@@ -394,8 +511,13 @@ bool parse(int argc, char** argv, options& o) {
 int main(int argc, char** argv) {
     options o;
     if (!parse(argc, argv, o)) {
-        std::fprintf(stderr, "usage: gen_tdr_stream OUT [--bytes N] [--seed N] [--start EPOCH]\n");
+        std::fprintf(stderr, "usage: gen_tdr_stream OUT [--bytes N] [--seed N] [--start EPOCH] [--regimes]\n");
         return 2;
+    }
+    if (o.regimes) {
+        if (regime_tour(o.start).save(o.out)) return 0;
+        std::perror(o.out.c_str());
+        return 1;
     }
     std::FILE* f = std::fopen(o.out.c_str(), "wb");
     if (f == nullptr) {

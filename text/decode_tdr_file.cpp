@@ -42,8 +42,13 @@ bool decode_tdr_file(tdr_context& context, progress_fn progress_callback, int32_
     if (context.text_tables) out.set_gate(&tables);
     if (context.writers != nullptr) out.add(context.writers);
 
+    // A single writer is fed directly, without the fan-out's call per row.
+    tdr_record_sink* sink = &out;
+    if (context.text_tables && context.writers == nullptr) sink = &tables;
+    if (!context.text_tables && context.writers != nullptr) sink = context.writers;
+
     decode_outcome& outcome = context.outcome;
-    outcome = decode_tdr_stream(request, out);
+    outcome = decode_tdr_stream(request, *sink);
     // The tables close in this order; each that was not written completely
     // is an error of its own.
     for (tdr_table_kind kind : {tdr_table_kind::tdr, tdr_table_kind::acc, tdr_table_kind::ctd, tdr_table_kind::gps}) {

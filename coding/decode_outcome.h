@@ -18,15 +18,17 @@ struct decode_outcome {
     uint64_t acc_rows = 0;
     uint64_t samples = 0;
 
-    uint64_t end_offset = 0;    // input position at which decoding stopped
-    bool open_error = false;    // the input could not be opened: nothing was decoded
-    bool read_error = false;    // a read failed other than at the end of the input
-    bool write_error = false;   // a table was not written completely
+    uint64_t end_offset = 0;   // input position at which decoding stopped
+    bool open_error = false;   // the input could not be opened: nothing was decoded
+    bool read_error = false;   // a read failed other than at the end of the input
+    bool write_error = false;  // a table was not written completely
+    // An accelerometer burst overflowed its buffer: decoding stopped there.
     bool acc_overflow = false;
     // Decoding ended before the end of the input with bytes other than
     // erased flash (0xFF) left undecoded.
     bool stopped_early = false;
-    bool unknown_regime = false;  // a TDR run of a regime without channels stopped decoding  // an accelerometer burst overflowed its buffer: decoding stopped there
+    // A TDR run of a regime without channels stopped decoding.
+    bool unknown_regime = false;
     // CTD rows at which the "Stop" console marker is due (a relative sample
     // began at row 14168).
     int stop_markers = 0;

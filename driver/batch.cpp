@@ -102,7 +102,11 @@ std::string find_clash(const batch_command& command, const batch_options& b, con
         outputs.insert(outputs.end(), command.shared_outputs.begin(), command.shared_outputs.end());
         for (const std::string& out : outputs) {
             const auto [it, fresh] = writer.emplace(file_key(out), in);
-            if (!fresh && it->second != in) return it->second + " and " + in + " would both write " + out;
+            if (!fresh && it->second != in) {
+                std::string clash = it->second;
+                clash.append(" and ").append(in).append(" would both write ").append(out);
+                return clash;
+            }
             if (!fresh) return in + " is given twice";
         }
     }

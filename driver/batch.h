@@ -68,6 +68,6 @@ struct batch_command {
 // returns the batch's exit status: 0 when every input succeeded, 1 when one
 // failed, exit_usage when the inputs cannot be run together (two would write
 // the same output), exit_interrupted after an interrupt.
-int run_batch(const batch_command& command, const batch_options& b, const std::vector<std::string>& inputs);
+int run_batch(const batch_command& command, const batch_options& b, const std::vector<std::string>& given);
 
 }  // namespace vandrel

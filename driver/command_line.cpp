@@ -49,7 +49,8 @@ void print_usage_error(const char* program, const std::string& error) {
 std::string version_text(const char* program) {
     // netCDF-C names its version first: "4.9.0 of Jan  1 2023 ...".
     std::string netcdf = nc_inq_libvers();
-    netcdf = netcdf.substr(0, netcdf.find(' '));
+    const std::size_t space = netcdf.find(' ');
+    if (space != std::string::npos) netcdf.resize(space);
     return std::string(program) + " " + vandrel_version + "\nnetCDF-C " + netcdf + "\nuPlot " + VANDREL_UPLOT_VERSION +
            "\n";
 }

@@ -18,6 +18,7 @@ std::vector<output_state> look_at_outputs(const std::vector<std::string>& paths)
 void sort_outputs(const std::vector<output_state>& before, std::vector<std::string>& written,
                   std::vector<std::string>& earlier) {
     std::vector<std::string> paths;
+    paths.reserve(before.size());
     for (const output_state& s : before) paths.push_back(s.path);
     const std::vector<output_state> now = look_at_outputs(paths);
     for (std::size_t i = 0; i < now.size(); ++i) {

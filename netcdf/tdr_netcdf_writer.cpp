@@ -291,6 +291,7 @@ constexpr std::size_t max_extra_columns = 32;
 // appears k times in a header names k columns.
 void map_extra_channels(ctd_part& p, const ctd_channel_set& channels) {
     std::vector<std::string> names;
+    names.reserve(channels.count);
     for (int i = 0; i < channels.count; ++i) names.emplace_back(channels.channel[i].label);
     p.channel_of_extra.assign(p.extras.size(), -1);
     for (std::size_t channel = 0; channel < names.size(); ++channel) {

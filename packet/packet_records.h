@@ -4,6 +4,7 @@
 // records; the netCDF file and the report are others.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <vector>
 
@@ -75,9 +76,7 @@ public:
         for (packet_record_sink* s : sinks_) s->skipped(why, byte_offset);
     }
     bool stopped() const override {
-        for (const packet_record_sink* s : sinks_)
-            if (s->stopped()) return true;
-        return false;
+        return std::any_of(sinks_.begin(), sinks_.end(), [](const packet_record_sink* s) { return s->stopped(); });
     }
 
 private:

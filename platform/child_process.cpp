@@ -92,6 +92,7 @@ std::string own_program_path(const std::string& argv0) {
 #else
 int run_program(const std::vector<std::string>& args, const std::string& out_path, const std::string& err_path) {
     std::vector<char*> argv;
+    argv.reserve(args.size() + 1);
     for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);
     posix_spawn_file_actions_t files;

@@ -1,6 +1,6 @@
 // vandrel: turns a logger's packet file into a tab-separated table, and on
 // request also a CF netCDF file and a quick-look report.
-//   vandrel [--netcdf] [--report] [--position LAT,LON | --track FILE] [--] filename {offset}
+//   vandrel [--netcdf] [--report] [--position LAT,LON | --track FILE] [--metadata FILE] [--] filename {offset}
 // Options are recognised only before the file name; the offset argument is
 // accepted for compatibility and has no effect.
 #include <cstdio>
@@ -20,6 +20,13 @@
 namespace {
 
 void print_usage() { std::printf("\n\nUsage: vandrel filename {offset}\n"); }
+
+// A usage error in the further outputs' options: the historic usage text
+// on standard output, the error and the options on standard error.
+void option_error(const std::string& error) {
+    std::fprintf(stderr, "vandrel: %s\nvandrel: %s\n", error.c_str(), vandrel::output_options_usage);
+    print_usage();
+}
 
 // The further outputs of a run, each a writer of the extraction's records.
 struct packet_outputs {
@@ -43,8 +50,7 @@ int main(int argc, char** argv) {
         const vandrel::option_result r = vandrel::take_output_option(args, first, false, o, error);
         if (r == vandrel::option_result::not_mine) error = "unknown option " + args[first];
         if (r != vandrel::option_result::taken) {
-            std::printf("\nError: %s", error.c_str());
-            print_usage();
+            option_error(error);
             return 1;
         }
     }
@@ -54,8 +60,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     if (const std::string error = vandrel::check_output_options(o); !error.empty()) {
-        std::printf("\nError: %s", error.c_str());
-        print_usage();
+        option_error(error);
         return 1;
     }
 
@@ -70,10 +75,11 @@ int main(int argc, char** argv) {
             vandrel::netcdf_metadata meta;
             std::string error;
             if (!vandrel::netcdf_metadata_for(o, run, meta, error)) {
-                std::printf("\nError: %s", error.c_str());
-                print_usage();
+                option_error(error);
                 return 1;
             }
+            if (meta.positions.kind == vandrel::position_source::none)
+                std::fprintf(stderr, "vandrel: %s\n", vandrel::no_positions_note);
             out.netcdf_path = vandrel::make_out_fname("_extracted.nc", in_fname);
             out.netcdf = std::make_unique<vandrel::packet_netcdf_writer>(out.netcdf_path, meta);
             out.fanout.add(out.netcdf.get());
@@ -81,7 +87,7 @@ int main(int argc, char** argv) {
         if (o.report) {
             out.report_path = vandrel::make_out_fname("_report.html", in_fname);
             out.report =
-                std::make_unique<vandrel::packet_report_writer>(out.report_path, vandrel::report_metadata_for(run));
+                std::make_unique<vandrel::packet_report_writer>(out.report_path, vandrel::report_metadata_for(run, o));
             out.fanout.add(out.report.get());
         }
     }
@@ -113,11 +119,11 @@ int main(int argc, char** argv) {
     const bool table_written = n != 0;
     std::string error;
     if (out.netcdf && !out.netcdf->finish(table_written, error)) {
-        std::printf("Error: cannot write %s: %s\n", out.netcdf_path.c_str(), error.c_str());
+        std::fprintf(stderr, "Error: cannot write %s: %s\n", out.netcdf_path.c_str(), error.c_str());
         status = 1;
     }
     if (out.report && !out.report->finish(table_written, error)) {
-        std::printf("Error: cannot write %s: %s\n", out.report_path.c_str(), error.c_str());
+        std::fprintf(stderr, "Error: cannot write %s: %s\n", out.report_path.c_str(), error.c_str());
         status = 1;
     }
     return status;

@@ -176,11 +176,16 @@ void nc_describe(nc_output& f, int var, nc_type type, const char* units, const s
     nc_text_att(f, var, "long_name", long_name);
     if (standard_name != nullptr) nc_text_att(f, var, "standard_name", standard_name);
     if (with_fill) nc_default_fill(f, var, type);
+    // ACDD's kind of content: measurements are floating point; integers
+    // describe them (counts, regimes, identifiers) unless said otherwise.
+    const bool real = type == NC_FLOAT || type == NC_DOUBLE;
+    nc_text_att(f, var, "coverage_content_type", real ? "physicalMeasurement" : "auxiliaryInformation");
 }
 
 int nc_index_var(nc_output& f, const char* name, int dim, const std::string& long_name) {
     const int var = nc_var(f, name, NC_INT, {dim});
     nc_text_att(f, var, "long_name", long_name);
+    nc_text_att(f, var, "coverage_content_type", "referenceInformation");
     return var;
 }
 
@@ -205,6 +210,7 @@ int nc_time_var(nc_output& f, const char* name, int dim, const std::string& long
     const int var = nc_var(f, name, NC_DOUBLE, {dim});
     nc_describe(f, var, NC_DOUBLE, "seconds since 1970-01-01T00:00:00Z", long_name, "time", false);
     nc_text_att(f, var, "calendar", "standard");
+    nc_text_att(f, var, "coverage_content_type", "coordinate");
     return var;
 }
 
@@ -218,9 +224,11 @@ void nc_lat_lon_vars(nc_output& f, int dim, bool with_fill, int& lat, int& lon) 
     lat = scalar ? nc_var(f, "lat", NC_DOUBLE, {}) : nc_var(f, "lat", NC_DOUBLE, {dim});
     nc_describe(f, lat, NC_DOUBLE, "degrees_north", "latitude", "latitude", with_fill);
     nc_text_att(f, lat, "axis", "Y");
+    nc_text_att(f, lat, "coverage_content_type", "coordinate");
     lon = scalar ? nc_var(f, "lon", NC_DOUBLE, {}) : nc_var(f, "lon", NC_DOUBLE, {dim});
     nc_describe(f, lon, NC_DOUBLE, "degrees_east", "longitude", "longitude", with_fill);
     nc_text_att(f, lon, "axis", "X");
+    nc_text_att(f, lon, "coverage_content_type", "coordinate");
 }
 
 nc_feature sample_feature(const position_source& positions) {
@@ -275,15 +283,25 @@ const char* positions_text(position_source::kind_t kind) {
     }
 }
 
-// A number of seconds as ISO 8601 text: whole, or with up to three
-// decimals without trailing zeros.
-std::string seconds_text(double s) {
+// A number as text: whole, or with up to six decimals without trailing
+// zeros.
+std::string number_text(double s) {
     char text[48];
-    std::snprintf(text, sizeof text, "%.3f", s);
+    std::snprintf(text, sizeof text, "%.6f", s);
     std::string t = text;
     while (t.back() == '0') t.pop_back();
     if (t.back() == '.') t.pop_back();
     return t;
+}
+
+// The positions' extent as WKT in the axis order of EPSG:4326 (latitude,
+// longitude): a point, or the box around them.
+std::string wkt_bounds(const position_bounds& b) {
+    const auto at = [](double lat, double lon) { return number_text(lat) + " " + number_text(lon); };
+    if (b.lat_min == b.lat_max && b.lon_min == b.lon_max) return "POINT (" + at(b.lat_min, b.lon_min) + ")";
+    const std::string first = at(b.lat_min, b.lon_min);
+    return "POLYGON ((" + first + ", " + at(b.lat_max, b.lon_min) + ", " + at(b.lat_max, b.lon_max) + ", " +
+           at(b.lat_min, b.lon_max) + ", " + first + "))";
 }
 
 }  // namespace
@@ -297,7 +315,7 @@ std::string iso_duration(double seconds) {
     out += "T";
     if (hours > 0) out += std::to_string(hours) + "H";
     if (minutes > 0) out += std::to_string(minutes) + "M";
-    return out + seconds_text(seconds - static_cast<double>(whole - whole % 60)) + "S";
+    return out + number_text(seconds - static_cast<double>(whole - whole % 60)) + "S";
 }
 
 void nc_global_atts(nc_output& f, const netcdf_metadata& meta, const nc_description& what, nc_feature feature,
@@ -347,6 +365,8 @@ void nc_global_atts(nc_output& f, const netcdf_metadata& meta, const nc_descript
         nc_double_att(f, NC_GLOBAL, "geospatial_lon_max", NC_DOUBLE, {bounds.lon_max});
         nc_text_att(f, NC_GLOBAL, "geospatial_lat_units", "degrees_north");
         nc_text_att(f, NC_GLOBAL, "geospatial_lon_units", "degrees_east");
+        nc_text_att(f, NC_GLOBAL, "geospatial_bounds", wkt_bounds(bounds));
+        nc_text_att(f, NC_GLOBAL, "geospatial_bounds_crs", "EPSG:4326");
     }
     const vertical_span& v = coverage.vertical;
     if (what.vertical_units != nullptr && v.min <= v.max) {

@@ -87,13 +87,14 @@ void nc_text_att(nc_output& f, int var, const char* name, const std::string& tex
 void nc_double_att(nc_output& f, int var, const char* name, nc_type type, std::initializer_list<double> values);
 // _FillValue: the library's default fill of the variable's type.
 void nc_default_fill(nc_output& f, int var, nc_type type);
-// units, long_name, standard_name (when given) and, when with_fill,
-// _FillValue. Integers get no _FillValue they never hold: readers would
-// otherwise turn them into floating point.
+// units, long_name, standard_name (when given), ACDD's
+// coverage_content_type and, when with_fill, _FillValue. Integers get no
+// _FillValue they never hold: readers would otherwise turn them into
+// floating point.
 void nc_describe(nc_output& f, int var, nc_type type, const char* units, const std::string& long_name,
                  const char* standard_name, bool with_fill = true);
-// An index of a ragged array or of another dimension: never missing, so
-// without _FillValue.
+// An index of a ragged array or of another dimension, an identifier or a
+// count of a ragged array: never missing, so without _FillValue.
 int nc_index_var(nc_output& f, const char* name, int dim, const std::string& long_name);
 // A data variable described as above, with coordinates when given (empty:
 // none).

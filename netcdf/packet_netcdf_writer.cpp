@@ -65,8 +65,7 @@ void define(packet_netcdf_state& s) {
                                        false);
     if (s.packet_ids.length() > 0) {
         const int packet = nc_dim(f, "packet", s.packet_ids.length());
-        s.packet_ids.var = nc_var(f, "packet_id", NC_INT, {packet});
-        nc_text_att(f, s.packet_ids.var, "long_name", "packet identifier (signed 32-bit)");
+        s.packet_ids.var = nc_index_var(f, "packet_id", packet, "packet identifier (signed 32-bit)");
         if (dsg) nc_text_att(f, s.packet_ids.var, "cf_role", track ? "trajectory_id" : "timeseries_id");
         if (feature == nc_feature::time_series)
             nc_lat_lon_vars(f, packet, false, s.positions.lat.var, s.positions.lon.var);

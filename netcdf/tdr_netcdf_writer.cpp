@@ -267,6 +267,7 @@ void define_tdr(tdr_netcdf_state& s) {
         const std::string number = std::to_string(i + 1);
         p.photo[i]->var = nc_data_var(f, "photo_" + number, NC_INT, {obs}, "1", "light sensor count, channel " + number,
                                       nullptr, coordinates, p.photo[i]->gaps);
+        nc_text_att(f, p.photo[i]->var, "coverage_content_type", "physicalMeasurement");
     }
     if (p.channels & channel_odo)
         p.odo.var = nc_data_var(f, "odometer", NC_FLOAT, {obs}, "m", "odometer distance since the previous sample",
@@ -278,6 +279,7 @@ void define_tdr(tdr_netcdf_state& s) {
                                       std::string("magnetic flux density, ") + "xyz"[i] + " axis", nullptr, coordinates);
         p.mag_temp.var = nc_data_var(f, "magnetometer_temperature", NC_SHORT, {obs}, "degree_C",
                                      "temperature of the magnetometer", nullptr, coordinates, p.mag_temp.gaps);
+        nc_text_att(f, p.mag_temp.var, "coverage_content_type", "physicalMeasurement");
     }
     if (p.channels & channel_wetdry_column) {
         p.wetdry.var =
@@ -437,13 +439,13 @@ void define_ctd(tdr_netcdf_state& s) {
                                     e.name, nullptr, coordinates);
     p.time_valid.var = nc_flag_var(f, "time_valid", obs, "the sample's time is valid (TIME_VALID)",
                                    "time_not_valid time_valid", coordinates, false);
+    nc_text_att(f, p.time_valid.var, "coverage_content_type", "qualityInformation");
+    nc_text_att(f, p.time.var, "ancillary_variables", "time_valid");
     if (p.cast_id.length() > 0) {
         const int dim = nc_dim(f, "profile", p.cast_id.length());
-        p.cast_id.var = nc_var(f, "profile", NC_INT, {dim});
-        nc_text_att(f, p.cast_id.var, "long_name", "ordinal of the cast in the stream, from 0");
+        p.cast_id.var = nc_index_var(f, "profile", dim, "ordinal of the cast in the stream, from 0");
         if (dsg) nc_text_att(f, p.cast_id.var, "cf_role", "profile_id");
-        p.row_size.var = nc_var(f, "row_size", NC_INT, {dim});
-        nc_text_att(f, p.row_size.var, "long_name", "number of samples of the cast");
+        p.row_size.var = nc_index_var(f, "row_size", dim, "number of samples of the cast");
         if (dsg) nc_text_att(f, p.row_size.var, "sample_dimension", "obs");
         else nc_text_att(f, p.row_size.var, "coordinates", "time");
         p.cast_time.var = nc_time_var(f, "time", dim, "time of the cast's first sample");
@@ -485,8 +487,7 @@ void define_acc(tdr_netcdf_state& s) {
     if (track) nc_lat_lon_vars(f, obs, true, p.positions.lat.var, p.positions.lon.var);
     if (p.burst_id.length() > 0) {
         const int dim = nc_dim(f, "burst", p.burst_id.length());
-        p.burst_id.var = nc_var(f, "burst", NC_INT, {dim});
-        nc_text_att(f, p.burst_id.var, "long_name", "ordinal of the burst in the stream, from 0");
+        p.burst_id.var = nc_index_var(f, "burst", dim, "ordinal of the burst in the stream, from 0");
         if (dsg) nc_text_att(f, p.burst_id.var, "cf_role", track ? "trajectory_id" : "timeseries_id");
         p.burst_samples.var = nc_data_var(f, "burst_samples", NC_INT, {dim}, "1", "samples of the burst", nullptr,
                                           "burst_end_time", false);

@@ -23,6 +23,12 @@ vandrel() { out=$("$VANDREL" "$@"; echo "status=$?"); }
 vandrel
 check "usage" "$(printf '\nvandrel v2\n\nUsage: vandrel filename {offset}\nstatus=1')" "$out"
 
+# A usage error in the further outputs' options: the historic usage on
+# standard output, the error and the options on standard error.
+out=$("$VANDREL" --report --metadata missing.txt dump.bin 2> err.txt; echo "status=$?")
+check "option error" "$(printf '\nvandrel v2\n\nUsage: vandrel filename {offset}\nstatus=1') 2" \
+    "$out $(grep -c -e '^vandrel: --metadata cannot open missing.txt$' -e '^vandrel: options: ' err.txt)"
+
 # A good run; the offset argument and anything after it change nothing.
 worked_packet > dump.bin
 for extra in "" "1234" "abc def"; do

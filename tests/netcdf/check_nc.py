@@ -44,6 +44,8 @@ STANDARD_NAMES = {
     "sea_water_electrical_conductivity": "S m-1",
     "sea_water_practical_salinity": "1",
 }
+CONTENT_TYPES = ("physicalMeasurement", "coordinate", "referenceInformation", "qualityInformation",
+                 "auxiliaryInformation")
 CF_ROLES = {"timeSeries": "timeseries_id", "trajectory": "trajectory_id", "profile": "profile_id"}
 CDM_TYPES = {"timeSeries": "Station", "trajectory": "Trajectory", "profile": "Profile"}
 ISO_TIME = re.compile(r"^\d{4}-\d\d-\d\dT\d\d:\d\d:\d\dZ$")
@@ -333,6 +335,9 @@ class checker:
                   "product_version", "standard_name_vocabulary", "processing_level"):
             e(bool(getattr(ds, a, "")), f"{path}: global {a} missing")
         e(ISO_TIME.match(str(getattr(ds, "date_created", ""))) is not None, f"{path}: date_created")
+        for n, v in ds.variables.items():
+            e(n == "crs" or v.dtype == "S1" or getattr(v, "coverage_content_type", None) in CONTENT_TYPES,
+              f"{path}: {n}: coverage_content_type")
         if hasattr(ds, "time_coverage_start"):
             for a in ("time_coverage_start", "time_coverage_end"):
                 e(ISO_TIME.match(str(getattr(ds, a))) is not None, f"{path}: {a}")
@@ -341,7 +346,8 @@ class checker:
             if hasattr(ds, "time_coverage_resolution"):
                 e(ISO_DURATION.match(ds.time_coverage_resolution) is not None, f"{path}: time_coverage_resolution")
         if "lat" in ds.variables and np.ma.count(ds.variables["lat"][:]) > 0:
-            e(hasattr(ds, "geospatial_lat_min"), f"{path}: geospatial_lat_min")
+            e(hasattr(ds, "geospatial_lat_min") and re.match(r"^(POINT|POLYGON) \(", ds.geospatial_bounds),
+              f"{path}: geospatial_lat_min, geospatial_bounds")
         vertical = any(getattr(v, "standard_name", "") in ("depth", "sea_water_pressure_due_to_sea_water")
                        and np.ma.count(v[:]) > 0 for v in ds.variables.values())
         e(vertical == hasattr(ds, "geospatial_vertical_min"), f"{path}: geospatial_vertical_min")
@@ -397,75 +403,76 @@ class checker:
                     self.expect(np.issubdtype(var.dtype, np.datetime64), f"{path}: {name} decodes to times")
 
 
-# The CF text's own examples (appendix H.4.4, H.3.4), each also broken in
-# one way: the checker must pass the first and fail each of the others.
-def example_files(folder):
-    def trajectory(path, broken):
-        with netCDF4.Dataset(path, "w", format="NETCDF3_64BIT_OFFSET") as ds:
-            ds.createDimension("obs", 6)
-            ds.createDimension("trajectory", 2)
-            ds.setncatts({"Conventions": "CF-1.10, ACDD-1.3", "featureType": "trajectory",
-                          "cdm_data_type": "Trajectory"})
-            # "name": the index takes the instance dimension's name.
-            t = ds.createVariable("trajectory" if broken != "name" else "trajectory_id", "i4", ("trajectory",))
-            t.cf_role = "trajectory_id"
-            t[:] = [7, 9]
-            i = ds.createVariable("trajectory_index" if broken != "name" else "trajectory", "i4", ("obs",))
-            i.instance_dimension = "trajectory"
-            i[:] = [0, 1, 0, 1, 0, 1]
-            tm = ds.createVariable("time", "f8", ("obs",), fill_value=FILL if broken == "time fill" else None)
-            tm.setncatts({"units": "seconds since 1970-01-01T00:00:00Z", "standard_name": "time"})
-            tm[:] = np.arange(6)
-            for n, u, s in (("lat", "degrees_north", "latitude"), ("lon", "degrees_east", "longitude")):
-                v = ds.createVariable(n, "f8", ("obs",))
-                v.setncatts({"units": u, "standard_name": s})
-                v[:] = np.arange(6)
-            d = ds.createVariable("temperature", "f8", ("obs",), fill_value=FILL)
-            d.setncatts({"units": "degree_C", "standard_name": "sea_water_temperature"})
-            if broken != "no coordinates":
-                d.coordinates = "time lat lon"
-            if broken == "positive":
-                d.positive = "down"
-            d[:] = np.arange(6)
-            f = ds.createVariable("good", "f8" if broken == "float flag" else "i2", ("obs",))
-            f.setncatts({"flag_values": np.array([0, 1], f.dtype), "flag_meanings": "bad good",
-                         "coordinates": "time lat lon"})
-            f[:] = 1
-            if broken == "foreign":
-                ds.createDimension("run", 2)
-                ds.createVariable("run_start", "f8", ("run",))[:] = [0, 1]
+# The CF text's own examples (appendix H.4.4, an indexed ragged trajectory;
+# H.3.4, a contiguous ragged profile set) as (dimensions, global attributes,
+# variables: name, type, dimensions, attributes, values), each also broken
+# in one way: the checker must pass the examples and fail each of the others.
+T = {"units": "seconds since 1970-01-01T00:00:00Z", "standard_name": "time"}
+LAT = {"units": "degrees_north", "standard_name": "latitude"}
+LON = {"units": "degrees_east", "standard_name": "longitude"}
+TRAJECTORY = ({"obs": 6, "trajectory": 2}, {"featureType": "trajectory", "cdm_data_type": "Trajectory"}, [
+    ("trajectory", "i4", ("trajectory",), {"cf_role": "trajectory_id"}, [7, 9]),
+    ("trajectory_index", "i4", ("obs",), {"instance_dimension": "trajectory"}, [0, 1, 0, 1, 0, 1]),
+    ("time", "f8", ("obs",), T, range(6)), ("lat", "f8", ("obs",), LAT, range(6)),
+    ("lon", "f8", ("obs",), LON, range(6)),
+    ("temperature", "f8", ("obs",), {"units": "degree_C", "standard_name": "sea_water_temperature",
+                                      "coordinates": "time lat lon"}, range(6)),
+    ("good", "i2", ("obs",), {"flag_values": np.int16([0, 1]), "flag_meanings": "bad good",
+                              "coordinates": "time lat lon"}, [1] * 6)])
+PROFILES = ({"obs": 5, "profile": 2}, {"featureType": "profile", "cdm_data_type": "Profile"}, [
+    ("profile", "i4", ("profile",), {"cf_role": "profile_id"}, [0, 1]),
+    ("row_size", "i4", ("profile",), {"sample_dimension": "obs"}, [3, 2]),
+    ("time", "f8", ("profile",), T, [0, 1]), ("lat", "f8", ("profile",), LAT, [0, 1]),
+    ("lon", "f8", ("profile",), LON, [0, 1]),
+    ("pressure", "f8", ("obs",), {"units": "dbar", "standard_name": "sea_water_pressure_due_to_sea_water",
+                                  "positive": "down", "axis": "Z"}, range(5)),
+    ("salinity", "f8", ("obs",), {"units": "1", "standard_name": "sea_water_practical_salinity",
+                                  "coordinates": "time lat lon pressure"}, [35] * 5)])
 
-    def profiles(path, broken):
-        with netCDF4.Dataset(path, "w", format="NETCDF3_64BIT_OFFSET") as ds:
-            ds.createDimension("obs", 5)
-            ds.createDimension("profile", 2)
-            ds.setncatts({"Conventions": "CF-1.10, ACDD-1.3", "featureType": "profile", "cdm_data_type": "Profile"})
-            p = ds.createVariable("profile", "i4", ("profile",))
-            p.cf_role = "profile_id"
-            p[:] = [0, 1]
-            r = ds.createVariable("row_size", "i4", ("profile",))
-            r.sample_dimension = "obs"
-            r[:] = [3, 2] if broken != "counts" else [3, 3]
-            for n, u, s in (("time", "seconds since 1970-01-01T00:00:00Z", "time"),
-                            ("lat", "degrees_north", "latitude"), ("lon", "degrees_east", "longitude")):
-                v = ds.createVariable(n, "f8", ("profile",))
-                v.setncatts({"units": u, "standard_name": s})
-                v[:] = [0, 1]
-            z = ds.createVariable("pressure", "f8", ("obs",))
-            z.setncatts({"units": "dbar", "standard_name": "sea_water_pressure_due_to_sea_water", "positive": "down",
-                         "axis": "Z"})
-            z[:] = np.arange(5)
-            d = ds.createVariable("salinity", "f8", ("obs",))
-            d.setncatts({"units": "1" if broken != "units" else "degree_C",
-                         "standard_name": "sea_water_practical_salinity", "coordinates": "time lat lon pressure"})
-            d[:] = 35
-    cases = [(trajectory, b) for b in ("", "no coordinates", "positive", "float flag", "time fill", "name",
-                                       "foreign")]
-    cases += [(profiles, b) for b in ("", "counts", "units")]
-    for n, (make, broken) in enumerate(cases):
+
+def broken(example, change):
+    dims, atts, variables = example
+    variables = [list(v[:3]) + [dict(v[3]), v[4]] for v in variables]
+    var = {v[0]: v for v in variables}
+    if change == "no coordinates":
+        del var["temperature"][3]["coordinates"]
+    elif change == "positive":
+        var["temperature"][3]["positive"] = "down"
+    elif change == "float flag":
+        var["good"][1:4] = ["f8", ("obs",), dict(var["good"][3], flag_values=np.float64([0, 1]))]
+    elif change == "time fill":
+        var["time"][3]["_FillValue"] = FILL
+    elif change == "name":  # the index takes the instance dimension's name
+        var["trajectory"][0], var["trajectory_index"][0] = "trajectory_id", "trajectory"
+    elif change == "foreign":
+        dims = dict(dims, run=2)
+        variables.append(["run_start", "f8", ("run",), {}, [0, 1]])
+    elif change == "counts":
+        var["row_size"][4] = [3, 3]
+    elif change == "units":
+        var["salinity"][3]["units"] = "degree_C"
+    return dims, atts, variables
+
+
+def write_example(path, example):
+    dims, atts, variables = example
+    with netCDF4.Dataset(path, "w", format="NETCDF3_64BIT_OFFSET") as ds:
+        for name, size in dims.items():
+            ds.createDimension(name, size)
+        ds.setncatts(dict(atts, Conventions="CF-1.10, ACDD-1.3"))
+        for name, kind, on, a, values in variables:
+            v = ds.createVariable(name, kind, on, fill_value=a.pop("_FillValue", None))
+            v.setncatts(a)
+            v[:] = list(values)
+
+
+def example_files(folder):
+    cases = [(TRAJECTORY, c) for c in ("", "no coordinates", "positive", "float flag", "time fill", "name",
+                                       "foreign")] + [(PROFILES, c) for c in ("", "counts", "units")]
+    for n, (example, change) in enumerate(cases):
         path = os.path.join(folder, f"example{n}.nc")
-        make(path, broken)
-        yield path, broken
+        write_example(path, broken(example, change))
+        yield path, change
 
 
 def self_test():
@@ -491,14 +498,9 @@ def main():
     args = p.parse_args()
     if args.self_test:
         return self_test()
-    metadata = {}
-    if args.metadata:
-        with open(args.metadata, encoding="utf-8") as f:
-            for line in f:
-                line = line.strip()
-                if line and not line.startswith("#"):
-                    name, value = line.split("=", 1)
-                    metadata[name.strip()] = value.strip()
+    with open(args.metadata or os.devnull, encoding="utf-8") as f:
+        lines = [line.split("=", 1) for line in f if line.strip() and not line.strip().startswith("#")]
+    metadata = {name.strip(): value.strip() for name, value in lines}
     files = []
     for path in args.paths:
         if os.path.isdir(path):

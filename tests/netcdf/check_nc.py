@@ -360,18 +360,6 @@ class checker:
             e(got.startswith(value + ": ") if name == "title" else
               got.endswith(", " + value) if name == "keywords" else got == value, f"{path}: {name} {got!r}")
 
-    def dives(self, ds, t, where):
-        self.expect(t.count - 1 == len(ds.dimensions["dive"]), f"{where}: dives {t.count - 1}")
-        data = self.tokens(t.lines[1:])
-        header = t.lines[0].split("\t")
-        number = ds.variables["dive_number"][:len(data)]
-        depth = ds.variables["dive_max_depth"][:len(data)]
-        at = header.index("MAX_DEPTH (m)") if "MAX_DEPTH (m)" in header else None
-        for i, tok in enumerate(data):
-            self.expect(int(tok[0]) == number[i], f"{where} dive {i + 1}: number")
-            if at is not None:
-                self.columns(f"{where} dive {i + 1}", [tok[at]], [depth[i]])
-
     def file(self, path, metadata={}):
         r = subprocess.run(["ncdump", "-h", path], capture_output=True, text=True)
         if not self.expect(r.returncode == 0, f"{path}: ncdump -h: {r.stderr.strip()}"):
@@ -392,7 +380,7 @@ class checker:
             self.acdd(ds, path, metadata)
             ds.set_auto_mask(True)
             base = path[:-3]
-            kind = next((k for k in ("extracted", "tdr", "ctd", "acc", "gps", "dives") if base.endswith("_" + k)),
+            kind = next((k for k in ("extracted", "tdr", "ctd", "acc", "gps") if base.endswith("_" + k)),
                         None)
             table = base + ".txt"
             if kind and self.expect(os.path.exists(table), f"{path}: table {table} is missing"):

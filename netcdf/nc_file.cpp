@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 
 #include "platform/atomic_file.h"
 #include "platform/civil_time.h"
@@ -286,9 +285,8 @@ const char* positions_text(position_source::kind_t kind) {
 // A number as text: whole, or with up to six decimals without trailing
 // zeros.
 std::string number_text(double s) {
-    char text[48];
-    std::snprintf(text, sizeof text, "%.6f", s);
-    std::string t = text;
+    char text[max_fixed_chars];
+    std::string t(text, format_fixed(text, s, 6));
     while (t.back() == '0') t.pop_back();
     if (t.back() == '.') t.pop_back();
     return t;

@@ -26,12 +26,8 @@ license = CC-BY-4.0
 END
 # run FOLDER COMMAND...: the command in a folder of its own, on copies of the inputs.
 run() {
-    local dir="$work/$1"
-    shift
-    mkdir -p "$dir"
-    cp "$work"/*.bin "$work"/*.dat "$work"/*.csv "$work/meta.txt" "$dir/"
-    (cd "$dir" && "$@" > /dev/null 2>&1)
-    rm "$dir"/*.bin "$dir"/*.dat
+    mkdir -p "$work/$1" && cp "$work"/*.bin "$work"/*.dat "$work"/*.csv "$work/meta.txt" "$work/$1/"
+    (cd "$work/$1" && shift && "$@" > /dev/null 2>&1)
 }
 run fixed "$vandrel" --netcdf --position -45.5,170.25 sample_packets.bin
 run fixed "$vandrel_tdr" --quiet --netcdf --dives --position -45.5,170.25 sample_compressed.dat
@@ -42,8 +38,7 @@ run none "$vandrel" --netcdf --report --metadata meta.txt sample_packets.bin
 run none "$vandrel_tdr" --quiet --netcdf --dives --metadata meta.txt gen_compressed.dat
 for t in fixed/sample_packets_extracted track/gen_extracted none/sample_packets_extracted none/gen_dives \
     {fixed,track}/sample_{tdr,events,dives,ctd,acc,gps} track/gen_{tdr,events,ctd,acc,gps}; do
-    [ -f "$work/$t.nc" ] || { echo "missing $t.nc"; exit 1; }
-done
+    [ -f "$work/$t.nc" ] || { echo "missing $t.nc"; exit 1; }; done
 grep -q 'Southern elephant seal ct36-F2, 2026' "$work/none/sample_packets_report.html"
 /usr/bin/python3 "$check" "$work/fixed" "$work/track"
 /usr/bin/python3 "$check" --metadata "$work/meta.txt" "$work/none"

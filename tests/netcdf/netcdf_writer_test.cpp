@@ -132,7 +132,6 @@ TEST(packet_netcdf_writer, writes_an_indexed_ragged_time_series) {
     EXPECT_EQ(r.text(nullptr, "time_coverage_duration"), "P2DT7H33M19S");
     EXPECT_EQ(r.text(nullptr, "time_coverage_resolution"), "PT1S");
     EXPECT_EQ(r.number("geospatial_vertical_max"), 10.5);
-    EXPECT_EQ(r.text(nullptr, "positions"), "fixed: one deployment position");
 }
 
 // One sample in both readings; what finish returns.
@@ -165,8 +164,6 @@ TEST(packet_netcdf_writer, leaves_no_file_when_no_table_or_on_error) {
     }
     EXPECT_EQ(bytes[0], bytes[1]);
     EXPECT_FALSE(bytes[0].empty());
-    nc_reader r(dir.file("same.nc"));
-    EXPECT_EQ(r.text(nullptr, "positions").rfind("unknown: ", 0), 0u);
 }
 
 // Feeds a TDR stream's records: a regime-1 run, then a regime-7 run (whose
@@ -223,7 +220,6 @@ TEST(tdr_netcdf_writer, writes_channels_events_and_dives) {
     vandrel::netcdf_metadata meta = metadata();
     meta.positions.kind = vandrel::position_source::track;
     meta.positions.fixes = {{1600000002, 0, 0}, {1600000002.0 + 2 * per_run, 10, 20}};
-    meta.attributes = {{"title", "Seal 7"}, {"institution", "Institut \u00e9"}};
     vandrel::tdr_netcdf_writer w(prefix, meta, true);
     feed_tdr(w, per_run);
     w.start_writing();
@@ -237,8 +233,6 @@ TEST(tdr_netcdf_writer, writes_channels_events_and_dives) {
     nc_reader r(prefix + "_tdr.nc");
     ASSERT_TRUE(r.ok());
     EXPECT_EQ(r.text(nullptr, "featureType"), "trajectory");
-    EXPECT_EQ(r.text(nullptr, "title"), "Seal 7: TDR samples from tag7_compressed.dat");
-    EXPECT_EQ(r.text(nullptr, "institution"), "Institut \u00e9");
     const std::vector<double> lat = r.values("lat"), lon = r.values("lon");
     const double lat_fill = NC_FILL_DOUBLE;
     const std::vector<std::vector<double>> positions = {{0, lat_fill, lat_fill}, {1, 0, 0},
@@ -337,9 +331,7 @@ TEST(tdr_netcdf_writer, writes_ctd_channels_and_gps_fixes) {
     EXPECT_EQ(ctd.values("photo_2"), (std::vector<double>{2, 2, 2, 20, 20}));
     EXPECT_EQ(ctd.values("internal_temperature"), (std::vector<double>{20, 20, 20, fill, fill}));
     EXPECT_EQ(ctd.values("phase"), (std::vector<double>{fill, fill, fill, 0.25, 0.25}));
-    const std::pair<const char*, const char*> extras[] = {
-        {"fluorescence", "V"}, {"photo", "1"}, {"internal_temperature", "degree_C"}, {"phase", "degree"}};
-    for (const auto& e : extras) EXPECT_EQ(ctd.text(e.first, "units"), e.second) << e.first;
+    EXPECT_EQ(ctd.text("phase", "units"), "degree");
     EXPECT_EQ(ctd.text("fluorescence", "long_name"), "FLUORO(V)");
 
     nc_reader gps(prefix + "_gps.nc");

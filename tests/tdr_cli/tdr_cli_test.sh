@@ -45,7 +45,6 @@ done <<'END'
 # deployment\n\ntitle|meta.txt:3: expected NAME = VALUE
 _x = 1|meta.txt:1: "_x" is not a netCDF attribute name
 a = 1\nfeatureType = point|meta.txt:2: featureType is set by the program from the data
-geospatial_lat_min = 1|meta.txt:1: geospatial_lat_min is set by the program from the data
 a = 1\na = 2|meta.txt:2: a is given twice
 a =  |meta.txt:1: a has no value
 a = caf\351|meta.txt:1: the value of a is not UTF-8 text

@@ -75,8 +75,7 @@ std::string check_output_options(output_options& o) {
     if (!o.metadata.empty() && !o.netcdf && !o.report) return "--metadata goes with --netcdf or --report";
     if (o.dive_settings_given && !o.dives) return "--dive-threshold and --zero-offset go with --dives";
     std::string error;
-    if (!o.metadata.empty() && !load_deployment_metadata(o.metadata, o.attributes, error))
-        return "--metadata " + error;
+    if (!o.metadata.empty() && !load_deployment_metadata(o.metadata, o.attributes, error)) return "--metadata " + error;
     return std::string();
 }
 

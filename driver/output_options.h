@@ -23,8 +23,9 @@ struct output_options {
     std::string position;  // --position LAT,LON
     std::string track;     // --track FILE
     std::string metadata;  // --metadata FILE
-    std::vector<metadata_attribute> attributes;  // read from it
-    dive_settings dive;    // --dive-threshold M, --zero-offset M
+    // The attributes read from the metadata file.
+    std::vector<metadata_attribute> attributes;
+    dive_settings dive;  // --dive-threshold M, --zero-offset M
     bool dive_settings_given = false;
 };
 
@@ -45,8 +46,7 @@ option_result take_output_option(const std::vector<std::string>& args, std::size
 std::string check_output_options(output_options& o);
 
 // The shared options, for a usage error among them.
-constexpr char output_options_usage[] =
-    "options: --netcdf --report --position LAT,LON | --track FILE --metadata FILE";
+constexpr char output_options_usage[] = "options: --netcdf --report --position LAT,LON | --track FILE --metadata FILE";
 
 // What the console says once when the netCDF files get no positions.
 constexpr char no_positions_note[] =

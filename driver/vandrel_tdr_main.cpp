@@ -224,8 +224,8 @@ bool build_outputs(const options& o, const std::string& prefix, const std::vecto
     }
     if (want.report) {
         out.report_path = prefix + "_report.html";
-        out.report = std::make_unique<vandrel::tdr_report_writer>(out.report_path, vandrel::report_metadata_for(run, want),
-                                                                  want.dives);
+        out.report = std::make_unique<vandrel::tdr_report_writer>(out.report_path,
+                                                                  vandrel::report_metadata_for(run, want), want.dives);
         out.writers.add(out.report.get());
         out.dive_writers.add(out.report.get());
     }
@@ -330,7 +330,8 @@ int main(int argc, char** argv) {
     // An output named like the input would be truncated before it is read.
     std::vector<std::string> outputs = {context.tdr_path, context.ctd_path, context.gps_path, context.acc_path};
     if (o.outputs.netcdf) {
-        for (const std::string& nc : vandrel::tdr_netcdf_writer::file_names(prefix, o.outputs.dives)) outputs.push_back(nc);
+        for (const std::string& nc : vandrel::tdr_netcdf_writer::file_names(prefix, o.outputs.dives))
+            outputs.push_back(nc);
     }
     if (o.outputs.report) outputs.push_back(prefix + "_report.html");
     if (o.outputs.dives) outputs.push_back(prefix + "_dives.txt");

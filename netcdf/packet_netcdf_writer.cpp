@@ -45,8 +45,10 @@ void define(packet_netcdf_state& s) {
     const int obs = nc_sized_dim(f, "obs", s.time.length());
     s.time.var = nc_time_var(f, "time", obs, "time of the sample");
     s.packet_index.var = nc_index_var(f, "packet_index", obs, "index of the sample's packet ID in dimension packet");
-    if (dsg) nc_text_att(f, s.packet_index.var, "instance_dimension", "packet");
-    else nc_text_att(f, s.packet_index.var, "coordinates", coordinates);
+    if (dsg)
+        nc_text_att(f, s.packet_index.var, "instance_dimension", "packet");
+    else
+        nc_text_att(f, s.packet_index.var, "coordinates", coordinates);
     if (track) nc_lat_lon_vars(f, obs, true, s.positions.lat.var, s.positions.lon.var);
     s.pressure.var = nc_data_var(f, "pressure", NC_DOUBLE, {obs}, "dbar", "sea pressure",
                                  "sea_water_pressure_due_to_sea_water", coordinates);
@@ -56,13 +58,13 @@ void define(packet_netcdf_state& s) {
                                      "sea_water_electrical_conductivity", coordinates);
     s.salinity.var = nc_data_var(f, "salinity", NC_DOUBLE, {obs}, "1", "practical salinity (PSS-78)",
                                  "sea_water_practical_salinity", coordinates);
-    s.fluorescence.var = nc_data_var(f, "fluorescence", NC_DOUBLE, {obs}, "1", "fluorescence: raw count x 0.001",
-                                     nullptr, coordinates);
+    s.fluorescence.var =
+        nc_data_var(f, "fluorescence", NC_DOUBLE, {obs}, "1", "fluorescence: raw count x 0.001", nullptr, coordinates);
     s.light.var = nc_data_var(f, "light", NC_DOUBLE, {obs}, "1", "light: e^(raw count x 0.001)", nullptr, coordinates);
     nc_text_att(f, s.light.var, "comment", "_FillValue where the logger recorded no reading (raw 0xFFFF)");
-    s.supply_voltage.var = nc_data_var(f, "supply_voltage", NC_INT, {obs}, "mV",
-                                       "supply voltage of the packet (0 in packets without one)", nullptr, coordinates,
-                                       false);
+    s.supply_voltage.var =
+        nc_data_var(f, "supply_voltage", NC_INT, {obs}, "mV", "supply voltage of the packet (0 in packets without one)",
+                    nullptr, coordinates, false);
     if (s.packet_ids.length() > 0) {
         const int packet = nc_dim(f, "packet", s.packet_ids.length());
         s.packet_ids.var = nc_index_var(f, "packet_id", packet, "packet identifier (signed 32-bit)");

@@ -4,8 +4,8 @@
 #include <cmath>
 #include <cstdint>
 
-#include "platform/civil_time.h"
 #include "netcdf/text_lines.h"
+#include "platform/civil_time.h"
 
 namespace vandrel {
 

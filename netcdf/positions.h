@@ -48,7 +48,6 @@ bool load_track(const std::string& path, position_source& out, std::string& erro
 // The position at time t. False when unknown: no source, or t outside the
 // track's first and last fix. segment, when given, keeps the track segment
 // found between calls (start it at 0): times in order then cost no search.
-bool position_at(const position_source& source, double t, double& lat, double& lon,
-                 std::size_t* segment = nullptr);
+bool position_at(const position_source& source, double t, double& lat, double& lon, std::size_t* segment = nullptr);
 
 }  // namespace vandrel

@@ -260,7 +260,8 @@ void define_tdr(tdr_netcdf_state& s) {
     nc_text_att(f, p.run.var, "coordinates", coordinates);
     p.depth.var = nc_data_var(f, "depth", NC_FLOAT, {obs}, "m", "depth", "depth", coordinates);
     if (p.channels & channel_temperature) {
-        p.temperature.var = nc_data_var(f, "temperature", NC_FLOAT, {obs}, "degree_C", "temperature", nullptr, coordinates);
+        p.temperature.var =
+            nc_data_var(f, "temperature", NC_FLOAT, {obs}, "degree_C", "temperature", nullptr, coordinates);
         nc_text_att(f, p.temperature.var, "comment", "water or air temperature, as the logger was wet or dry");
     }
     for (std::size_t i = 0; i < p.photo.size(); ++i) {
@@ -275,8 +276,9 @@ void define_tdr(tdr_netcdf_state& s) {
     if (p.channels & channel_magnetometer) {
         nc_column<float>* mag[3] = {&p.mag_x, &p.mag_y, &p.mag_z};
         for (int i = 0; i < 3; ++i)
-            mag[i]->var = nc_data_var(f, std::string("magnetometer_") + "xyz"[i], NC_FLOAT, {obs}, "uT",
-                                      std::string("magnetic flux density, ") + "xyz"[i] + " axis", nullptr, coordinates);
+            mag[i]->var = nc_data_var(
+                f, std::string("magnetometer_") + "xyz" [i], NC_FLOAT, { obs }, "uT",
+                std::string("magnetic flux density, ") + "xyz"[i] + " axis", nullptr, coordinates);
         p.mag_temp.var = nc_data_var(f, "magnetometer_temperature", NC_SHORT, {obs}, "degree_C",
                                      "temperature of the magnetometer", nullptr, coordinates, p.mag_temp.gaps);
         nc_text_att(f, p.mag_temp.var, "coverage_content_type", "physicalMeasurement");
@@ -337,7 +339,8 @@ void define_dives(tdr_netcdf_state& s) {
         const std::string coordinates = std::strcmp(c.name, start) == 0 ? std::string() : start;
         switch (c.kind) {
             case dive_value::count:
-                col.count->var = nc_data_var(f, c.name, NC_INT, {dim}, c.units, c.long_name, nullptr, coordinates, false);
+                col.count->var =
+                    nc_data_var(f, c.name, NC_INT, {dim}, c.units, c.long_name, nullptr, coordinates, false);
                 break;
             case dive_value::flag:
                 col.flag->var = nc_flag_var(f, c.name, dim, c.long_name, "incomplete complete", coordinates, false);
@@ -379,7 +382,8 @@ void map_extra_channels(ctd_part& p, const ctd_channel_set& channels) {
         if (column == max_extra_columns) continue;
         if (column == p.extras.size()) {
             const ctd_channel& c = channels.channel[channel];
-            p.extras.push_back({names[channel], c.units, c.kind, occurrence, std::make_unique<nc_column<double>>(p.file)});
+            p.extras.push_back(
+                {names[channel], c.units, c.kind, occurrence, std::make_unique<nc_column<double>>(p.file)});
             p.extras.back().values->push_fill(NC_FILL_DOUBLE, p.time.size());
             p.channel_of_extra.push_back(-1);
         }
@@ -430,10 +434,9 @@ void define_ctd(tdr_netcdf_state& s) {
                                  "sea_water_practical_salinity", coordinates);
     // The extra channels named after what they measure, their header names
     // as long names.
-    std::vector<std::string> taken = {"sample_time", "pressure",      "temperature",  "conductivity",
-                                      "salinity",    "time_valid",    "time",         "lat",
-                                      "lon",         "profile",       "row_size",     "crs",
-                                      "interval",    "pressure_zero", "configuration"};
+    std::vector<std::string> taken = {"sample_time", "pressure", "temperature", "conductivity",  "salinity",
+                                      "time_valid",  "time",     "lat",         "lon",           "profile",
+                                      "row_size",    "crs",      "interval",    "pressure_zero", "configuration"};
     for (ctd_extra& e : p.extras)
         e.values->var = nc_data_var(f, nc_name_from(extra_channel_name(e.kind), taken), NC_DOUBLE, {obs}, e.units,
                                     e.name, nullptr, coordinates);
@@ -446,14 +449,16 @@ void define_ctd(tdr_netcdf_state& s) {
         p.cast_id.var = nc_index_var(f, "profile", dim, "ordinal of the cast in the stream, from 0");
         if (dsg) nc_text_att(f, p.cast_id.var, "cf_role", "profile_id");
         p.row_size.var = nc_index_var(f, "row_size", dim, "number of samples of the cast");
-        if (dsg) nc_text_att(f, p.row_size.var, "sample_dimension", "obs");
-        else nc_text_att(f, p.row_size.var, "coordinates", "time");
+        if (dsg)
+            nc_text_att(f, p.row_size.var, "sample_dimension", "obs");
+        else
+            nc_text_att(f, p.row_size.var, "coordinates", "time");
         p.cast_time.var = nc_time_var(f, "time", dim, "time of the cast's first sample");
         const std::string cast_coordinates = dsg ? "time lat lon" : "time";
         p.cast_regime.var = nc_data_var(f, "configuration", NC_SHORT, {dim}, "1", "the cast's configuration byte",
                                         nullptr, cast_coordinates, false);
-        p.cast_interval.var = nc_data_var(f, "interval", NC_DOUBLE, {dim}, "s", "time between samples", nullptr,
-                                          cast_coordinates, false);
+        p.cast_interval.var =
+            nc_data_var(f, "interval", NC_DOUBLE, {dim}, "s", "time between samples", nullptr, cast_coordinates, false);
         p.pressure_zero.var = nc_data_var(f, "pressure_zero", NC_INT, {dim}, "1", "raw pressure count of 0 dbar",
                                           nullptr, cast_coordinates, false);
         if (dsg)
@@ -476,8 +481,10 @@ void define_acc(tdr_netcdf_state& s) {
     const int obs = nc_sized_dim(f, "obs", p.time.length());
     p.time.var = nc_time_var(f, "time", obs, "time of the sample");
     p.burst_index.var = nc_index_var(f, "burst_index", obs, "index of the sample's burst in dimension burst");
-    if (dsg) nc_text_att(f, p.burst_index.var, "instance_dimension", "burst");
-    else nc_text_att(f, p.burst_index.var, "coordinates", coordinates);
+    if (dsg)
+        nc_text_att(f, p.burst_index.var, "instance_dimension", "burst");
+    else
+        nc_text_att(f, p.burst_index.var, "coordinates", coordinates);
     nc_column<double>* axes[3] = {&p.x, &p.y, &p.z};
     const char* names[3] = {"acceleration_x", "acceleration_y", "acceleration_z"};
     for (int i = 0; i < 3; ++i)
@@ -492,7 +499,8 @@ void define_acc(tdr_netcdf_state& s) {
         p.burst_samples.var = nc_data_var(f, "burst_samples", NC_INT, {dim}, "1", "samples of the burst", nullptr,
                                           "burst_end_time", false);
         p.burst_end.var = nc_time_var(f, "burst_end_time", dim, "time at which the burst's samples end");
-        if (feature == nc_feature::time_series) nc_lat_lon_vars(f, dim, false, p.positions.lat.var, p.positions.lon.var);
+        if (feature == nc_feature::time_series)
+            nc_lat_lon_vars(f, dim, false, p.positions.lat.var, p.positions.lon.var);
     }
     nc_global_atts(f, s.meta, acc_description, feature, true, p.coverage);
     info_atts(f, s);
@@ -516,8 +524,8 @@ void define_gps(tdr_netcdf_state& s) {
         p.fix_time.var = nc_data_var(f, "fix_time", NC_DOUBLE, {dim}, "seconds since 1970-01-01T00:00:00Z",
                                      "time of the fix (_FillValue when stored before 1970)", "time");
         nc_text_att(f, p.fix_time.var, "calendar", "standard");
-        p.fix_satellites.var = nc_data_var(f, "satellites", NC_SHORT, {dim}, "1", "number of satellites of the fix",
-                                           nullptr, {}, false);
+        p.fix_satellites.var =
+            nc_data_var(f, "satellites", NC_SHORT, {dim}, "1", "number of satellites of the fix", nullptr, {}, false);
     }
     nc_global_atts(f, s.meta, gps_description, nc_feature::none, false, p.coverage);
     nc_text_att(f, NC_GLOBAL, "comment",
@@ -715,7 +723,7 @@ void tdr_netcdf_writer::ctd_sample(const ctd_row& row) {
     for (std::size_t i = 0; i < p.extras.size(); ++i) {
         const int channel = p.channel_of_extra[i];
         p.extras[i].values->push(channel >= 0 && channel < row.n_extra ? detail::or_fill(row.extra[channel])
-                                                                        : NC_FILL_DOUBLE);
+                                                                       : NC_FILL_DOUBLE);
     }
     p.time_valid.push(row.time_valid ? 1 : 0);
 }

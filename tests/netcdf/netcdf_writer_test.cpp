@@ -235,8 +235,11 @@ TEST(tdr_netcdf_writer, writes_channels_events_and_dives) {
     EXPECT_EQ(r.text(nullptr, "featureType"), "trajectory");
     const std::vector<double> lat = r.values("lat"), lon = r.values("lon");
     const double lat_fill = NC_FILL_DOUBLE;
-    const std::vector<std::vector<double>> positions = {{0, lat_fill, lat_fill}, {1, 0, 0},
-        {1 + per_run / 2, 5, 10}, {per_run + 1, 10, 20}, {per_run + 2, lat_fill, lat_fill}};
+    const std::vector<std::vector<double>> positions = {{0, lat_fill, lat_fill},
+                                                        {1, 0, 0},
+                                                        {1 + per_run / 2, 5, 10},
+                                                        {per_run + 1, 10, 20},
+                                                        {per_run + 2, lat_fill, lat_fill}};
     for (const auto& p : positions) {
         EXPECT_EQ(lat[static_cast<std::size_t>(p[0])], p[1]) << p[0];
         EXPECT_EQ(lon[static_cast<std::size_t>(p[0])], p[2]) << p[0];
@@ -283,7 +286,6 @@ TEST(tdr_netcdf_writer, writes_channels_events_and_dives) {
     EXPECT_EQ(dives.values("dive_max_depth"), std::vector<double>{25});
     EXPECT_EQ(dives.values("dive_ascent_rate"), std::vector<double>{NC_FILL_DOUBLE});
     EXPECT_EQ(dives.values("dive_complete"), std::vector<double>{0});
-
 }
 
 // The CTD channels by name across casts, and GPS fixes stored before 1970

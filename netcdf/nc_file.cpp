@@ -213,19 +213,19 @@ int nc_time_var(nc_output& f, const char* name, int dim, const std::string& long
     return var;
 }
 
-void nc_lat_lon_vars(nc_output& f, int dim, bool with_fill, int& lat, int& lon) {
+void nc_lat_lon_vars(nc_output& f, int dim, bool with_fill, int& lat, int& lon, nc_type type) {
     f.crs = nc_var(f, "crs", NC_INT, {});
     nc_text_att(f, f.crs, "grid_mapping_name", "latitude_longitude");
     nc_text_att(f, f.crs, "long_name", "coordinate reference system: WGS 84");
     nc_double_att(f, f.crs, "semi_major_axis", NC_DOUBLE, {6378137.0});
     nc_double_att(f, f.crs, "inverse_flattening", NC_DOUBLE, {298.257223563});
     const bool scalar = dim < 0;
-    lat = scalar ? nc_var(f, "lat", NC_DOUBLE, {}) : nc_var(f, "lat", NC_DOUBLE, {dim});
-    nc_describe(f, lat, NC_DOUBLE, "degrees_north", "latitude", "latitude", with_fill);
+    lat = scalar ? nc_var(f, "lat", type, {}) : nc_var(f, "lat", type, {dim});
+    nc_describe(f, lat, type, "degrees_north", "latitude", "latitude", with_fill);
     nc_text_att(f, lat, "axis", "Y");
     nc_text_att(f, lat, "coverage_content_type", "coordinate");
-    lon = scalar ? nc_var(f, "lon", NC_DOUBLE, {}) : nc_var(f, "lon", NC_DOUBLE, {dim});
-    nc_describe(f, lon, NC_DOUBLE, "degrees_east", "longitude", "longitude", with_fill);
+    lon = scalar ? nc_var(f, "lon", type, {}) : nc_var(f, "lon", type, {dim});
+    nc_describe(f, lon, type, "degrees_east", "longitude", "longitude", with_fill);
     nc_text_att(f, lon, "axis", "X");
     nc_text_att(f, lon, "coverage_content_type", "coordinate");
 }

@@ -108,10 +108,11 @@ int nc_flag_var(nc_output& f, const char* name, int dim, const std::string& long
 // A time: seconds since 1970 UTC, standard calendar, never missing (no
 // _FillValue: readers would take it for a date).
 int nc_time_var(nc_output& f, const char* name, int dim, const std::string& long_name);
-// Latitude and longitude variables on dim (or scalars when dim < 0), with
-// _FillValue when positions may be unknown (outside a track), and the grid
-// mapping (WGS 84) as the scalar crs.
-void nc_lat_lon_vars(nc_output& f, int dim, bool with_fill, int& lat, int& lon);
+// Latitude and longitude variables of type (NC_DOUBLE, or NC_FLOAT along a
+// track) on dim (or scalars when dim < 0), with _FillValue when positions
+// may be unknown (outside a track), and the grid mapping (WGS 84) as the
+// scalar crs.
+void nc_lat_lon_vars(nc_output& f, int dim, bool with_fill, int& lat, int& lon, nc_type type = NC_DOUBLE);
 // The first and last of the times seen, and the smallest step between two
 // times added one after the other.
 struct time_span {
@@ -261,24 +262,31 @@ private:
 };
 
 // Latitudes and longitudes taken from the positions at the times of a
-// file's instances (stations, profiles) or samples (along a track) as they
-// are added; _FillValue where unknown.
+// file's instances (stations, profiles: doubles) or samples (along a
+// track: floats, a metre's precision, as the track's own fixes have no
+// better and there are as many as samples) as they are added; _FillValue
+// where unknown.
+template <class T>
 struct position_columns {
-    nc_column<double> lat, lon;
+    static constexpr T fill = sizeof(T) == sizeof(float) ? T{NC_FILL_FLOAT} : T{NC_FILL_DOUBLE};
+    nc_column<T> lat, lon;
     position_bounds bounds;
-    std::size_t segment = 0;  // of the track, for the next time
+    track_cursor cursor;  // the track's segment of the last time
     explicit position_columns(nc_output& f) : lat(f), lon(f) {}
     void add(const position_source& source, double t) {
-        double la = NC_FILL_DOUBLE, lo = NC_FILL_DOUBLE;
-        if (position_at(source, t, la, lo, &segment)) {
+        double la = 0, lo = 0;
+        if (position_at(source, t, la, lo, &cursor)) {
             bounds.add(la, lo);
+            lat.push(static_cast<T>(la));
+            lon.push(static_cast<T>(lo));
         } else {
-            la = lo = NC_FILL_DOUBLE;
+            lat.push(fill);
+            lon.push(fill);
         }
-        lat.push(la);
-        lon.push(lo);
     }
 };
+using sample_positions = position_columns<float>;
+using instance_positions = position_columns<double>;
 
 // Seconds since 1970 as ISO 8601 UTC, "2021-03-04T05:06:07Z".
 std::string iso_time(int64_t t);

@@ -23,7 +23,8 @@ struct packet_netcdf_state {
     uint32_t last_id = 0;
     nc_column<int> packet_ids{file};
     // Per ID at a fixed position, per sample along a track.
-    position_columns positions{file};
+    instance_positions positions{file};
+    sample_positions track{file};
     nc_coverage coverage;
 };
 
@@ -49,7 +50,7 @@ void define(packet_netcdf_state& s) {
         nc_text_att(f, s.packet_index.var, "instance_dimension", "packet");
     else
         nc_text_att(f, s.packet_index.var, "coordinates", coordinates);
-    if (track) nc_lat_lon_vars(f, obs, true, s.positions.lat.var, s.positions.lon.var);
+    if (track) nc_lat_lon_vars(f, obs, true, s.track.lat.var, s.track.lon.var, NC_FLOAT);
     s.pressure.var = nc_data_var(f, "pressure", NC_DOUBLE, {obs}, "dbar", "sea pressure",
                                  "sea_water_pressure_due_to_sea_water", coordinates);
     s.temperature.var = nc_data_var(f, "temperature", NC_DOUBLE, {obs}, "degree_C", "temperature",
@@ -72,7 +73,7 @@ void define(packet_netcdf_state& s) {
         if (feature == nc_feature::time_series)
             nc_lat_lon_vars(f, packet, false, s.positions.lat.var, s.positions.lon.var);
     }
-    s.coverage.bounds = s.positions.bounds;
+    s.coverage.bounds = track ? s.track.bounds : s.positions.bounds;
     nc_global_atts(f, s.meta, description, feature, true, s.coverage);
     nc_end_define(f);
 }
@@ -114,7 +115,7 @@ void packet_netcdf_writer::sample(const packet_row& row) {
     s.coverage.times.add(t);
     s.coverage.vertical.add(row.pressure);
     s.time.push(t);
-    if (positions.kind == position_source::track) s.positions.add(positions, t);
+    if (positions.kind == position_source::track) s.track.add(positions, t);
     s.packet_index.push(s.last_index);
     s.pressure.push(row.pressure);
     s.temperature.push(row.temperature);

@@ -182,44 +182,42 @@ bool load_track(const std::string& path, position_source& out, std::string& erro
     return true;
 }
 
-bool position_at(const position_source& source, double t, double& lat, double& lon, std::size_t* segment) {
-    if (source.kind == position_source::fixed) {
-        lat = source.lat;
-        lon = source.lon;
-        return true;
+bool position_at(const position_source& source, double t, double& lat, double& lon, track_cursor* cursor) {
+    track_cursor local;
+    track_cursor& c = cursor != nullptr ? *cursor : local;
+    if (!(t >= c.t0 && t < c.t1)) {
+        if (source.kind == position_source::fixed) {
+            lat = source.lat;
+            lon = source.lon;
+            return true;
+        }
+        const std::vector<position_fix>& fx = source.fixes;
+        if (source.kind != position_source::track || fx.empty() || !(t >= fx.front().time) || !(t <= fx.back().time))
+            return false;
+        // The first fix later than t; t lies between it and the fix before.
+        std::size_t lo = 0, hi = fx.size();
+        while (lo < hi) {
+            const std::size_t mid = lo + (hi - lo) / 2;
+            if (fx[mid].time <= t)
+                lo = mid + 1;
+            else
+                hi = mid;
+        }
+        if (lo == fx.size()) {  // t is the last fix's time
+            lat = fx.back().lat;
+            lon = fx.back().lon;
+            return true;
+        }
+        const position_fix& a = fx[lo - 1];
+        const position_fix& b = fx[lo];
+        double dlon = b.lon - a.lon;
+        if (dlon > 180) dlon -= 360;
+        if (dlon < -180) dlon += 360;
+        c = {a.time, b.time, a.lat, a.lon, (b.lat - a.lat) / (b.time - a.time), dlon / (b.time - a.time)};
     }
-    if (source.kind != position_source::track || source.fixes.empty() || !(t >= source.fixes.front().time) ||
-        !(t <= source.fixes.back().time))
-        return false;
-    // The first fix later than t; t lies between it and the fix before.
-    // Samples come in time order, so the segment of the last call is tried
-    // first.
-    const std::vector<position_fix>& fx = source.fixes;
-    std::size_t lo = 0, hi = fx.size();
-    if (segment != nullptr && *segment > 0 && *segment < fx.size() && fx[*segment - 1].time <= t &&
-        t < fx[*segment].time)
-        lo = hi = *segment;
-    while (lo < hi) {
-        const std::size_t mid = lo + (hi - lo) / 2;
-        if (source.fixes[mid].time <= t)
-            lo = mid + 1;
-        else
-            hi = mid;
-    }
-    if (lo == source.fixes.size()) {  // t is the last fix's time
-        lat = source.fixes.back().lat;
-        lon = source.fixes.back().lon;
-        return true;
-    }
-    if (segment != nullptr) *segment = lo;
-    const position_fix& a = source.fixes[lo - 1];
-    const position_fix& b = source.fixes[lo];
-    const double f = (t - a.time) / (b.time - a.time);
-    double dlon = b.lon - a.lon;
-    if (dlon > 180) dlon -= 360;
-    if (dlon < -180) dlon += 360;
-    lat = a.lat + f * (b.lat - a.lat);
-    lon = a.lon + f * dlon;
+    const double dt = t - c.t0;
+    lat = c.lat0 + dt * c.lat_rate;
+    lon = c.lon0 + dt * c.lon_rate;
     if (lon > 180) lon -= 360;
     if (lon < -180) lon += 360;
     return true;

@@ -46,8 +46,13 @@ bool parse_position(const std::string& text, position_source& out, std::string& 
 bool load_track(const std::string& path, position_source& out, std::string& error);
 
 // The position at time t. False when unknown: no source, or t outside the
-// track's first and last fix. segment, when given, keeps the track segment
-// found between calls (start it at 0): times in order then cost no search.
-bool position_at(const position_source& source, double t, double& lat, double& lon, std::size_t* segment = nullptr);
+// track's first and last fix. cursor, when given, keeps the track segment
+// found between calls with its rates of change: samples come in time order,
+// and then cost no search and no division.
+struct track_cursor {
+    double t0 = 0, t1 = -1;  // the segment's first and last time; none yet
+    double lat0 = 0, lon0 = 0, lat_rate = 0, lon_rate = 0;
+};
+bool position_at(const position_source& source, double t, double& lat, double& lon, track_cursor* cursor = nullptr);
 
 }  // namespace vandrel

@@ -34,7 +34,7 @@ struct tdr_part : part_base {
     nc_column<float> depth{file}, temperature{file}, odo{file}, mag_x{file}, mag_y{file}, mag_z{file};
     nc_column<short> mag_temp{file}, wetdry{file};
     std::vector<column_ptr<int>> photo;  // one per photo channel
-    position_columns positions{file};    // per sample, along a track
+    sample_positions positions{file};    // along a track
 };
 
 // ---- PREFIX_events.nc ---------------------------------------------------
@@ -82,7 +82,7 @@ struct ctd_part : part_base {
     nc_column<int> cast_id{file}, row_size{file}, pressure_zero{file};
     nc_column<short> cast_regime{file};
     nc_column<double> cast_time{file}, cast_interval{file};
-    position_columns positions{file};
+    instance_positions positions{file};
     std::size_t cast_rows = 0;
 };
 
@@ -93,7 +93,8 @@ struct acc_part : part_base {
     nc_column<int> burst_index{file};
     nc_column<int> burst_id{file}, burst_samples{file};
     nc_column<double> burst_end{file};
-    position_columns positions{file};  // per burst at a fixed position, per sample along a track
+    instance_positions positions{file};  // per burst at a fixed position
+    sample_positions track{file};        // per sample along a track
 };
 
 // ---- PREFIX_gps.nc ------------------------------------------------------
@@ -148,7 +149,7 @@ single_feature define_single_feature(nc_output& f, const netcdf_metadata& meta, 
     s.name = nc_var(f, track ? "trajectory_name" : "station_name", NC_CHAR, {strlen_dim});
     nc_text_att(f, s.name, "long_name", "logger input the data were decoded from");
     nc_text_att(f, s.name, "cf_role", track ? "trajectory_id" : "timeseries_id");
-    nc_lat_lon_vars(f, track ? obs : -1, track, s.lat, s.lon);
+    nc_lat_lon_vars(f, track ? obs : -1, track, s.lat, s.lon, track ? NC_FLOAT : NC_DOUBLE);
     return s;
 }
 
@@ -465,6 +466,7 @@ void define_ctd(tdr_netcdf_state& s) {
             nc_lat_lon_vars(f, dim, s.meta.positions.kind == position_source::track, p.positions.lat.var,
                             p.positions.lon.var);
     }
+    p.coverage.bounds = p.positions.bounds;
     nc_global_atts(f, s.meta, ctd_description, feature, true, p.coverage);
     info_atts(f, s);
     nc_end_define(f);
@@ -491,7 +493,7 @@ void define_acc(tdr_netcdf_state& s) {
         axes[i]->var = nc_data_var(f, names[i], NC_DOUBLE, {obs}, "standard_free_fall",
                                    std::string("acceleration, ") + "xyz"[i] + " axis", nullptr, coordinates);
     const bool track = feature == nc_feature::trajectory;
-    if (track) nc_lat_lon_vars(f, obs, true, p.positions.lat.var, p.positions.lon.var);
+    if (track) nc_lat_lon_vars(f, obs, true, p.track.lat.var, p.track.lon.var, NC_FLOAT);
     if (p.burst_id.length() > 0) {
         const int dim = nc_dim(f, "burst", p.burst_id.length());
         p.burst_id.var = nc_index_var(f, "burst", dim, "ordinal of the burst in the stream, from 0");
@@ -502,6 +504,7 @@ void define_acc(tdr_netcdf_state& s) {
         if (feature == nc_feature::time_series)
             nc_lat_lon_vars(f, dim, false, p.positions.lat.var, p.positions.lon.var);
     }
+    p.coverage.bounds = track ? p.track.bounds : p.positions.bounds;
     nc_global_atts(f, s.meta, acc_description, feature, true, p.coverage);
     info_atts(f, s);
     nc_end_define(f);
@@ -705,7 +708,6 @@ void tdr_netcdf_writer::ctd_cast(const ctd_cast_info& cast) {
     p.pressure_zero.push(cast.pressure_zero);
     if (state_->meta.positions.kind != position_source::none) {
         p.positions.add(state_->meta.positions, cast.start_time);
-        p.coverage.bounds = p.positions.bounds;
     }
 }
 
@@ -741,7 +743,6 @@ void tdr_netcdf_writer::acc_burst(const acc_burst_info& burst) {
     p.burst_end.push(burst.end_time);
     if (state_->meta.positions.kind == position_source::fixed) {
         p.positions.add(state_->meta.positions, burst.end_time);
-        p.coverage.bounds = p.positions.bounds;
     }
 }
 
@@ -750,10 +751,7 @@ void tdr_netcdf_writer::acc_sample(const acc_row& row) {
     if (!p.begun || !p.file.ok() || p.burst_id.empty()) return;
     p.coverage.times.add(row.time);
     p.time.push(row.time);
-    if (state_->along_track()) {
-        p.positions.add(state_->meta.positions, row.time);
-        p.coverage.bounds = p.positions.bounds;
-    }
+    if (state_->along_track()) p.track.add(state_->meta.positions, row.time);
     p.burst_index.push(static_cast<int>(p.burst_id.size() - 1));
     p.x.push(row.x);
     p.y.push(row.y);

@@ -234,7 +234,7 @@ TEST(tdr_netcdf_writer, writes_channels_events_and_dives) {
     ASSERT_TRUE(r.ok());
     EXPECT_EQ(r.text(nullptr, "featureType"), "trajectory");
     const std::vector<double> lat = r.values("lat"), lon = r.values("lon");
-    const double lat_fill = NC_FILL_DOUBLE;
+    const double lat_fill = NC_FILL_FLOAT;
     const std::vector<std::vector<double>> positions = {{0, lat_fill, lat_fill},
                                                         {1, 0, 0},
                                                         {1 + per_run / 2, 5, 10},

@@ -94,18 +94,17 @@ TEST(position_at, interpolates_within_the_track_only) {
         {99, false, 0, 0},     {100, true, 10, 170},  {150, true, 15, 180}, {175, true, 17.5, -175},
         {250, true, 25, -165}, {300, true, 30, -160}, {300.5, false, 0, 0},
     };
-    // Searched, and from the segment of the call before (also backwards).
-    std::size_t segment = 0;
+    // Searched, and from the segment of the call before.
+    vandrel::track_cursor cursor;
     for (const row& r : rows) {
-        for (std::size_t* s : {static_cast<std::size_t*>(nullptr), &segment, &segment}) {
+        for (vandrel::track_cursor* c : {static_cast<vandrel::track_cursor*>(nullptr), &cursor, &cursor}) {
             double lat = 0, lon = 0;
-            EXPECT_EQ(vandrel::position_at(track, r.t, lat, lon, s), r.known) << r.t;
+            EXPECT_EQ(vandrel::position_at(track, r.t, lat, lon, c), r.known) << r.t;
             if (r.known) {
                 EXPECT_DOUBLE_EQ(lat, r.lat) << r.t;
                 EXPECT_DOUBLE_EQ(lon, r.lon) << r.t;
             }
         }
-        segment = 1;
     }
     double lat = 0, lon = 0;
     EXPECT_FALSE(vandrel::position_at(position_source{}, 100, lat, lon));

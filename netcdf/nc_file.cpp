@@ -194,6 +194,8 @@ int nc_data_var(nc_output& f, const std::string& name, nc_type type, std::initia
     const int var = nc_var(f, name, type, dims);
     nc_describe(f, var, type, units, long_name, standard_name, with_fill);
     if (!coordinates.empty()) nc_text_att(f, var, "coordinates", coordinates);
+    // Values at latitudes and longitudes: of the file's datum.
+    if (coordinates.find("lat lon") != std::string::npos) nc_text_att(f, var, "grid_mapping", "crs");
     return var;
 }
 

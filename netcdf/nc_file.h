@@ -97,7 +97,7 @@ void nc_describe(nc_output& f, int var, nc_type type, const char* units, const s
 // count of a ragged array: never missing, so without _FillValue.
 int nc_index_var(nc_output& f, const char* name, int dim, const std::string& long_name);
 // A data variable described as above, with coordinates when given (empty:
-// none).
+// none), and crs as its grid mapping when they include "lat lon".
 int nc_data_var(nc_output& f, const std::string& name, nc_type type, std::initializer_list<int> dims, const char* units,
                 const std::string& long_name, const char* standard_name, const std::string& coordinates = {},
                 bool with_fill = true);

@@ -256,6 +256,7 @@ class checker:
                   f"{w}: flag_values and flag_meanings differ")
             if "flag_meanings" in atts:
                 e("flag_values" in atts, f"{w}: flag_meanings without flag_values")
+            e(getattr(v, "grid_mapping", n) in variables, f"{w}: grid mapping missing")
             if "positive" in atts:
                 e(getattr(v, "axis", "") == "Z" and n in referenced, f"{w}: positive on no vertical coordinate")
             units = getattr(v, "units", None)
@@ -310,6 +311,8 @@ class checker:
             e(set(v.dimensions) <= allowed, f"{path}: {n} belongs to no {feature} ({v.dimensions})")
         for c in ("lat", "lon", "time"):
             e(c in variables, f"{path}: {c} of the {feature}s is missing")
+        e("crs" not in variables or any(getattr(v, "grid_mapping", "") == "crs" for v in variables.values()),
+          f"{path}: crs unused")
         if feature == "profile":
             z = [n for n, v in variables.items() if getattr(v, "axis", "") == "Z"]
             e(len(z) == 1 and z[0] in referenced, f"{path}: profiles without a vertical coordinate")

@@ -31,12 +31,18 @@ line() {  # label, seconds, rows, seconds of the text-only run
         printf "\n" }'
 }
 
+# A track over every time the generators give: each sample of a trajectory
+# gets its own interpolated position.
+printf 'time,lat,lon\n1970-01-01T00:00:00Z,-45,170\n2100-01-01T00:00:00Z,-60,-170\n' > "$out/track.csv"
+
 cp "$packets" "$out/p.bin"
 base=$(cpu "$build/vandrel" "$out/p.bin")
 rows=$(($(wc -l < "$out/p_extracted.txt") - 1))
 echo "== vandrel on $(basename "$packets"), $rows rows (one core)"
 line "text table" "$base" "$rows" 0
 line "text table + --netcdf" "$(cpu "$build/vandrel" --netcdf "$out/p.bin")" "$rows" "$base"
+line "text table + --netcdf --track" "$(cpu "$build/vandrel" --netcdf --track "$out/track.csv" "$out/p.bin")" \
+    "$rows" "$base"
 line "text table + --report" "$(cpu "$build/vandrel" --report "$out/p.bin")" "$rows" "$base"
 
 base=$(cpu "$build/vandrel-tdr" --quiet --output "$out/t" "$stream")
@@ -47,5 +53,7 @@ done
 echo "== vandrel-tdr on $(basename "$stream"), $rows rows in the TDR, CTD and ACC tables (one core)"
 line "text tables" "$base" "$rows" 0
 line "text tables + --netcdf" "$(cpu "$build/vandrel-tdr" --quiet --netcdf --output "$out/t" "$stream")" "$rows" "$base"
+line "text tables + --netcdf --track" \
+    "$(cpu "$build/vandrel-tdr" --quiet --netcdf --track "$out/track.csv" --output "$out/t" "$stream")" "$rows" "$base"
 line "text tables + --dives" "$(cpu "$build/vandrel-tdr" --quiet --dives --output "$out/t" "$stream")" "$rows" "$base"
 line "text tables + --report" "$(cpu "$build/vandrel-tdr" --quiet --report --output "$out/t" "$stream")" "$rows" "$base"

@@ -38,8 +38,8 @@ inline double max_depth_metres(const dive_record& d) { return static_cast<double
 inline const dive_column dive_columns[] = {
     {"DIVE", "Dive", "dive_number", "1", "dive number, from 1 over the stream", dive_value::count, 0,
      [](const dive_record& d) { return static_cast<double>(d.number); }},
-    {nullptr, "Run", "dive_run", "1", "index of the dive's run in dimension run", dive_value::count, 0,
-     [](const dive_record& d) { return static_cast<double>(d.run); }},
+    {nullptr, "Run", "dive_run", "1", "index of the dive's run in dimension run of the events file", dive_value::count,
+     0, [](const dive_record& d) { return static_cast<double>(d.run); }},
     {"START (UTC)", "Start (UTC)", "dive_start_time", nullptr, "start of the dive", dive_value::time, 0,
      [](const dive_record& d) { return d.start_time; }},
     {"END (UTC)", nullptr, "dive_end_time", nullptr, "end of the dive", dive_value::time, 0,

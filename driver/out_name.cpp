@@ -32,8 +32,8 @@ std::vector<std::string> packet_output_names(const std::string& in_fname) {
 
 std::vector<std::string> tdr_output_names(const std::string& prefix) {
     std::vector<std::string> names;
-    for (const char* suffix : {"_tdr.txt", "_ctd.txt", "_gps.txt", "_acc.txt", "_tdr.nc", "_ctd.nc", "_gps.nc",
-                               "_acc.nc", "_report.html", "_dives.txt"})
+    for (const char* suffix : {"_tdr.txt", "_ctd.txt", "_gps.txt", "_acc.txt", "_tdr.nc", "_events.nc", "_ctd.nc",
+                               "_gps.nc", "_acc.nc", "_report.html", "_dives.txt", "_dives.nc"})
         names.push_back(prefix + suffix);
     return names;
 }

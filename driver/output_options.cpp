@@ -43,7 +43,7 @@ option_result take_output_option(const std::vector<std::string>& args, std::size
         return option_result::taken;
     }
     const bool dive_value = with_dives && (a == "--dive-threshold" || a == "--zero-offset");
-    if (a != "--position" && a != "--track" && !dive_value) return option_result::not_mine;
+    if (a != "--position" && a != "--track" && a != "--metadata" && !dive_value) return option_result::not_mine;
     if (i + 1 >= args.size() || args[i + 1].empty()) {
         error = "option " + a + " needs a value";
         return option_result::bad;
@@ -53,6 +53,8 @@ option_result take_output_option(const std::vector<std::string>& args, std::size
         o.position = value;
     } else if (a == "--track") {
         o.track = value;
+    } else if (a == "--metadata") {
+        o.metadata = value;
     } else if (a == "--dive-threshold") {
         o.dive_settings_given = true;
         if (!parse_dive_metres(value, false, o.dive.threshold_dm)) {
@@ -67,10 +69,13 @@ option_result take_output_option(const std::vector<std::string>& args, std::size
     return option_result::taken;
 }
 
-std::string check_output_options(const output_options& o) {
+std::string check_output_options(output_options& o) {
     if (!o.position.empty() && !o.track.empty()) return "--position and --track exclude each other";
     if ((!o.position.empty() || !o.track.empty()) && !o.netcdf) return "--position and --track go with --netcdf";
+    if (!o.metadata.empty() && !o.netcdf && !o.report) return "--metadata goes with --netcdf or --report";
     if (o.dive_settings_given && !o.dives) return "--dive-threshold and --zero-offset go with --dives";
+    std::string error;
+    if (!o.metadata.empty() && !load_deployment_metadata(o.metadata, o.attributes, error)) return "--metadata " + error;
     return std::string();
 }
 
@@ -104,13 +109,16 @@ bool netcdf_metadata_for(const output_options& o, const run_description& run, ne
     meta.history = run.history;
     meta.date_created = run.date_created;
     meta.version = std::string("vandrel ") + vandrel_version;
+    meta.attributes = o.attributes;
     if (!o.position.empty()) return parse_position(o.position, meta.positions, error);
     if (!o.track.empty()) return load_track(o.track, meta.positions, error);
     return true;
 }
 
-report_metadata report_metadata_for(const run_description& run) {
+report_metadata report_metadata_for(const run_description& run, const output_options& o) {
     report_metadata meta;
+    meta.title = metadata_value(o.attributes, "title");
+    meta.creator = metadata_value(o.attributes, "creator_name");
     meta.source_name = run.source_name;
     meta.source_size = run.source_size;
     meta.version = std::string("vandrel ") + vandrel_version;

@@ -22,7 +22,10 @@ struct output_options {
     bool dives = false;    // --dives (vandrel-tdr)
     std::string position;  // --position LAT,LON
     std::string track;     // --track FILE
-    dive_settings dive;    // --dive-threshold M, --zero-offset M
+    std::string metadata;  // --metadata FILE
+    // The attributes read from the metadata file.
+    std::vector<metadata_attribute> attributes;
+    dive_settings dive;  // --dive-threshold M, --zero-offset M
     bool dive_settings_given = false;
 };
 
@@ -36,9 +39,19 @@ option_result take_output_option(const std::vector<std::string>& args, std::size
                                  output_options& o, std::string& error);
 
 // A usage error among the shared options that only shows once all are read
-// (--position together with --track, positions without --netcdf, dive
-// settings without --dives). Empty when there is none.
-std::string check_output_options(const output_options& o);
+// (--position together with --track, positions without --netcdf, metadata
+// without --netcdf or --report, dive settings without --dives), or a
+// metadata file that cannot be used (its name, the line and why). Empty
+// when there is none; the attributes are read otherwise.
+std::string check_output_options(output_options& o);
+
+// The shared options, for a usage error among them.
+constexpr char output_options_usage[] = "options: --netcdf --report --position LAT,LON | --track FILE --metadata FILE";
+
+// What the console says once when the netCDF files get no positions.
+constexpr char no_positions_note[] =
+    "note: no positions given: the netCDF files have no latitude, longitude or featureType "
+    "(--position LAT,LON or --track FILE gives them)";
 
 // What the outputs record of the run.
 struct run_description {
@@ -57,7 +70,8 @@ run_description describe_run(const std::string& tool, const std::vector<std::str
 bool netcdf_metadata_for(const output_options& o, const run_description& run, netcdf_metadata& meta,
                          std::string& error);
 
-// What the report records of the run.
-report_metadata report_metadata_for(const run_description& run);
+// What the report records of the run, with the deployment's title and
+// creator from the metadata file.
+report_metadata report_metadata_for(const run_description& run, const output_options& o);
 
 }  // namespace vandrel

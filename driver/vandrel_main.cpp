@@ -31,7 +31,7 @@
 namespace {
 
 constexpr char help_text[] =
-    "usage: vandrel [--netcdf [--position LAT,LON | --track FILE]] [--report]\n"
+    "usage: vandrel [--netcdf [--position LAT,LON | --track FILE]] [--metadata FILE] [--report]\n"
     "               [--output-dir DIR] [--quiet] [--] FILE [OFFSET]\n"
     "       vandrel --batch [OPTIONS] [--jobs N] [--summary FILE] [--recursive] INPUT...\n"
     "\n"
@@ -42,6 +42,8 @@ constexpr char help_text[] =
     "  --netcdf               also write the table as a CF netCDF file, NAME_extracted.nc\n"
     "  --position LAT,LON     the deployment position, for the netCDF file\n"
     "  --track FILE           positions from a CSV track (time,latitude,longitude)\n"
+    "  --metadata FILE        the deployment's attributes (name = value lines) for the\n"
+    "                         netCDF file and the report\n"
     "  --report               also write the quick-look page NAME_report.html\n"
     "  --output-dir DIR       write the outputs in DIR (made if missing), named from\n"
     "                         the input's file name alone\n"
@@ -172,10 +174,11 @@ int run_file(const command_line& c, const std::vector<std::string>& args) {
             vandrel::netcdf_metadata meta;
             std::string error;
             if (!vandrel::netcdf_metadata_for(o, run, meta, error)) {
-                std::printf("\nError: %s", error.c_str());
-                print_usage();
+                vandrel::print_usage_error("vandrel", error);
                 return 1;
             }
+            if (meta.positions.kind == vandrel::position_source::none)
+                std::fprintf(stderr, "vandrel: %s\n", vandrel::no_positions_note);
             out.netcdf_path = vandrel::make_out_fname("_extracted.nc", base);
             out.netcdf = std::make_unique<vandrel::packet_netcdf_writer>(out.netcdf_path, meta);
             out.fanout.add(out.netcdf.get());
@@ -183,7 +186,7 @@ int run_file(const command_line& c, const std::vector<std::string>& args) {
         if (o.report) {
             out.report_path = vandrel::make_out_fname("_report.html", base);
             out.report =
-                std::make_unique<vandrel::packet_report_writer>(out.report_path, vandrel::report_metadata_for(run));
+                std::make_unique<vandrel::packet_report_writer>(out.report_path, vandrel::report_metadata_for(run, o));
             out.fanout.add(out.report.get());
         }
     }

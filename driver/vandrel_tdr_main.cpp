@@ -64,7 +64,7 @@ void print_help() {
     std::printf(
         "usage: vandrel-tdr [--output PREFIX | --output-dir DIR] [--skip N] [--debug-dump]\n"
         "                   [--debug-dump-path PATH] [--quiet] [--netcdf] [--report]\n"
-        "                   [--position LAT,LON | --track FILE]\n"
+        "                   [--position LAT,LON | --track FILE] [--metadata FILE]\n"
         "                   [--dives [--dive-threshold M] [--zero-offset M]] [--] INPUT\n"
         "       vandrel-tdr --batch [OPTIONS] [--jobs N] [--summary FILE] [--recursive] INPUT...\n"
         "\n"
@@ -84,9 +84,12 @@ void print_help() {
         "  --debug-dump-path PATH list them in PATH instead\n"
         "  --quiet                no progress bar\n"
         "  --netcdf               also write each table as a CF netCDF file, PREFIX_tdr.nc,\n"
-        "                         PREFIX_ctd.nc, PREFIX_gps.nc, PREFIX_acc.nc\n"
+        "                         PREFIX_events.nc, PREFIX_ctd.nc, PREFIX_gps.nc,\n"
+        "                         PREFIX_acc.nc (and PREFIX_dives.nc with --dives)\n"
         "  --position LAT,LON     the deployment position, for the netCDF files\n"
         "  --track FILE           positions from a CSV track (time,latitude,longitude)\n"
+        "  --metadata FILE        the deployment's attributes (name = value lines) for the\n"
+        "                         netCDF files and the report\n"
         "  --report               also write the quick-look page PREFIX_report.html\n"
         "  --dives                also write the dive table PREFIX_dives.txt\n"
         "  --dive-threshold M     depth in metres below which a dive begins (default 4)\n"
@@ -269,14 +272,16 @@ bool build_outputs(const options& o, const std::string& prefix, const std::vecto
         if (!vandrel::netcdf_metadata_for(want, run, meta, error)) {
             return false;
         }
+        if (meta.positions.kind == vandrel::position_source::none)
+            std::fprintf(stderr, "vandrel-tdr: %s\n", vandrel::no_positions_note);
         out.netcdf = std::make_unique<vandrel::tdr_netcdf_writer>(prefix, meta, want.dives);
         out.writers.add(out.netcdf.get());
         out.dive_writers.add(out.netcdf.get());
     }
     if (want.report) {
         out.report_path = prefix + "_report.html";
-        out.report = std::make_unique<vandrel::tdr_report_writer>(out.report_path, vandrel::report_metadata_for(run),
-                                                                  want.dives);
+        out.report = std::make_unique<vandrel::tdr_report_writer>(out.report_path,
+                                                                  vandrel::report_metadata_for(run, want), want.dives);
         out.writers.add(out.report.get());
         out.dive_writers.add(out.report.get());
     }
@@ -321,11 +326,10 @@ bool finish_outputs(tdr_outputs& out, const vandrel::tdr_context& context, bool 
         std::fprintf(stderr, "Error: cannot write %s: %s\n", out.dive_table_path.c_str(), error.c_str());
         all = false;
     }
-    std::string failed_path;
-    if (out.netcdf && !out.netcdf->finish(failed_path, error)) {
-        std::fprintf(stderr, "Error: cannot write %s: %s\n", failed_path.c_str(), error.c_str());
-        all = false;
-    }
+    std::vector<vandrel::netcdf_failure> failures;
+    if (out.netcdf && !out.netcdf->finish(failures)) all = false;
+    for (const vandrel::netcdf_failure& f : failures)
+        std::fprintf(stderr, "Error: cannot write %s: %s\n", f.path.c_str(), f.error.c_str());
     if (out.report) {
         vandrel::tdr_run_summary summary;
         summary.tdr_rows = context.tdr_records;
@@ -409,7 +413,8 @@ int main(int argc, char** argv) {
     // An output named like the input would be truncated before it is read.
     std::vector<std::string> outputs = {context.tdr_path, context.ctd_path, context.gps_path, context.acc_path};
     if (o.outputs.netcdf) {
-        for (const char* kind : {"_tdr.nc", "_ctd.nc", "_gps.nc", "_acc.nc"}) outputs.push_back(prefix + kind);
+        for (const std::string& nc : vandrel::tdr_netcdf_writer::file_names(prefix, o.outputs.dives))
+            outputs.push_back(nc);
     }
     if (o.outputs.report) outputs.push_back(prefix + "_report.html");
     if (o.outputs.dives) outputs.push_back(prefix + "_dives.txt");

@@ -86,13 +86,7 @@ bool nc_begin(nc_output& f, const std::string& final_path) {
         return false;
     }
     int old_mode = 0;
-    if (!f.check(nc_set_fill(f.ncid, NC_NOFILL, &old_mode), "nc_set_fill")) return false;
-    f.crs = nc_var(f, "crs", NC_INT, {});
-    nc_text_att(f, f.crs, "grid_mapping_name", "latitude_longitude");
-    nc_text_att(f, f.crs, "long_name", "coordinate reference system: WGS 84");
-    nc_double_att(f, f.crs, "semi_major_axis", NC_DOUBLE, {6378137.0});
-    nc_double_att(f, f.crs, "inverse_flattening", NC_DOUBLE, {298.257223563});
-    return f.ok();
+    return f.check(nc_set_fill(f.ncid, NC_NOFILL, &old_mode), "nc_set_fill");
 }
 
 void nc_start_writing(nc_output& f) {
@@ -103,7 +97,7 @@ void nc_start_writing(nc_output& f) {
 bool nc_end_define(nc_output& f) {
     const int zero = 0;
     return f.ok() && f.check(nc_enddef(f.ncid), "nc_enddef") &&
-           f.check(nc_put_var_int(f.ncid, f.crs, &zero), "nc_put_var");
+           (f.crs < 0 || f.check(nc_put_var_int(f.ncid, f.crs, &zero), "nc_put_var"));
 }
 
 bool nc_commit(nc_output& f) {
@@ -176,81 +170,194 @@ void nc_default_fill(nc_output& f, int var, nc_type type) {
 }
 
 void nc_describe(nc_output& f, int var, nc_type type, const char* units, const std::string& long_name,
-                 const char* standard_name) {
+                 const char* standard_name, bool with_fill) {
     if (units != nullptr) nc_text_att(f, var, "units", units);
     nc_text_att(f, var, "long_name", long_name);
     if (standard_name != nullptr) nc_text_att(f, var, "standard_name", standard_name);
-    nc_default_fill(f, var, type);
+    if (with_fill) nc_default_fill(f, var, type);
+    // ACDD's kind of content: measurements are floating point; integers
+    // describe them (counts, regimes, identifiers) unless said otherwise.
+    const bool real = type == NC_FLOAT || type == NC_DOUBLE;
+    nc_text_att(f, var, "coverage_content_type", real ? "physicalMeasurement" : "auxiliaryInformation");
 }
 
 int nc_index_var(nc_output& f, const char* name, int dim, const std::string& long_name) {
     const int var = nc_var(f, name, NC_INT, {dim});
     nc_text_att(f, var, "long_name", long_name);
+    nc_text_att(f, var, "coverage_content_type", "referenceInformation");
     return var;
 }
 
 int nc_data_var(nc_output& f, const std::string& name, nc_type type, std::initializer_list<int> dims, const char* units,
-                const std::string& long_name, const char* standard_name, const char* coordinates) {
+                const std::string& long_name, const char* standard_name, const std::string& coordinates,
+                bool with_fill) {
     const int var = nc_var(f, name, type, dims);
-    nc_describe(f, var, type, units, long_name, standard_name);
-    if (coordinates != nullptr) nc_text_att(f, var, "coordinates", coordinates);
+    nc_describe(f, var, type, units, long_name, standard_name, with_fill);
+    if (!coordinates.empty()) nc_text_att(f, var, "coordinates", coordinates);
+    // Values at latitudes and longitudes: of the file's datum.
+    if (coordinates.find("lat lon") != std::string::npos) nc_text_att(f, var, "grid_mapping", "crs");
+    return var;
+}
+
+int nc_flag_var(nc_output& f, const char* name, int dim, const std::string& long_name, const char* meanings,
+                const std::string& coordinates, bool with_fill) {
+    const int var = nc_data_var(f, name, NC_SHORT, {dim}, nullptr, long_name, nullptr, coordinates, with_fill);
+    nc_double_att(f, var, "flag_values", NC_SHORT, {0, 1});
+    nc_text_att(f, var, "flag_meanings", meanings);
     return var;
 }
 
 int nc_time_var(nc_output& f, const char* name, int dim, const std::string& long_name) {
     const int var = nc_var(f, name, NC_DOUBLE, {dim});
-    nc_describe(f, var, NC_DOUBLE, "seconds since 1970-01-01T00:00:00Z", long_name, "time");
+    nc_describe(f, var, NC_DOUBLE, "seconds since 1970-01-01T00:00:00Z", long_name, "time", false);
     nc_text_att(f, var, "calendar", "standard");
+    nc_text_att(f, var, "coverage_content_type", "coordinate");
     return var;
 }
 
-void nc_lat_lon_vars(nc_output& f, int dim, int& lat, int& lon) {
+void nc_lat_lon_vars(nc_output& f, int dim, bool with_fill, int& lat, int& lon, nc_type type) {
+    f.crs = nc_var(f, "crs", NC_INT, {});
+    nc_text_att(f, f.crs, "grid_mapping_name", "latitude_longitude");
+    nc_text_att(f, f.crs, "long_name", "coordinate reference system: WGS 84");
+    nc_double_att(f, f.crs, "semi_major_axis", NC_DOUBLE, {6378137.0});
+    nc_double_att(f, f.crs, "inverse_flattening", NC_DOUBLE, {298.257223563});
     const bool scalar = dim < 0;
-    lat = scalar ? nc_var(f, "lat", NC_DOUBLE, {}) : nc_var(f, "lat", NC_DOUBLE, {dim});
-    nc_describe(f, lat, NC_DOUBLE, "degrees_north", "latitude", "latitude");
+    lat = scalar ? nc_var(f, "lat", type, {}) : nc_var(f, "lat", type, {dim});
+    nc_describe(f, lat, type, "degrees_north", "latitude", "latitude", with_fill);
     nc_text_att(f, lat, "axis", "Y");
-    lon = scalar ? nc_var(f, "lon", NC_DOUBLE, {}) : nc_var(f, "lon", NC_DOUBLE, {dim});
-    nc_describe(f, lon, NC_DOUBLE, "degrees_east", "longitude", "longitude");
+    nc_text_att(f, lat, "coverage_content_type", "coordinate");
+    lon = scalar ? nc_var(f, "lon", type, {}) : nc_var(f, "lon", type, {dim});
+    nc_describe(f, lon, type, "degrees_east", "longitude", "longitude", with_fill);
     nc_text_att(f, lon, "axis", "X");
+    nc_text_att(f, lon, "coverage_content_type", "coordinate");
 }
 
-void nc_global_atts(nc_output& f, const netcdf_metadata& meta, const nc_description& what, const time_span& times,
-                    const position_bounds& bounds) {
+nc_feature sample_feature(const position_source& positions) {
+    switch (positions.kind) {
+        case position_source::fixed:
+            return nc_feature::time_series;
+        case position_source::track:
+            return nc_feature::trajectory;
+        default:
+            return nc_feature::none;
+    }
+}
+
+nc_feature profile_feature(const position_source& positions) {
+    return positions.kind == position_source::none ? nc_feature::none : nc_feature::profile;
+}
+
+namespace {
+
+// The featureType and the matching ACDD cdm_data_type.
+const char* feature_type_name(nc_feature feature) {
+    switch (feature) {
+        case nc_feature::time_series:
+            return "timeSeries";
+        case nc_feature::trajectory:
+            return "trajectory";
+        default:
+            return "profile";
+    }
+}
+
+const char* cdm_data_type(nc_feature feature) {
+    switch (feature) {
+        case nc_feature::time_series:
+            return "Station";
+        case nc_feature::trajectory:
+            return "Trajectory";
+        default:
+            return "Profile";
+    }
+}
+
+const char* positions_text(position_source::kind_t kind) {
+    switch (kind) {
+        case position_source::fixed:
+            return "fixed: one deployment position";
+        case position_source::track:
+            return "track: interpolated linearly in time between fixes; unknown (_FillValue) outside the track";
+        default:
+            return "unknown: no deployment position (--position LAT,LON) or track (--track FILE) was given, so the "
+                   "file has no latitude, longitude or featureType";
+    }
+}
+
+// A number as text: whole, or with up to six decimals without trailing
+// zeros.
+std::string number_text(double s) {
+    char text[max_fixed_chars];
+    std::string t(text, format_fixed(text, s, 6));
+    while (t.back() == '0') t.pop_back();
+    if (t.back() == '.') t.pop_back();
+    return t;
+}
+
+// The positions' extent as WKT in the axis order of EPSG:4326 (latitude,
+// longitude): a point, or the box around them.
+std::string wkt_bounds(const position_bounds& b) {
+    const auto at = [](double lat, double lon) { return number_text(lat) + " " + number_text(lon); };
+    if (b.lat_min == b.lat_max && b.lon_min == b.lon_max) return "POINT (" + at(b.lat_min, b.lon_min) + ")";
+    const std::string first = at(b.lat_min, b.lon_min);
+    return "POLYGON ((" + first + ", " + at(b.lat_max, b.lon_min) + ", " + at(b.lat_max, b.lon_max) + ", " +
+           at(b.lat_min, b.lon_max) + ", " + first + "))";
+}
+
+}  // namespace
+
+std::string iso_duration(double seconds) {
+    if (!(seconds >= 0) || seconds > 1e15) seconds = 0;
+    const auto whole = static_cast<int64_t>(std::floor(seconds));
+    const int64_t days = whole / 86400, hours = whole % 86400 / 3600, minutes = whole % 3600 / 60;
+    std::string out = "P";
+    if (days > 0) out += std::to_string(days) + "D";
+    out += "T";
+    if (hours > 0) out += std::to_string(hours) + "H";
+    if (minutes > 0) out += std::to_string(minutes) + "M";
+    return out + number_text(seconds - static_cast<double>(whole - whole % 60)) + "S";
+}
+
+void nc_global_atts(nc_output& f, const netcdf_metadata& meta, const nc_description& what, nc_feature feature,
+                    bool positional, const nc_coverage& coverage) {
     char size_text[32];
     const std::string size(size_text, format_uint(size_text, meta.source_size));
-    const std::string created = iso_time(meta.date_created);
-    const std::string cdm = std::string(what.feature_type) == "profile" ? "Profile" : "Station";
+    std::string title = std::string(what.title) + " from " + meta.source_name;
+    std::string keywords = what.keywords;
+    for (const metadata_attribute& a : meta.attributes) {
+        // The deployment's title names every file; the file's own says what
+        // it holds. Keywords add to the file's own.
+        if (a.name == "title") title = a.value + ": " + title;
+        if (a.name == "keywords") keywords += ", " + a.value;
+    }
     const std::pair<const char*, std::string> atts[] = {
         {"Conventions", "CF-1.10, ACDD-1.3"},
-        {"title", std::string(what.title) + " from " + meta.source_name},
+        {"title", title},
         {"summary", what.summary},
         {"source", meta.source_name + " (" + size + " bytes)"},
         {"history", meta.history},
-        {"date_created", created},
+        {"date_created", iso_time(meta.date_created)},
         {"product_version", meta.version},
-        {"featureType", what.feature_type},
-        {"cdm_data_type", cdm},
-        {"keywords", what.keywords},
+        {"keywords", keywords},
         {"standard_name_vocabulary", "CF Standard Name Table v79"},
         {"processing_level", "decoded logger data in engineering units, not quality controlled"},
     };
     for (const auto& att : atts) nc_text_att(f, NC_GLOBAL, att.first, att.second);
+    if (feature != nc_feature::none) {
+        nc_text_att(f, NC_GLOBAL, "featureType", feature_type_name(feature));
+        nc_text_att(f, NC_GLOBAL, "cdm_data_type", cdm_data_type(feature));
+    }
+    const time_span& times = coverage.times;
     if (times.any) {
-        nc_text_att(f, NC_GLOBAL, "time_coverage_start", iso_time(static_cast<int64_t>(std::floor(times.first))));
-        nc_text_att(f, NC_GLOBAL, "time_coverage_end", iso_time(static_cast<int64_t>(std::ceil(times.last))));
+        const auto first = static_cast<int64_t>(std::floor(times.first));
+        const auto last = static_cast<int64_t>(std::ceil(times.last));
+        nc_text_att(f, NC_GLOBAL, "time_coverage_start", iso_time(first));
+        nc_text_att(f, NC_GLOBAL, "time_coverage_end", iso_time(last));
+        nc_text_att(f, NC_GLOBAL, "time_coverage_duration", iso_duration(static_cast<double>(last - first)));
+        if (times.step < HUGE_VAL) nc_text_att(f, NC_GLOBAL, "time_coverage_resolution", iso_duration(times.step));
     }
-    switch (meta.positions.kind) {
-        case position_source::fixed:
-            nc_text_att(f, NC_GLOBAL, "positions", "fixed: one deployment position");
-            break;
-        case position_source::track:
-            nc_text_att(f, NC_GLOBAL, "positions",
-                        "track: interpolated linearly in time between fixes; unknown (_FillValue) outside the track");
-            break;
-        default:
-            nc_text_att(f, NC_GLOBAL, "positions", "unknown: latitude and longitude hold _FillValue");
-            break;
-    }
+    if (positional) nc_text_att(f, NC_GLOBAL, "positions", positions_text(meta.positions.kind));
+    const position_bounds& bounds = coverage.bounds;
     if (bounds.lat_min <= bounds.lat_max) {
         nc_double_att(f, NC_GLOBAL, "geospatial_lat_min", NC_DOUBLE, {bounds.lat_min});
         nc_double_att(f, NC_GLOBAL, "geospatial_lat_max", NC_DOUBLE, {bounds.lat_max});
@@ -258,7 +365,18 @@ void nc_global_atts(nc_output& f, const netcdf_metadata& meta, const nc_descript
         nc_double_att(f, NC_GLOBAL, "geospatial_lon_max", NC_DOUBLE, {bounds.lon_max});
         nc_text_att(f, NC_GLOBAL, "geospatial_lat_units", "degrees_north");
         nc_text_att(f, NC_GLOBAL, "geospatial_lon_units", "degrees_east");
+        nc_text_att(f, NC_GLOBAL, "geospatial_bounds", wkt_bounds(bounds));
+        nc_text_att(f, NC_GLOBAL, "geospatial_bounds_crs", "EPSG:4326");
     }
+    const vertical_span& v = coverage.vertical;
+    if (what.vertical_units != nullptr && v.min <= v.max) {
+        nc_double_att(f, NC_GLOBAL, "geospatial_vertical_min", NC_DOUBLE, {v.min});
+        nc_double_att(f, NC_GLOBAL, "geospatial_vertical_max", NC_DOUBLE, {v.max});
+        nc_text_att(f, NC_GLOBAL, "geospatial_vertical_positive", "down");
+        nc_text_att(f, NC_GLOBAL, "geospatial_vertical_units", what.vertical_units);
+    }
+    for (const metadata_attribute& a : meta.attributes)
+        if (a.name != "title" && a.name != "keywords") nc_text_att(f, NC_GLOBAL, a.name.c_str(), a.value);
 }
 
 void nc_put_block(nc_output& f, int var, std::size_t first, std::size_t n, const void* data) {

@@ -39,7 +39,7 @@ struct nc_output {
     std::string final_path;
     std::string temp_path;
     std::string error;                     // the first failure; empty while all went well
-    int crs = -1;                          // the grid mapping every file has
+    int crs = -1;                          // the grid mapping of a file with positions
     bool writing = false;                  // the second reading (see the top)
     std::vector<nc_column_base*> columns;  // every column of the file
 
@@ -56,10 +56,9 @@ struct nc_output {
 
 // The columns' second reading begins.
 void nc_start_writing(nc_output& f);
-// Creates the file under a temporary name beside final_path, in define mode,
-// with the grid mapping of the positions (WGS 84) as the scalar crs.
+// Creates the file under a temporary name beside final_path, in define mode.
 bool nc_begin(nc_output& f, const std::string& final_path);
-// Leaves define mode once everything is defined, and writes crs.
+// Leaves define mode once everything is defined, and writes crs if any.
 bool nc_end_define(nc_output& f);
 // Writes what the columns hold, closes the file and renames it to its final
 // name.
@@ -68,6 +67,16 @@ bool nc_commit(nc_output& f);
 void nc_abandon(nc_output& f);
 
 // ---- Definitions -----------------------------------------------------------
+
+// What the positions make of a file: the discrete sampling geometry it
+// claims, or none when no positions are known (no featureType, no latitude
+// or longitude: a generic reader would take every value for missing).
+enum class nc_feature { none, time_series, trajectory, profile };
+
+// The feature of a file of samples (timeSeries at a fixed position,
+// trajectory along a track) or of profiles, for the positions given.
+nc_feature sample_feature(const position_source& positions);
+nc_feature profile_feature(const position_source& positions);
 
 int nc_dim(nc_output& f, const char* name, std::size_t length);
 // A dimension of length values; the unlimited one when length is 0 (the
@@ -78,27 +87,44 @@ void nc_text_att(nc_output& f, int var, const char* name, const std::string& tex
 void nc_double_att(nc_output& f, int var, const char* name, nc_type type, std::initializer_list<double> values);
 // _FillValue: the library's default fill of the variable's type.
 void nc_default_fill(nc_output& f, int var, nc_type type);
-// units, long_name, standard_name (when given) and _FillValue.
+// units, long_name, standard_name (when given), ACDD's
+// coverage_content_type and, when with_fill, _FillValue. Integers get no
+// _FillValue they never hold: readers would otherwise turn them into
+// floating point.
 void nc_describe(nc_output& f, int var, nc_type type, const char* units, const std::string& long_name,
-                 const char* standard_name);
-// An index of a ragged array or of another dimension: never missing, so
-// without _FillValue (readers would otherwise turn it into floating point).
+                 const char* standard_name, bool with_fill = true);
+// An index of a ragged array or of another dimension, an identifier or a
+// count of a ragged array: never missing, so without _FillValue.
 int nc_index_var(nc_output& f, const char* name, int dim, const std::string& long_name);
-// A data variable described as above, with coordinates when given.
+// A data variable described as above, with coordinates when given (empty:
+// none), and crs as its grid mapping when they include "lat lon".
 int nc_data_var(nc_output& f, const std::string& name, nc_type type, std::initializer_list<int> dims, const char* units,
-                const std::string& long_name, const char* standard_name, const char* coordinates = nullptr);
-// The time coordinate: seconds since 1970 UTC, standard calendar.
+                const std::string& long_name, const char* standard_name, const std::string& coordinates = {},
+                bool with_fill = true);
+// A flag of two states, 0 and 1, as a short with flag_values and
+// flag_meanings ("first second"); _FillValue only when with_fill.
+int nc_flag_var(nc_output& f, const char* name, int dim, const std::string& long_name, const char* meanings,
+                const std::string& coordinates, bool with_fill);
+// A time: seconds since 1970 UTC, standard calendar, never missing (no
+// _FillValue: readers would take it for a date).
 int nc_time_var(nc_output& f, const char* name, int dim, const std::string& long_name);
-// Latitude and longitude variables on dim (or scalars when dim < 0).
-void nc_lat_lon_vars(nc_output& f, int dim, int& lat, int& lon);
-// The first and last of the times seen.
+// Latitude and longitude variables of type (NC_DOUBLE, or NC_FLOAT along a
+// track) on dim (or scalars when dim < 0), with _FillValue when positions
+// may be unknown (outside a track), and the grid mapping (WGS 84) as the
+// scalar crs.
+void nc_lat_lon_vars(nc_output& f, int dim, bool with_fill, int& lat, int& lon, nc_type type = NC_DOUBLE);
+// The first and last of the times seen, and the smallest step between two
+// times added one after the other.
 struct time_span {
     bool any = false;
     double first = 0, last = 0;
+    double previous = 0, step = HUGE_VAL;
     void add(double t) {
+        if (any && t != previous) step = std::min(step, std::fabs(t - previous));
         if (!any || t < first) first = t;
         if (!any || t > last) last = t;
         any = true;
+        previous = t;
     }
 };
 
@@ -113,19 +139,40 @@ struct position_bounds {
     }
 };
 
+// The extent of a file's vertical coordinate (depth or pressure, positive
+// down); NaN values are not counted.
+struct vertical_span {
+    double min = HUGE_VAL, max = -HUGE_VAL;
+    void add(double v) {
+        if (v < min) min = v;
+        if (v > max) max = v;
+    }
+};
+
 // What a file holds, in words, for its discovery attributes.
 struct nc_description {
     const char* title;  // " from INPUT" follows
     const char* summary;
-    const char* feature_type;  // CF featureType
     const char* keywords;
+    const char* vertical_units;  // of its vertical coordinate; nullptr: none
 };
 
-// The global attributes: the discovery attributes every file shares, the
-// time coverage (when any time was seen), the positions' origin and the
-// geospatial bounds (when any position was known).
-void nc_global_atts(nc_output& f, const netcdf_metadata& meta, const nc_description& what, const time_span& times,
-                    const position_bounds& bounds);
+// The extent of a file's data, for its discovery attributes.
+struct nc_coverage {
+    time_span times;
+    position_bounds bounds;
+    vertical_span vertical;
+};
+
+// The global attributes: the discovery attributes, the feature type, the
+// time coverage (when any time was seen), the positions' origin (for files
+// of samples, positional), the geospatial bounds (when any position was
+// known), then the deployment's own attributes from the metadata file.
+void nc_global_atts(nc_output& f, const netcdf_metadata& meta, const nc_description& what, nc_feature feature,
+                    bool positional, const nc_coverage& coverage);
+
+// ISO 8601 durations: "P1DT2H3M4S", "PT0.5S".
+std::string iso_duration(double seconds);
 
 // ---- Data -------------------------------------------------------------------
 
@@ -163,10 +210,13 @@ public:
         if (held_ == room_) flush();
         block_[held_++] = v;
     }
-    // n copies of v: the fill of the rows before a column began.
-    void push_n(T v, std::size_t n) {
+    // n copies of the fill value v: the rows before a column began, or a
+    // row without this value. The variable then needs a _FillValue.
+    void push_fill(T v, std::size_t n = 1) {
+        gaps = gaps || n > 0;
         for (std::size_t i = 0; i < n; ++i) push(v);
     }
+    bool gaps = false;  // push_fill was called
     // Values pushed in this reading.
     std::size_t size() const { return size_; }
     bool empty() const { return size_ == 0; }
@@ -211,23 +261,32 @@ private:
     std::size_t size_ = 0, length_ = 0, written_ = 0;
 };
 
-// The latitudes and longitudes of a file's instances, taken from the
-// positions at the instances' times as they are added.
-struct instance_positions {
-    nc_column<double> lat, lon;
+// Latitudes and longitudes taken from the positions at the times of a
+// file's instances (stations, profiles: doubles) or samples (along a
+// track: floats, a metre's precision, as the track's own fixes have no
+// better and there are as many as samples) as they are added; _FillValue
+// where unknown.
+template <class T>
+struct position_columns {
+    static constexpr T fill = sizeof(T) == sizeof(float) ? T{NC_FILL_FLOAT} : T{NC_FILL_DOUBLE};
+    nc_column<T> lat, lon;
     position_bounds bounds;
-    explicit instance_positions(nc_output& f) : lat(f), lon(f) {}
+    track_cursor cursor;  // the track's segment of the last time
+    explicit position_columns(nc_output& f) : lat(f), lon(f) {}
     void add(const position_source& source, double t) {
-        double la = NC_FILL_DOUBLE, lo = NC_FILL_DOUBLE;
-        if (position_at(source, t, la, lo)) {
+        double la = 0, lo = 0;
+        if (position_at(source, t, la, lo, &cursor)) {
             bounds.add(la, lo);
+            lat.push(static_cast<T>(la));
+            lon.push(static_cast<T>(lo));
         } else {
-            la = lo = NC_FILL_DOUBLE;
+            lat.push(fill);
+            lon.push(fill);
         }
-        lat.push(la);
-        lon.push(lo);
     }
 };
+using sample_positions = position_columns<float>;
+using instance_positions = position_columns<double>;
 
 // Seconds since 1970 as ISO 8601 UTC, "2021-03-04T05:06:07Z".
 std::string iso_time(int64_t t);

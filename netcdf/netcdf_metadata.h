@@ -5,6 +5,9 @@
 #include <cstdint>
 #include <string>
 
+#include <vector>
+
+#include "netcdf/deployment_metadata.h"
 #include "netcdf/positions.h"
 
 namespace vandrel {
@@ -16,6 +19,7 @@ struct netcdf_metadata {
     int64_t date_created = 0;  // seconds since 1970 UTC
     std::string version;       // e.g. "vandrel 2.1.0"
     position_source positions;
+    std::vector<metadata_attribute> attributes;  // the deployment's, from --metadata
 };
 
 }  // namespace vandrel

@@ -15,61 +15,66 @@ struct packet_netcdf_state {
     bool finished = false;
     nc_column<double> time{file}, pressure{file}, temperature{file}, conductivity{file}, salinity{file},
         fluorescence{file}, light{file};
-    nc_column<int> station_index{file}, supply_voltage{file};
-    // The stations in order of their first sample: ID, and the position at
-    // its first time.
-    std::unordered_map<uint32_t, int> station_of_id;
-    // The station of the last sample: a packet's samples share its ID.
-    int last_station = -1;
+    nc_column<int> packet_index{file}, supply_voltage{file};
+    // The packet IDs in order of their first sample.
+    std::unordered_map<uint32_t, int> index_of_id;
+    // The ID of the last sample: a packet's samples share it.
+    int last_index = -1;
     uint32_t last_id = 0;
-    nc_column<int> station_ids{file};
+    nc_column<int> packet_ids{file};
+    // Per ID at a fixed position, per sample along a track.
     instance_positions positions{file};
-    time_span times;
+    sample_positions track{file};
+    nc_coverage coverage;
 };
 
 namespace {
 
-constexpr const char* data_coordinates = "time lat lon";
-
 constexpr nc_description description = {
     "Samples of the packet file",
     "Samples decoded from the packets of an oceanographic logger: pressure, temperature, conductivity, practical "
-    "salinity, fluorescence, light and supply voltage, one time series per packet identifier.",
-    "timeSeries",
-    "sea water pressure, sea water temperature, sea water electrical conductivity, sea water practical salinity, "
-    "fluorescence, light"};
+    "salinity, fluorescence, light and supply voltage, one series per packet identifier.",
+    "oceanographic logger, sea water pressure, sea water temperature, sea water electrical conductivity, sea water "
+    "practical salinity, fluorescence, light",
+    "dbar"};
 
 void define(packet_netcdf_state& s) {
     nc_output& f = s.file;
+    const nc_feature feature = sample_feature(s.meta.positions);
+    const bool dsg = feature != nc_feature::none, track = feature == nc_feature::trajectory;
+    const std::string coordinates = dsg ? "time lat lon" : "time";
     const int obs = nc_sized_dim(f, "obs", s.time.length());
     s.time.var = nc_time_var(f, "time", obs, "time of the sample");
-    s.station_index.var = nc_index_var(f, "station_index", obs, "index of the station (packet ID) of the sample");
-    nc_text_att(f, s.station_index.var, "instance_dimension", "station");
+    s.packet_index.var = nc_index_var(f, "packet_index", obs, "index of the sample's packet ID in dimension packet");
+    if (dsg)
+        nc_text_att(f, s.packet_index.var, "instance_dimension", "packet");
+    else
+        nc_text_att(f, s.packet_index.var, "coordinates", coordinates);
+    if (track) nc_lat_lon_vars(f, obs, true, s.track.lat.var, s.track.lon.var, NC_FLOAT);
     s.pressure.var = nc_data_var(f, "pressure", NC_DOUBLE, {obs}, "dbar", "sea pressure",
-                                 "sea_water_pressure_due_to_sea_water", data_coordinates);
-    nc_text_att(f, s.pressure.var, "positive", "down");
+                                 "sea_water_pressure_due_to_sea_water", coordinates);
     s.temperature.var = nc_data_var(f, "temperature", NC_DOUBLE, {obs}, "degree_C", "temperature",
-                                    "sea_water_temperature", data_coordinates);
+                                    "sea_water_temperature", coordinates);
     s.conductivity.var = nc_data_var(f, "conductivity", NC_DOUBLE, {obs}, "mS cm-1", "conductivity",
-                                     "sea_water_electrical_conductivity", data_coordinates);
+                                     "sea_water_electrical_conductivity", coordinates);
     s.salinity.var = nc_data_var(f, "salinity", NC_DOUBLE, {obs}, "1", "practical salinity (PSS-78)",
-                                 "sea_water_practical_salinity", data_coordinates);
-    s.fluorescence.var = nc_data_var(f, "fluorescence", NC_DOUBLE, {obs}, "1", "fluorescence: raw count x 0.001",
-                                     nullptr, data_coordinates);
-    s.light.var =
-        nc_data_var(f, "light", NC_DOUBLE, {obs}, "1", "light: e^(raw count x 0.001)", nullptr, data_coordinates);
+                                 "sea_water_practical_salinity", coordinates);
+    s.fluorescence.var =
+        nc_data_var(f, "fluorescence", NC_DOUBLE, {obs}, "1", "fluorescence: raw count x 0.001", nullptr, coordinates);
+    s.light.var = nc_data_var(f, "light", NC_DOUBLE, {obs}, "1", "light: e^(raw count x 0.001)", nullptr, coordinates);
     nc_text_att(f, s.light.var, "comment", "_FillValue where the logger recorded no reading (raw 0xFFFF)");
     s.supply_voltage.var =
         nc_data_var(f, "supply_voltage", NC_INT, {obs}, "mV", "supply voltage of the packet (0 in packets without one)",
-                    nullptr, data_coordinates);
-    if (s.station_ids.length() > 0) {
-        const int station = nc_dim(f, "station", s.station_ids.length());
-        s.station_ids.var = nc_var(f, "station_id", NC_INT, {station});
-        nc_text_att(f, s.station_ids.var, "long_name", "packet identifier (signed 32-bit)");
-        nc_text_att(f, s.station_ids.var, "cf_role", "timeseries_id");
-        nc_lat_lon_vars(f, station, s.positions.lat.var, s.positions.lon.var);
+                    nullptr, coordinates, false);
+    if (s.packet_ids.length() > 0) {
+        const int packet = nc_dim(f, "packet", s.packet_ids.length());
+        s.packet_ids.var = nc_index_var(f, "packet_id", packet, "packet identifier (signed 32-bit)");
+        if (dsg) nc_text_att(f, s.packet_ids.var, "cf_role", track ? "trajectory_id" : "timeseries_id");
+        if (feature == nc_feature::time_series)
+            nc_lat_lon_vars(f, packet, false, s.positions.lat.var, s.positions.lon.var);
     }
-    nc_global_atts(f, s.meta, description, s.times, s.positions.bounds);
+    s.coverage.bounds = track ? s.track.bounds : s.positions.bounds;
+    nc_global_atts(f, s.meta, description, feature, true, s.coverage);
     nc_end_define(f);
 }
 
@@ -94,21 +99,24 @@ void packet_netcdf_writer::sample(const packet_row& row) {
     }
     if (!s.file.ok()) return;
     const auto t = static_cast<double>(row.time);
-    if (s.last_station < 0 || row.id != s.last_id) {
-        const auto found = s.station_of_id.find(row.id);
-        if (found == s.station_of_id.end()) {
-            s.last_station = static_cast<int>(s.station_ids.size());
-            s.station_of_id.emplace(row.id, s.last_station);
-            s.station_ids.push(static_cast<int>(row.id));  // the ID as the table prints it: signed
-            s.positions.add(s.meta.positions, t);
+    const position_source& positions = s.meta.positions;
+    if (s.last_index < 0 || row.id != s.last_id) {
+        const auto found = s.index_of_id.find(row.id);
+        if (found == s.index_of_id.end()) {
+            s.last_index = static_cast<int>(s.packet_ids.size());
+            s.index_of_id.emplace(row.id, s.last_index);
+            s.packet_ids.push(static_cast<int>(row.id));  // the ID as the table prints it: signed
+            if (positions.kind == position_source::fixed) s.positions.add(positions, t);
         } else {
-            s.last_station = found->second;
+            s.last_index = found->second;
         }
         s.last_id = row.id;
     }
-    s.times.add(t);
+    s.coverage.times.add(t);
+    s.coverage.vertical.add(row.pressure);
     s.time.push(t);
-    s.station_index.push(s.last_station);
+    if (positions.kind == position_source::track) s.track.add(positions, t);
+    s.packet_index.push(s.last_index);
     s.pressure.push(row.pressure);
     s.temperature.push(row.temperature);
     s.conductivity.push(row.conductivity);
@@ -122,9 +130,9 @@ void packet_netcdf_writer::start_writing() {
     detail::packet_netcdf_state& s = *state_;
     detail::nc_start_writing(s.file);
     s.begun = false;
-    // The stations are numbered again, in the same order.
-    s.station_of_id.clear();
-    s.last_station = -1;
+    // The IDs are numbered again, in the same order.
+    s.index_of_id.clear();
+    s.last_index = -1;
 }
 
 bool packet_netcdf_writer::finish(bool table_written, std::string& error) {

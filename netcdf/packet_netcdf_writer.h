@@ -1,8 +1,9 @@
-// The packet file's samples as a CF-1.10 netCDF file: featureType
-// timeSeries, one station per packet ID. An ID may recur anywhere in the
-// file, so the samples form an indexed ragged array: each sample carries the
-// index of its station (station_index, instance_dimension "station"), and
-// the stations' IDs and positions are written at the end.
+// The packet file's samples as a CF-1.10 netCDF file: one time series per
+// packet ID at a fixed position, one trajectory per ID along a track (each
+// sample at the track's position at its time), or without positions no
+// discrete sampling geometry. An ID may recur anywhere in the file, so the
+// samples form an indexed ragged array: each sample carries the index of
+// its ID (packet_index, instance_dimension "packet").
 #pragma once
 
 #include <memory>

@@ -4,23 +4,19 @@
 #include <cmath>
 #include <cstdint>
 
+#include "netcdf/text_lines.h"
 #include "platform/civil_time.h"
-#include "platform/input_file.h"
 
 namespace vandrel {
+
+using detail::next_line;
+using detail::trim;
 
 namespace {
 
 // A track line longer than this is no line of fixes (a binary file given by
 // mistake, say); it ends the reading with an error instead of growing.
 constexpr std::size_t max_track_line = 1024;
-
-std::string trim(const std::string& s) {
-    std::size_t b = 0, e = s.size();
-    while (b < e && (s[b] == ' ' || s[b] == '\t')) ++b;
-    while (e > b && (s[e - 1] == ' ' || s[e - 1] == '\t' || s[e - 1] == '\r')) --e;
-    return s.substr(b, e - b);
-}
 
 // The whole of text as a finite decimal number.
 bool parse_number(const std::string& text, double& out) {
@@ -44,6 +40,12 @@ bool parse_digits(const std::string& text, std::size_t pos, int digits, int& out
     return true;
 }
 
+int days_in_month(int year, int month) {
+    static constexpr int days[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+    return month == 2 && leap ? 29 : days[month - 1];
+}
+
 // "YYYY-MM-DDTHH:MM:SS[.f...][Z]", UTC, 'T' or ' ' between date and time.
 bool parse_iso_time(const std::string& text, double& out) {
     int year, month, day, hour, minute, second;
@@ -52,7 +54,11 @@ bool parse_iso_time(const std::string& text, double& out) {
         !parse_digits(text, 11, 2, hour) || text[13] != ':' || !parse_digits(text, 14, 2, minute) || text[16] != ':' ||
         !parse_digits(text, 17, 2, second))
         return false;
-    if (month < 1 || month > 12 || day < 1 || day > 31 || hour > 23 || minute > 59 || second > 60) return false;
+    // A real calendar time: 2026-02-30 is no date (mktime would take it
+    // for 2 March).
+    if (month < 1 || month > 12 || day < 1 || day > days_in_month(year, month) || hour > 23 || minute > 59 ||
+        second > 60)
+        return false;
     std::size_t pos = 19;
     double fraction = 0;
     if (pos < text.size() && text[pos] == '.') {
@@ -103,25 +109,6 @@ bool parse_lat_lon(const std::string& lat_text, const std::string& lon_text, dou
     return true;
 }
 
-// Reads the next line of f into line (without its end). False at the end of
-// the file; error is set when the line is too long or reading failed.
-bool next_line(input_file& f, std::string& line, bool& too_long) {
-    line.clear();
-    too_long = false;
-    uint8_t b;
-    bool any = false;
-    while (f.get(b)) {
-        any = true;
-        if (b == '\n') return true;
-        if (line.size() == max_track_line) {
-            too_long = true;
-            return true;
-        }
-        line.push_back(static_cast<char>(b));
-    }
-    return any;
-}
-
 }  // namespace
 
 bool parse_position(const std::string& text, position_source& out, std::string& error) {
@@ -152,7 +139,7 @@ bool load_track(const std::string& path, position_source& out, std::string& erro
     std::string line;
     bool too_long = false;
     bool first = true;
-    for (uint64_t number = 1; next_line(f, line, too_long); ++number) {
+    for (uint64_t number = 1; next_line(f, max_track_line, line, too_long); ++number) {
         const std::string where = path + ":" + std::to_string(number) + ": ";
         if (too_long) {
             error = where + "line longer than " + std::to_string(max_track_line) + " characters";
@@ -163,11 +150,11 @@ bool load_track(const std::string& path, position_source& out, std::string& erro
         const std::vector<std::string> fields = split_fields(line);
         position_fix fix{};
         const bool has_time = parse_time(fields[0], fix.time);
-        if (first && !has_time) {  // the header
-            first = false;
-            continue;
-        }
+        // The header: the first line, whose time field has no digit (a
+        // mistyped first fix is an error, not a header).
+        const bool header = first && fields[0].find_first_of("0123456789") == std::string::npos;
         first = false;
+        if (header) continue;
         std::string problem;
         if (fields.size() != 3) {
             problem = "expected TIME,LATITUDE,LONGITUDE";
@@ -195,37 +182,42 @@ bool load_track(const std::string& path, position_source& out, std::string& erro
     return true;
 }
 
-bool position_at(const position_source& source, double t, double& lat, double& lon) {
-    if (source.kind == position_source::fixed) {
-        lat = source.lat;
-        lon = source.lon;
-        return true;
+bool position_at(const position_source& source, double t, double& lat, double& lon, track_cursor* cursor) {
+    track_cursor local;
+    track_cursor& c = cursor != nullptr ? *cursor : local;
+    if (!(t >= c.t0 && t < c.t1)) {
+        if (source.kind == position_source::fixed) {
+            lat = source.lat;
+            lon = source.lon;
+            return true;
+        }
+        const std::vector<position_fix>& fx = source.fixes;
+        if (source.kind != position_source::track || fx.empty() || !(t >= fx.front().time) || !(t <= fx.back().time))
+            return false;
+        // The first fix later than t; t lies between it and the fix before.
+        std::size_t lo = 0, hi = fx.size();
+        while (lo < hi) {
+            const std::size_t mid = lo + (hi - lo) / 2;
+            if (fx[mid].time <= t)
+                lo = mid + 1;
+            else
+                hi = mid;
+        }
+        if (lo == fx.size()) {  // t is the last fix's time
+            lat = fx.back().lat;
+            lon = fx.back().lon;
+            return true;
+        }
+        const position_fix& a = fx[lo - 1];
+        const position_fix& b = fx[lo];
+        double dlon = b.lon - a.lon;
+        if (dlon > 180) dlon -= 360;
+        if (dlon < -180) dlon += 360;
+        c = {a.time, b.time, a.lat, a.lon, (b.lat - a.lat) / (b.time - a.time), dlon / (b.time - a.time)};
     }
-    if (source.kind != position_source::track || source.fixes.empty() || !(t >= source.fixes.front().time) ||
-        !(t <= source.fixes.back().time))
-        return false;
-    // The first fix later than t; t lies between it and the fix before.
-    std::size_t lo = 0, hi = source.fixes.size();
-    while (lo < hi) {
-        const std::size_t mid = lo + (hi - lo) / 2;
-        if (source.fixes[mid].time <= t)
-            lo = mid + 1;
-        else
-            hi = mid;
-    }
-    if (lo == source.fixes.size()) {  // t is the last fix's time
-        lat = source.fixes.back().lat;
-        lon = source.fixes.back().lon;
-        return true;
-    }
-    const position_fix& a = source.fixes[lo - 1];
-    const position_fix& b = source.fixes[lo];
-    const double f = (t - a.time) / (b.time - a.time);
-    double dlon = b.lon - a.lon;
-    if (dlon > 180) dlon -= 360;
-    if (dlon < -180) dlon += 360;
-    lat = a.lat + f * (b.lat - a.lat);
-    lon = a.lon + f * dlon;
+    const double dt = t - c.t0;
+    lat = c.lat0 + dt * c.lat_rate;
+    lon = c.lon0 + dt * c.lon_rate;
     if (lon > 180) lon -= 360;
     if (lon < -180) lon += 360;
     return true;

@@ -10,13 +10,16 @@
 //     degrees east (-180..180).
 //   - Fields are separated by commas, with optional blanks around them.
 //     Blank lines and lines beginning with '#' are ignored. The first other
-//     line is a header when its first field is no time, and is skipped.
+//     line is a header when its first field holds no digit, and is skipped;
+//     any other line that is no valid fix is an error.
+//   - Dates are real calendar dates: 2021-02-29 is refused.
 //   - Times must increase strictly from line to line.
 // Between two fixes the position is interpolated linearly in time (the
 // longitude the short way round the antimeridian); before the first fix
 // and after the last one it is unknown: no extrapolation.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -43,7 +46,13 @@ bool parse_position(const std::string& text, position_source& out, std::string& 
 bool load_track(const std::string& path, position_source& out, std::string& error);
 
 // The position at time t. False when unknown: no source, or t outside the
-// track's first and last fix.
-bool position_at(const position_source& source, double t, double& lat, double& lon);
+// track's first and last fix. cursor, when given, keeps the track segment
+// found between calls with its rates of change: samples come in time order,
+// and then cost no search and no division.
+struct track_cursor {
+    double t0 = 0, t1 = -1;  // the segment's first and last time; none yet
+    double lat0 = 0, lon0 = 0, lat_rate = 0, lon_rate = 0;
+};
+bool position_at(const position_source& source, double t, double& lat, double& lon, track_cursor* cursor = nullptr);
 
 }  // namespace vandrel

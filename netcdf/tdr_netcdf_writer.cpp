@@ -13,18 +13,11 @@ namespace detail {
 
 namespace {
 
-// What every file of the stream has: the file and the span of its times.
+// What every file of the stream has: the file and the extent of its data.
 struct part_base {
     nc_output file;
     bool begun = false;
-    time_span times;
-};
-
-// The single station of the TDR and GPS files: named after the input, its
-// position at the first time.
-struct single_station {
-    int name = -1, lat = -1, lon = -1;
-    position_bounds bounds;
+    nc_coverage coverage;
 };
 
 template <class T>
@@ -33,7 +26,6 @@ using column_ptr = std::unique_ptr<nc_column<T>>;
 // ---- PREFIX_tdr.nc ------------------------------------------------------
 
 struct tdr_part : part_base {
-    single_station station;
     // Channel bits whose columns exist: a column begins with the first run
     // that has its channel, the rows before it filled.
     unsigned channels = 0;
@@ -42,21 +34,41 @@ struct tdr_part : part_base {
     nc_column<float> depth{file}, temperature{file}, odo{file}, mag_x{file}, mag_y{file}, mag_z{file};
     nc_column<short> mag_temp{file}, wetdry{file};
     std::vector<column_ptr<int>> photo;  // one per photo channel
-    // Per run, per event, per dive.
+    sample_positions positions{file};    // along a track
+};
+
+// ---- PREFIX_events.nc ---------------------------------------------------
+
+struct events_part : part_base {
     nc_column<double> run_start{file};
-    nc_column<int> run_regime{file}, run_dry{file}, run_interval{file};
+    nc_column<int> run_interval{file};
+    nc_column<short> run_regime{file}, run_dry{file};
     nc_column<double> haulout_start{file}, haulout_end{file}, wetdry_time{file};
     nc_column<short> wetdry_state{file};
-    std::vector<column_ptr<double>> dives;  // as dive_columns
+};
+
+// ---- PREFIX_dives.nc ----------------------------------------------------
+
+// A column of the dive table, in the type of its kind: counts as integers,
+// flags as shorts, times and measures as doubles.
+struct dive_part_column {
+    column_ptr<double> real;
+    column_ptr<int> count;
+    column_ptr<short> flag;
+};
+
+struct dives_part : part_base {
+    std::vector<dive_part_column> columns;  // as dive_columns
 };
 
 // ---- PREFIX_ctd.nc ------------------------------------------------------
 
-// An extra channel: its label and units, and which of the channels of that
-// label it is (a cast may have two channels alike).
+// An extra channel: its label, units and kind, and which of the channels
+// of that label it is (a cast may have two channels alike).
 struct ctd_extra {
     std::string name;
     const char* units;
+    ctd_channel_kind kind;
     int occurrence;
     column_ptr<double> values;
 };
@@ -81,13 +93,13 @@ struct acc_part : part_base {
     nc_column<int> burst_index{file};
     nc_column<int> burst_id{file}, burst_samples{file};
     nc_column<double> burst_end{file};
-    instance_positions positions{file};
+    instance_positions positions{file};  // per burst at a fixed position
+    sample_positions track{file};        // per sample along a track
 };
 
 // ---- PREFIX_gps.nc ------------------------------------------------------
 
 struct gps_part : part_base {
-    single_station station;
     nc_column<int> fix_index{file}, satellite_value{file};
     nc_column<short> satellite_id{file};
     nc_column<double> fix_time{file};
@@ -102,39 +114,52 @@ struct tdr_netcdf_state {
     bool with_dives = false;
     bool finished = false;
     tdr_part tdr;
+    events_part events;
+    dives_part dives;
     ctd_part ctd;
     acc_part acc;
     gps_part gps;
     bool have_info = false;
     info_values info{};
+
+    bool along_track() const { return meta.positions.kind == position_source::track; }
+    // Every file, in the order they are completed.
+    std::vector<part_base*> parts() { return {&tdr, &events, &dives, &ctd, &acc, &gps}; }
 };
 
 namespace {
 
-std::string station_name(const netcdf_metadata& meta) {
+std::string feature_name(const netcdf_metadata& meta) {
     return meta.source_name.empty() ? std::string("logger") : meta.source_name;
 }
 
-void define_single_station(nc_output& f, const netcdf_metadata& meta, single_station& s, const time_span& times) {
-    const std::string name = station_name(meta);
+// The name of the single station or trajectory of the TDR file (defined
+// here, written by write_feature_name), and its latitude and longitude: a
+// scalar at a fixed position, per sample along a track.
+struct single_feature {
+    int name = -1, lat = -1, lon = -1;
+};
+
+single_feature define_single_feature(nc_output& f, const netcdf_metadata& meta, nc_feature feature, int obs) {
+    single_feature s;
+    if (feature == nc_feature::none) return s;
+    const std::string name = feature_name(meta);
     const int strlen_dim = nc_dim(f, "name_strlen", name.size());
-    s.name = nc_var(f, "station_name", NC_CHAR, {strlen_dim});
+    const bool track = feature == nc_feature::trajectory;
+    s.name = nc_var(f, track ? "trajectory_name" : "station_name", NC_CHAR, {strlen_dim});
     nc_text_att(f, s.name, "long_name", "logger input the data were decoded from");
-    nc_text_att(f, s.name, "cf_role", "timeseries_id");
-    nc_lat_lon_vars(f, -1, s.lat, s.lon);
-    double lat = 0, lon = 0;
-    if (times.any && position_at(meta.positions, times.first, lat, lon)) s.bounds.add(lat, lon);
+    nc_text_att(f, s.name, "cf_role", track ? "trajectory_id" : "timeseries_id");
+    nc_lat_lon_vars(f, track ? obs : -1, track, s.lat, s.lon, track ? NC_FLOAT : NC_DOUBLE);
+    return s;
 }
 
-// The name and position of a single station, after define mode: the
-// position at its first time, or _FillValue.
-void write_single_station(nc_output& f, const netcdf_metadata& meta, const single_station& s) {
-    const std::string name = station_name(meta);
-    const bool known = s.bounds.lat_min <= s.bounds.lat_max;
-    const double lat = known ? s.bounds.lat_min : NC_FILL_DOUBLE, lon = known ? s.bounds.lon_min : NC_FILL_DOUBLE;
-    if (f.ok()) f.check(nc_put_var_text(f.ncid, s.name, name.c_str()), "nc_put_var");
-    if (f.ok()) f.check(nc_put_var_double(f.ncid, s.lat, &lat), "nc_put_var");
-    if (f.ok()) f.check(nc_put_var_double(f.ncid, s.lon, &lon), "nc_put_var");
+void write_feature_name(nc_output& f, const netcdf_metadata& meta, const single_feature& s, nc_feature feature) {
+    if (feature == nc_feature::none || !f.ok()) return;
+    const std::string name = feature_name(meta);
+    f.check(nc_put_var_text(f.ncid, s.name, name.c_str()), "nc_put_var");
+    if (feature != nc_feature::time_series) return;
+    if (f.ok()) f.check(nc_put_var_double(f.ncid, s.lat, &meta.positions.lat), "nc_put_var");
+    if (f.ok()) f.check(nc_put_var_double(f.ncid, s.lon, &meta.positions.lon), "nc_put_var");
 }
 
 void info_atts(nc_output& f, const tdr_netcdf_state& s) {
@@ -155,36 +180,49 @@ void info_atts(nc_output& f, const tdr_netcdf_state& s) {
     nc_double_att(f, NC_GLOBAL, "logger_acc_offset_g", NC_DOUBLE, {v.acc_offset});
 }
 
-// NaN, the dive table's "none", as the fill value.
+// NaN, a record's "none", as the fill value.
 double or_fill(double v) { return std::isnan(v) ? NC_FILL_DOUBLE : v; }
-
-constexpr const char* keywords =
-    "animal-borne logger, depth, temperature, sea water pressure, sea water practical salinity, acceleration";
+float or_fill_float(double v) { return std::isnan(v) ? NC_FILL_FLOAT : static_cast<float>(v); }
 
 constexpr nc_description tdr_description = {
     "TDR samples",
     "Time-depth records of an animal-borne logger, decoded from its compressed stream: depth and the further channels "
-    "of each sampling regime, the sample runs, haul-outs, wet/dry changes and, when detected, dives.",
-    "timeSeries", keywords};
+    "of each sampling regime.",
+    "animal-borne logger, time-depth recorder, depth, temperature, light, magnetometer, wet/dry", "m"};
+constexpr nc_description events_description = {
+    "TDR events",
+    "The sample runs, haul-outs and wet/dry changes of an animal-borne logger, decoded from its compressed stream.",
+    "animal-borne logger, sampling regime, haul-out, wet/dry", nullptr};
+constexpr nc_description dives_description = {
+    "Dives",
+    "The dives found in the time-depth records of an animal-borne logger: start, end, depth, bottom time, descent and "
+    "ascent of each.",
+    "animal-borne logger, dive, dive depth, dive duration, bottom time", nullptr};
 constexpr nc_description ctd_description = {
     "CTD casts",
     "CTD casts of an animal-borne logger, decoded from its compressed stream: pressure, temperature, conductivity, "
     "practical salinity of the lag-filtered conductivity and the cast's extra channels, one profile per cast.",
-    "profile", keywords};
+    "animal-borne logger, CTD, sea water pressure, sea water temperature, sea water electrical conductivity, sea water "
+    "practical salinity",
+    "dbar"};
 constexpr nc_description acc_description = {
     "Accelerometer bursts",
     "Accelerometer bursts of an animal-borne logger, decoded from its compressed stream: acceleration on three axes "
-    "in units of standard gravity, one time series per burst.",
-    "timeSeries", keywords};
+    "in units of standard gravity, one series per burst.",
+    "animal-borne logger, accelerometer, acceleration", nullptr};
 constexpr nc_description gps_description = {
     "GPS records",
     "GPS records of an animal-borne logger as decoded from its compressed stream: per fix the time and the number of "
-    "satellites, and per satellite its identifier and a stored value.",
-    "timeSeries", keywords};
+    "satellites, and per satellite its identifier and a stored value. These are satellite readings, not positions.",
+    "animal-borne logger, GPS, satellite readings", nullptr};
+
+// The coordinates of a file's samples: their time, and the latitude and
+// longitude when the file has positions.
+std::string sample_coordinates(nc_feature feature, const char* time) {
+    return std::string(time) + (feature == nc_feature::none ? "" : " lat lon");
+}
 
 // ---- TDR ----------------------------------------------------------------
-
-constexpr const char* tdr_coordinates = "time lat lon";
 
 // Begins the columns of the channel bits in add (and of photo channels up
 // to n_photo) that do not exist yet, filled for the rows before.
@@ -193,17 +231,17 @@ void add_tdr_channels(tdr_part& p, unsigned add, std::size_t n_photo) {
     const unsigned wetdry_bits = channel_wetdry_column | channel_wetdry_byte;
     if (add & wetdry_bits) add |= wetdry_bits;
     const unsigned added = add & ~p.channels;
-    if (added & channel_temperature) p.temperature.push_n(NC_FILL_FLOAT, rows);
-    if (added & channel_odo) p.odo.push_n(NC_FILL_FLOAT, rows);
+    if (added & channel_temperature) p.temperature.push_fill(NC_FILL_FLOAT, rows);
+    if (added & channel_odo) p.odo.push_fill(NC_FILL_FLOAT, rows);
     if (added & channel_magnetometer) {
-        for (auto* m : {&p.mag_x, &p.mag_y, &p.mag_z}) m->push_n(NC_FILL_FLOAT, rows);
-        p.mag_temp.push_n(NC_FILL_SHORT, rows);
+        for (auto* m : {&p.mag_x, &p.mag_y, &p.mag_z}) m->push_fill(NC_FILL_FLOAT, rows);
+        p.mag_temp.push_fill(NC_FILL_SHORT, rows);
     }
-    if (added & wetdry_bits) p.wetdry.push_n(NC_FILL_SHORT, rows);
+    if (added & wetdry_bits) p.wetdry.push_fill(NC_FILL_SHORT, rows);
     if (add & channel_photo) {
         while (p.photo.size() < n_photo) {
             p.photo.push_back(std::make_unique<nc_column<int>>(p.file));
-            p.photo.back()->push_n(NC_FILL_INT, rows);
+            p.photo.back()->push_fill(NC_FILL_INT, rows);
         }
     }
     p.channels |= add & ~channel_photo;
@@ -212,75 +250,117 @@ void add_tdr_channels(tdr_part& p, unsigned add, std::size_t n_photo) {
 void define_tdr(tdr_netcdf_state& s) {
     tdr_part& p = s.tdr;
     nc_output& f = p.file;
+    const nc_feature feature = sample_feature(s.meta.positions);
+    const std::string coordinates = sample_coordinates(feature, "time");
     const int obs = nc_sized_dim(f, "obs", p.time.length());
-    define_single_station(f, s.meta, p.station, p.times);
+    const single_feature station = define_single_feature(f, s.meta, feature, obs);
+    p.positions.lat.var = station.lat;
+    p.positions.lon.var = station.lon;
     p.time.var = nc_time_var(f, "time", obs, "time of the sample");
-    p.run.var = nc_index_var(f, "run", obs, "index of the sample's run in dimension run");
-    p.depth.var = nc_data_var(f, "depth", NC_FLOAT, {obs}, "m", "depth", "depth", tdr_coordinates);
-    nc_text_att(f, p.depth.var, "positive", "down");
+    p.run.var = nc_index_var(f, "run_index", obs, "index of the sample's run in dimension run of the events file");
+    nc_text_att(f, p.run.var, "coordinates", coordinates);
+    p.depth.var = nc_data_var(f, "depth", NC_FLOAT, {obs}, "m", "depth", "depth", coordinates);
     if (p.channels & channel_temperature) {
         p.temperature.var =
-            nc_data_var(f, "temperature", NC_FLOAT, {obs}, "degree_C", "temperature", nullptr, tdr_coordinates);
+            nc_data_var(f, "temperature", NC_FLOAT, {obs}, "degree_C", "temperature", nullptr, coordinates);
         nc_text_att(f, p.temperature.var, "comment", "water or air temperature, as the logger was wet or dry");
     }
     for (std::size_t i = 0; i < p.photo.size(); ++i) {
         const std::string number = std::to_string(i + 1);
         p.photo[i]->var = nc_data_var(f, "photo_" + number, NC_INT, {obs}, "1", "light sensor count, channel " + number,
-                                      nullptr, tdr_coordinates);
+                                      nullptr, coordinates, p.photo[i]->gaps);
+        nc_text_att(f, p.photo[i]->var, "coverage_content_type", "physicalMeasurement");
     }
     if (p.channels & channel_odo)
         p.odo.var = nc_data_var(f, "odometer", NC_FLOAT, {obs}, "m", "odometer distance since the previous sample",
-                                nullptr, tdr_coordinates);
+                                nullptr, coordinates);
     if (p.channels & channel_magnetometer) {
         nc_column<float>* mag[3] = {&p.mag_x, &p.mag_y, &p.mag_z};
         for (int i = 0; i < 3; ++i)
             mag[i]->var = nc_data_var(
                 f, std::string("magnetometer_") + "xyz" [i], NC_FLOAT, { obs }, "uT",
-                std::string("magnetic flux density, ") + "xyz"[i] + " axis", nullptr, tdr_coordinates);
+                std::string("magnetic flux density, ") + "xyz"[i] + " axis", nullptr, coordinates);
         p.mag_temp.var = nc_data_var(f, "magnetometer_temperature", NC_SHORT, {obs}, "degree_C",
-                                     "temperature of the magnetometer", nullptr, tdr_coordinates);
+                                     "temperature of the magnetometer", nullptr, coordinates, p.mag_temp.gaps);
+        nc_text_att(f, p.mag_temp.var, "coverage_content_type", "physicalMeasurement");
     }
-    if (p.channels & channel_wetdry_column)
+    if (p.channels & channel_wetdry_column) {
         p.wetdry.var =
-            nc_data_var(f, "wetdry", NC_SHORT, {obs}, "1", "wet/dry state shown in the row", nullptr, tdr_coordinates);
+            nc_flag_var(f, "wetdry", obs, "wet/dry state shown in the row", "wet dry", coordinates, p.wetdry.gaps);
+        nc_text_att(f, p.wetdry.var, "comment", "the logger's wet/dry byte as stored");
+    }
+    nc_global_atts(f, s.meta, tdr_description, feature, true, p.coverage);
+    info_atts(f, s);
+    if (nc_end_define(f)) write_feature_name(f, s.meta, station, feature);
+}
+
+// ---- Events -------------------------------------------------------------
+
+void define_events(tdr_netcdf_state& s) {
+    events_part& p = s.events;
+    nc_output& f = p.file;
     if (p.run_start.length() > 0) {
         const int run = nc_dim(f, "run", p.run_start.length());
         p.run_start.var = nc_time_var(f, "run_start_time", run, "time of the run's first sample");
-        p.run_regime.var = nc_data_var(f, "run_regime", NC_INT, {run}, "1", "sampling regime of the run", nullptr);
-        p.run_dry.var =
-            nc_data_var(f, "run_dry", NC_INT, {run}, nullptr, "samples taken on land after a dry start", nullptr);
-        nc_double_att(f, p.run_dry.var, "flag_values", NC_INT, {0, 1});
-        nc_text_att(f, p.run_dry.var, "flag_meanings", "wet dry");
-        p.run_interval.var = nc_data_var(f, "run_interval", NC_INT, {run}, "0.01 s", "time between samples", nullptr);
+        p.run_regime.var = nc_data_var(f, "run_regime", NC_SHORT, {run}, "1", "sampling regime of the run", nullptr,
+                                       "run_start_time", false);
+        p.run_dry.var = nc_flag_var(f, "run_dry", run, "samples taken on land after a dry start", "wet dry",
+                                    "run_start_time", false);
+        p.run_interval.var = nc_data_var(f, "run_interval", NC_INT, {run}, "0.01 s", "time between samples", nullptr,
+                                         "run_start_time", false);
     }
     if (p.haulout_start.length() > 0) {
         const int dim = nc_dim(f, "haulout", p.haulout_start.length());
-        p.haulout_start.var = nc_time_var(f, "haulout_start", dim, "start of the haul-out: on land from here");
-        p.haulout_end.var = nc_time_var(f, "haulout_end", dim, "end of the haul-out");
+        p.haulout_start.var = nc_time_var(f, "haulout_start_time", dim, "start of the haul-out: on land from here");
+        p.haulout_end.var = nc_time_var(f, "haulout_end_time", dim, "end of the haul-out");
+        nc_text_att(f, p.haulout_end.var, "coordinates", "haulout_start_time");
     }
     if (p.wetdry_time.length() > 0) {
         const int dim = nc_dim(f, "wetdry_change", p.wetdry_time.length());
         p.wetdry_time.var = nc_time_var(f, "wetdry_change_time", dim, "time of the sample before the wet/dry change");
-        p.wetdry_state.var =
-            nc_data_var(f, "wetdry_change_state", NC_SHORT, {dim}, "1", "wet/dry state after the change", nullptr);
+        p.wetdry_state.var = nc_flag_var(f, "wetdry_change_state", dim, "wet/dry state after the change", "wet dry",
+                                         "wetdry_change_time", false);
+        nc_text_att(f, p.wetdry_state.var, "comment", "the logger's wet/dry byte as stored");
     }
-    if (!p.dives.empty() && p.dives[0]->length() > 0) {
-        const int dim = nc_dim(f, "dive", p.dives[0]->length());
-        for (std::size_t i = 0; i < dive_column_count; ++i) {
-            const dive_column& c = dive_columns[i];
-            p.dives[i]->var = c.units == nullptr
-                                  ? nc_time_var(f, c.name, dim, c.long_name)
-                                  : nc_data_var(f, c.name, NC_DOUBLE, {dim}, c.units, c.long_name, nullptr);
+    nc_global_atts(f, s.meta, events_description, nc_feature::none, false, p.coverage);
+    info_atts(f, s);
+    nc_end_define(f);
+}
+
+// ---- Dives --------------------------------------------------------------
+
+void define_dives(tdr_netcdf_state& s) {
+    dives_part& p = s.dives;
+    nc_output& f = p.file;
+    const int dim = nc_sized_dim(f, "dive", p.columns.empty() ? 0 : p.columns[0].count->length());
+    const char* start = "dive_start_time";
+    for (std::size_t i = 0; i < dive_column_count; ++i) {
+        const dive_column& c = dive_columns[i];
+        dive_part_column& col = p.columns[i];
+        const std::string coordinates = std::strcmp(c.name, start) == 0 ? std::string() : start;
+        switch (c.kind) {
+            case dive_value::count:
+                col.count->var =
+                    nc_data_var(f, c.name, NC_INT, {dim}, c.units, c.long_name, nullptr, coordinates, false);
+                break;
+            case dive_value::flag:
+                col.flag->var = nc_flag_var(f, c.name, dim, c.long_name, "incomplete complete", coordinates, false);
+                break;
+            case dive_value::time:
+                col.real->var = nc_time_var(f, c.name, dim, c.long_name);
+                if (!coordinates.empty()) nc_text_att(f, col.real->var, "coordinates", coordinates);
+                break;
+            default:
+                col.real->var = nc_data_var(f, c.name, NC_DOUBLE, {dim}, c.units, c.long_name, nullptr, coordinates);
+                break;
         }
     }
-    nc_global_atts(f, s.meta, tdr_description, p.times, p.station.bounds);
+    nc_global_atts(f, s.meta, dives_description, nc_feature::none, false, p.coverage);
     info_atts(f, s);
-    if (nc_end_define(f)) write_single_station(f, s.meta, p.station);
+    nc_end_define(f);
 }
 
 // ---- CTD ----------------------------------------------------------------
-
-constexpr const char* ctd_coordinates = "time lat lon pressure";
 
 // The decoder names extra channels from a small fixed set; more distinct
 // names than this are not kept.
@@ -303,60 +383,92 @@ void map_extra_channels(ctd_part& p, const ctd_channel_set& channels) {
             ++column;
         if (column == max_extra_columns) continue;
         if (column == p.extras.size()) {
-            p.extras.push_back({names[channel], channels.channel[channel].units, occurrence,
-                                std::make_unique<nc_column<double>>(p.file)});
-            p.extras.back().values->push_n(NC_FILL_DOUBLE, p.time.size());
+            const ctd_channel& c = channels.channel[channel];
+            p.extras.push_back(
+                {names[channel], c.units, c.kind, occurrence, std::make_unique<nc_column<double>>(p.file)});
+            p.extras.back().values->push_fill(NC_FILL_DOUBLE, p.time.size());
             p.channel_of_extra.push_back(-1);
         }
         p.channel_of_extra[column] = static_cast<int>(channel);
     }
 }
 
+// The variable name of an extra channel: what it measures, the same in
+// every file (a second channel alike gets "_2").
+const char* extra_channel_name(ctd_channel_kind kind) {
+    switch (kind) {
+        case ctd_channel_kind::fluorescence:
+            return "fluorescence";
+        case ctd_channel_kind::oxygen:
+            return "oxygen";
+        case ctd_channel_kind::phase:
+            return "phase";
+        case ctd_channel_kind::photo:
+            return "photo";
+        case ctd_channel_kind::ppfd:
+            return "ppfd";
+        default:
+            return "internal_temperature";
+    }
+}
+
 void define_ctd(tdr_netcdf_state& s) {
     ctd_part& p = s.ctd;
     nc_output& f = p.file;
+    const nc_feature feature = profile_feature(s.meta.positions);
+    const bool dsg = feature != nc_feature::none;
+    // In the profiles' ragged array a sample's time, latitude and longitude
+    // are its profile's; without profiles, its own time.
+    const std::string coordinates = dsg ? "time lat lon pressure" : "sample_time pressure";
     const int obs = nc_sized_dim(f, "obs", p.time.length());
     p.time.var = nc_time_var(f, "sample_time", obs, "time of the sample");
-    p.pressure.var =
-        nc_data_var(f, "pressure", NC_DOUBLE, {obs}, "dbar", "sea pressure", "sea_water_pressure_due_to_sea_water");
+    if (dsg) nc_text_att(f, p.time.var, "coordinates", coordinates);
+    p.pressure.var = nc_data_var(f, "pressure", NC_DOUBLE, {obs}, "dbar", "sea pressure",
+                                 "sea_water_pressure_due_to_sea_water", {}, false);
     nc_text_att(f, p.pressure.var, "positive", "down");
     nc_text_att(f, p.pressure.var, "axis", "Z");
     p.temperature.var = nc_data_var(f, "temperature", NC_DOUBLE, {obs}, "degree_C", "temperature",
-                                    "sea_water_temperature", ctd_coordinates);
+                                    "sea_water_temperature", coordinates);
     p.conductivity.var = nc_data_var(f, "conductivity", NC_DOUBLE, {obs}, "mS cm-1", "conductivity",
-                                     "sea_water_electrical_conductivity", ctd_coordinates);
+                                     "sea_water_electrical_conductivity", coordinates);
     p.salinity.var = nc_data_var(f, "salinity", NC_DOUBLE, {obs}, "1",
                                  "practical salinity (PSS-78) of the lag-filtered conductivity",
-                                 "sea_water_practical_salinity", ctd_coordinates);
-    // The extra channels under names made from the header's.
-    std::vector<std::string> taken = {"sample_time", "pressure",   "temperature", "conductivity",
-                                      "salinity",    "time_valid", "time",        "lat",
-                                      "lon",         "profile",    "row_size",    "crs"};
+                                 "sea_water_practical_salinity", coordinates);
+    // The extra channels named after what they measure, their header names
+    // as long names.
+    std::vector<std::string> taken = {"sample_time", "pressure", "temperature", "conductivity",  "salinity",
+                                      "time_valid",  "time",     "lat",         "lon",           "profile",
+                                      "row_size",    "crs",      "interval",    "pressure_zero", "configuration"};
     for (ctd_extra& e : p.extras)
-        e.values->var =
-            nc_data_var(f, nc_name_from(e.name, taken), NC_DOUBLE, {obs}, e.units, e.name, nullptr, ctd_coordinates);
-    p.time_valid.var = nc_var(f, "time_valid", NC_SHORT, {obs});
-    nc_text_att(f, p.time_valid.var, "long_name", "the sample's time is valid (TIME_VALID)");
-    nc_double_att(f, p.time_valid.var, "flag_values", NC_SHORT, {0, 1});
-    nc_text_att(f, p.time_valid.var, "flag_meanings", "time_not_valid time_valid");
-    nc_default_fill(f, p.time_valid.var, NC_SHORT);
+        e.values->var = nc_data_var(f, nc_name_from(extra_channel_name(e.kind), taken), NC_DOUBLE, {obs}, e.units,
+                                    e.name, nullptr, coordinates);
+    p.time_valid.var = nc_flag_var(f, "time_valid", obs, "the sample's time is valid (TIME_VALID)",
+                                   "time_not_valid time_valid", coordinates, false);
+    nc_text_att(f, p.time_valid.var, "coverage_content_type", "qualityInformation");
+    nc_text_att(f, p.time.var, "ancillary_variables", "time_valid");
     if (p.cast_id.length() > 0) {
         const int dim = nc_dim(f, "profile", p.cast_id.length());
-        p.cast_id.var = nc_var(f, "profile", NC_INT, {dim});
-        nc_text_att(f, p.cast_id.var, "long_name", "ordinal of the cast in the stream, from 0");
-        nc_text_att(f, p.cast_id.var, "cf_role", "profile_id");
-        p.row_size.var = nc_var(f, "row_size", NC_INT, {dim});
-        nc_text_att(f, p.row_size.var, "long_name", "number of samples of the cast");
-        nc_text_att(f, p.row_size.var, "sample_dimension", "obs");
+        p.cast_id.var = nc_index_var(f, "profile", dim, "ordinal of the cast in the stream, from 0");
+        if (dsg) nc_text_att(f, p.cast_id.var, "cf_role", "profile_id");
+        p.row_size.var = nc_index_var(f, "row_size", dim, "number of samples of the cast");
+        if (dsg)
+            nc_text_att(f, p.row_size.var, "sample_dimension", "obs");
+        else
+            nc_text_att(f, p.row_size.var, "coordinates", "time");
         p.cast_time.var = nc_time_var(f, "time", dim, "time of the cast's first sample");
-        p.cast_regime.var =
-            nc_data_var(f, "configuration", NC_SHORT, {dim}, "1", "the cast's configuration byte", nullptr);
-        p.cast_interval.var = nc_data_var(f, "interval", NC_DOUBLE, {dim}, "s", "time between samples", nullptr);
-        p.pressure_zero.var =
-            nc_data_var(f, "pressure_zero", NC_INT, {dim}, "1", "raw pressure count of 0 dbar", nullptr);
-        nc_lat_lon_vars(f, dim, p.positions.lat.var, p.positions.lon.var);
+        const std::string cast_coordinates = dsg ? "time lat lon" : "time";
+        p.cast_regime.var = nc_data_var(f, "configuration", NC_SHORT, {dim}, "1", "the cast's configuration byte",
+                                        nullptr, cast_coordinates, false);
+        p.cast_interval.var =
+            nc_data_var(f, "interval", NC_DOUBLE, {dim}, "s", "time between samples", nullptr, cast_coordinates, false);
+        p.pressure_zero.var = nc_data_var(f, "pressure_zero", NC_INT, {dim}, "1", "raw pressure count of 0 dbar",
+                                          nullptr, cast_coordinates, false);
+        if (dsg)
+            nc_lat_lon_vars(f, dim, s.meta.positions.kind == position_source::track, p.positions.lat.var,
+                            p.positions.lon.var);
     }
-    nc_global_atts(f, s.meta, ctd_description, p.times, p.positions.bounds);
+    p.coverage.bounds = p.positions.bounds;
+    nc_global_atts(f, s.meta, ctd_description, feature, true, p.coverage);
     info_atts(f, s);
     nc_end_define(f);
 }
@@ -366,25 +478,35 @@ void define_ctd(tdr_netcdf_state& s) {
 void define_acc(tdr_netcdf_state& s) {
     acc_part& p = s.acc;
     nc_output& f = p.file;
+    const nc_feature feature = sample_feature(s.meta.positions);
+    const bool dsg = feature != nc_feature::none;
+    const std::string coordinates = sample_coordinates(feature, "time");
     const int obs = nc_sized_dim(f, "obs", p.time.length());
     p.time.var = nc_time_var(f, "time", obs, "time of the sample");
     p.burst_index.var = nc_index_var(f, "burst_index", obs, "index of the sample's burst in dimension burst");
-    nc_text_att(f, p.burst_index.var, "instance_dimension", "burst");
+    if (dsg)
+        nc_text_att(f, p.burst_index.var, "instance_dimension", "burst");
+    else
+        nc_text_att(f, p.burst_index.var, "coordinates", coordinates);
     nc_column<double>* axes[3] = {&p.x, &p.y, &p.z};
     const char* names[3] = {"acceleration_x", "acceleration_y", "acceleration_z"};
     for (int i = 0; i < 3; ++i)
         axes[i]->var = nc_data_var(f, names[i], NC_DOUBLE, {obs}, "standard_free_fall",
-                                   std::string("acceleration, ") + "xyz"[i] + " axis", nullptr, "time lat lon");
+                                   std::string("acceleration, ") + "xyz"[i] + " axis", nullptr, coordinates);
+    const bool track = feature == nc_feature::trajectory;
+    if (track) nc_lat_lon_vars(f, obs, true, p.track.lat.var, p.track.lon.var, NC_FLOAT);
     if (p.burst_id.length() > 0) {
         const int dim = nc_dim(f, "burst", p.burst_id.length());
-        p.burst_id.var = nc_var(f, "burst", NC_INT, {dim});
-        nc_text_att(f, p.burst_id.var, "long_name", "ordinal of the burst in the stream, from 0");
-        nc_text_att(f, p.burst_id.var, "cf_role", "timeseries_id");
-        p.burst_samples.var = nc_data_var(f, "burst_samples", NC_INT, {dim}, "1", "samples of the burst", nullptr);
+        p.burst_id.var = nc_index_var(f, "burst", dim, "ordinal of the burst in the stream, from 0");
+        if (dsg) nc_text_att(f, p.burst_id.var, "cf_role", track ? "trajectory_id" : "timeseries_id");
+        p.burst_samples.var = nc_data_var(f, "burst_samples", NC_INT, {dim}, "1", "samples of the burst", nullptr,
+                                          "burst_end_time", false);
         p.burst_end.var = nc_time_var(f, "burst_end_time", dim, "time at which the burst's samples end");
-        nc_lat_lon_vars(f, dim, p.positions.lat.var, p.positions.lon.var);
+        if (feature == nc_feature::time_series)
+            nc_lat_lon_vars(f, dim, false, p.positions.lat.var, p.positions.lon.var);
     }
-    nc_global_atts(f, s.meta, acc_description, p.times, p.positions.bounds);
+    p.coverage.bounds = track ? p.track.bounds : p.positions.bounds;
+    nc_global_atts(f, s.meta, acc_description, feature, true, p.coverage);
     info_atts(f, s);
     nc_end_define(f);
 }
@@ -395,24 +517,27 @@ void define_gps(tdr_netcdf_state& s) {
     gps_part& p = s.gps;
     nc_output& f = p.file;
     const int obs = nc_sized_dim(f, "reading", p.fix_index.length());
-    define_single_station(f, s.meta, p.station, p.times);
     p.fix_index.var = nc_index_var(f, "fix_index", obs, "index of the reading's fix in dimension fix");
-    p.satellite_id.var = nc_data_var(f, "satellite_id", NC_SHORT, {obs}, "1", "satellite identifier", nullptr);
+    p.satellite_id.var =
+        nc_data_var(f, "satellite_id", NC_SHORT, {obs}, "1", "satellite identifier", nullptr, {}, false);
     p.satellite_value.var = nc_data_var(f, "satellite_value", NC_INT, {obs}, "1",
-                                        "16-bit value the logger stored for the satellite", nullptr);
+                                        "16-bit value the logger stored for the satellite", nullptr, {}, false);
     if (p.fix_time.length() > 0) {
         const int dim = nc_dim(f, "fix", p.fix_time.length());
-        p.fix_time.var = nc_time_var(f, "time", dim, "time of the fix (_FillValue when stored before 1970)");
+        // A fix stored before 1970 has no time here: this is no coordinate.
+        p.fix_time.var = nc_data_var(f, "fix_time", NC_DOUBLE, {dim}, "seconds since 1970-01-01T00:00:00Z",
+                                     "time of the fix (_FillValue when stored before 1970)", "time");
+        nc_text_att(f, p.fix_time.var, "calendar", "standard");
         p.fix_satellites.var =
-            nc_data_var(f, "satellites", NC_SHORT, {dim}, "1", "number of satellites of the fix", nullptr);
+            nc_data_var(f, "satellites", NC_SHORT, {dim}, "1", "number of satellites of the fix", nullptr, {}, false);
     }
-    nc_global_atts(f, s.meta, gps_description, p.times, p.station.bounds);
+    nc_global_atts(f, s.meta, gps_description, nc_feature::none, false, p.coverage);
     nc_text_att(f, NC_GLOBAL, "comment",
                 "These are satellite readings (satellite identifiers and values), not positions; the fixes' "
                 "positions must be computed from them elsewhere. The readings of fix i are the satellites[i] "
                 "readings after those of the fixes before it.");
     info_atts(f, s);
-    if (nc_end_define(f)) write_single_station(f, s.meta, p.station);
+    nc_end_define(f);
 }
 
 // A table begins; in the second reading its file is created and defined.
@@ -438,19 +563,39 @@ tdr_netcdf_writer::tdr_netcdf_writer(std::string prefix, netcdf_metadata meta, b
     state_->prefix = std::move(prefix);
     state_->meta = std::move(meta);
     state_->with_dives = with_dives;
+    if (!with_dives) return;
+    detail::dives_part& p = state_->dives;
+    for (const dive_column& c : dive_columns) {
+        p.columns.emplace_back();
+        detail::dive_part_column& col = p.columns.back();
+        if (c.kind == dive_value::count) {
+            col.count = std::make_unique<detail::nc_column<int>>(p.file);
+        } else if (c.kind == dive_value::flag) {
+            col.flag = std::make_unique<detail::nc_column<short>>(p.file);
+        } else {
+            col.real = std::make_unique<detail::nc_column<double>>(p.file);
+        }
+    }
 }
 
 tdr_netcdf_writer::~tdr_netcdf_writer() {
     if (state_->finished) return;
-    for (auto* f : {&state_->tdr.file, &state_->ctd.file, &state_->acc.file, &state_->gps.file}) detail::nc_abandon(*f);
+    for (detail::part_base* p : state_->parts()) detail::nc_abandon(p->file);
+}
+
+std::vector<std::string> tdr_netcdf_writer::file_names(const std::string& prefix, bool with_dives) {
+    std::vector<std::string> names;
+    for (const char* kind : {"_tdr.nc", "_events.nc", "_ctd.nc", "_gps.nc", "_acc.nc"}) names.push_back(prefix + kind);
+    if (with_dives) names.push_back(prefix + "_dives.nc");
+    return names;
 }
 
 bool tdr_netcdf_writer::tdr_table(const tdr_table_info& /*info*/) {
-    detail::tdr_part& p = state_->tdr;
-    if (state_->with_dives && p.dives.empty())
-        for (std::size_t i = 0; i < dive_column_count; ++i)
-            p.dives.push_back(std::make_unique<detail::nc_column<double>>(p.file));
-    detail::begin_part(*state_, p, "_tdr.nc", detail::define_tdr);
+    detail::tdr_netcdf_state& s = *state_;
+    if (detail::begin_part(s, s.tdr, "_tdr.nc", detail::define_tdr)) {
+        detail::begin_part(s, s.events, "_events.nc", detail::define_events);
+        if (s.with_dives) detail::begin_part(s, s.dives, "_dives.nc", detail::define_dives);
+    }
     return true;
 }
 
@@ -460,56 +605,87 @@ void tdr_netcdf_writer::tdr_run(const tdr_run_info& run) {
     detail::add_tdr_channels(p, run.mask & ~channel_depth, run.n_photo);
     // Runs are numbered from 0 in stream order, so a run's values go to
     // index run; an ordinal out of that order is not recorded.
-    if (run.run == p.run_start.size()) {
-        p.run_start.push(run.start_time);
-        p.run_regime.push(run.regime);
-        p.run_dry.push(run.dry ? 1 : 0);
-        p.run_interval.push(run.interval);
+    detail::events_part& e = state_->events;
+    if (run.run == e.run_start.size()) {
+        e.coverage.times.add(run.start_time);
+        e.run_start.push(run.start_time);
+        e.run_regime.push(run.regime);
+        e.run_dry.push(run.dry ? 1 : 0);
+        e.run_interval.push(run.interval);
     }
 }
 
 void tdr_netcdf_writer::tdr_sample(const tdr_row& row) {
     detail::tdr_part& p = state_->tdr;
     if (!p.begun || !p.file.ok()) return;
-    p.times.add(row.time);
+    p.coverage.times.add(row.time);
+    p.coverage.vertical.add(row.depth);
     p.time.push(row.time);
+    if (state_->along_track()) p.positions.add(state_->meta.positions, row.time);
     p.run.push(static_cast<int>(row.run));
-    const auto value = [](double v) { return std::isnan(v) ? NC_FILL_FLOAT : static_cast<float>(v); };
-    p.depth.push(value(row.depth));
+    p.depth.push(detail::or_fill_float(row.depth));
     const auto has = [&row](unsigned bit) { return (row.mask & bit) != 0; };
-    if (p.channels & channel_temperature) p.temperature.push(value(row.temperature));
+    if (p.channels & channel_temperature) p.temperature.push(detail::or_fill_float(row.temperature));
     const bool photo = has(channel_photo) && row.photo != nullptr;
-    for (std::size_t i = 0; i < p.photo.size(); ++i)
-        p.photo[i]->push(photo && i < row.n_photo ? row.photo[i] : NC_FILL_INT);
-    if (p.channels & channel_odo) p.odo.push(value(row.odo));
-    if (p.channels & channel_magnetometer) {
-        p.mag_x.push(value(row.mag[0]));
-        p.mag_y.push(value(row.mag[1]));
-        p.mag_z.push(value(row.mag[2]));
-        p.mag_temp.push(has(channel_magnetometer) ? short{row.raw_mag_temp} : short{NC_FILL_SHORT});
+    for (std::size_t i = 0; i < p.photo.size(); ++i) {
+        if (photo && i < row.n_photo) {
+            p.photo[i]->push(row.photo[i]);
+        } else {
+            p.photo[i]->push_fill(NC_FILL_INT);
+        }
     }
-    if (p.channels & channel_wetdry_column)
-        p.wetdry.push(has(channel_wetdry_column | channel_wetdry_byte) ? short{row.wetdry} : short{NC_FILL_SHORT});
+    if (p.channels & channel_odo) p.odo.push(detail::or_fill_float(row.odo));
+    if (p.channels & channel_magnetometer) {
+        p.mag_x.push(detail::or_fill_float(row.mag[0]));
+        p.mag_y.push(detail::or_fill_float(row.mag[1]));
+        p.mag_z.push(detail::or_fill_float(row.mag[2]));
+        if (has(channel_magnetometer)) {
+            p.mag_temp.push(row.raw_mag_temp);
+        } else {
+            p.mag_temp.push_fill(NC_FILL_SHORT);
+        }
+    }
+    if (p.channels & channel_wetdry_column) {
+        if (has(channel_wetdry_column | channel_wetdry_byte)) {
+            p.wetdry.push(row.wetdry);
+        } else {
+            p.wetdry.push_fill(NC_FILL_SHORT);
+        }
+    }
 }
 
 void tdr_netcdf_writer::haulout(const haulout_event& event) {
-    detail::tdr_part& p = state_->tdr;
+    detail::events_part& p = state_->events;
     if (!p.begun) return;
+    p.coverage.times.add(event.start);
+    p.coverage.times.add(event.end);
     p.haulout_start.push(event.start);
     p.haulout_end.push(event.end);
 }
 
 void tdr_netcdf_writer::wetdry(const wetdry_event& event) {
-    detail::tdr_part& p = state_->tdr;
+    detail::events_part& p = state_->events;
     if (!p.begun) return;
+    p.coverage.times.add(event.time);
     p.wetdry_time.push(event.time);
     p.wetdry_state.push(event.state);
 }
 
 void tdr_netcdf_writer::dive(const dive_record& record) {
-    detail::tdr_part& p = state_->tdr;
+    detail::dives_part& p = state_->dives;
     if (!p.begun || !p.file.ok()) return;
-    for (std::size_t i = 0; i < p.dives.size(); ++i) p.dives[i]->push(detail::or_fill(dive_columns[i].get(record)));
+    p.coverage.times.add(record.start_time);
+    for (std::size_t i = 0; i < p.columns.size(); ++i) {
+        const double v = dive_columns[i].get(record);
+        detail::dive_part_column& c = p.columns[i];
+        if (c.count) {
+            c.count->push(static_cast<int>(v));
+        } else if (c.flag) {
+            c.flag->push(static_cast<short>(v));
+        } else {
+            c.real->push(detail::or_fill(v));
+        }
+    }
 }
 
 bool tdr_netcdf_writer::ctd_table(const ctd_channel_set& channels) {
@@ -531,22 +707,26 @@ void tdr_netcdf_writer::ctd_cast(const ctd_cast_info& cast) {
     p.cast_regime.push(cast.ctd_regime);
     p.cast_interval.push(cast.interval / 100.0);
     p.pressure_zero.push(cast.pressure_zero);
-    p.positions.add(state_->meta.positions, cast.start_time);
+    if (state_->meta.positions.kind != position_source::none) {
+        p.positions.add(state_->meta.positions, cast.start_time);
+    }
 }
 
 void tdr_netcdf_writer::ctd_sample(const ctd_row& row) {
     detail::ctd_part& p = state_->ctd;
     if (!p.begun || !p.file.ok() || p.cast_id.empty()) return;
     ++p.cast_rows;
-    p.times.add(row.time);
+    p.coverage.times.add(row.time);
+    p.coverage.vertical.add(row.pressure);
     p.time.push(row.time);
     p.pressure.push(row.pressure);
-    p.temperature.push(row.temperature);
-    p.conductivity.push(row.conductivity);
-    p.salinity.push(row.salinity);
+    p.temperature.push(detail::or_fill(row.temperature));
+    p.conductivity.push(detail::or_fill(row.conductivity));
+    p.salinity.push(detail::or_fill(row.salinity));
     for (std::size_t i = 0; i < p.extras.size(); ++i) {
         const int channel = p.channel_of_extra[i];
-        p.extras[i].values->push(channel >= 0 && channel < row.n_extra ? row.extra[channel] : NC_FILL_DOUBLE);
+        p.extras[i].values->push(channel >= 0 && channel < row.n_extra ? detail::or_fill(row.extra[channel])
+                                                                       : NC_FILL_DOUBLE);
     }
     p.time_valid.push(row.time_valid ? 1 : 0);
 }
@@ -562,14 +742,17 @@ void tdr_netcdf_writer::acc_burst(const acc_burst_info& burst) {
     p.burst_id.push(static_cast<int>(burst.burst));
     p.burst_samples.push(static_cast<int>(burst.samples));
     p.burst_end.push(burst.end_time);
-    p.positions.add(state_->meta.positions, burst.end_time);
+    if (state_->meta.positions.kind == position_source::fixed) {
+        p.positions.add(state_->meta.positions, burst.end_time);
+    }
 }
 
 void tdr_netcdf_writer::acc_sample(const acc_row& row) {
     detail::acc_part& p = state_->acc;
     if (!p.begun || !p.file.ok() || p.burst_id.empty()) return;
-    p.times.add(row.time);
+    p.coverage.times.add(row.time);
     p.time.push(row.time);
+    if (state_->along_track()) p.track.add(state_->meta.positions, row.time);
     p.burst_index.push(static_cast<int>(p.burst_id.size() - 1));
     p.x.push(row.x);
     p.y.push(row.y);
@@ -585,7 +768,7 @@ void tdr_netcdf_writer::gps(const gps_record& record) {
     detail::gps_part& p = state_->gps;
     if (!p.begun || !p.file.ok()) return;
     const auto fix = static_cast<int>(p.fix_time.size());
-    if (record.time >= 0) p.times.add(record.time);
+    if (record.time >= 0) p.coverage.times.add(record.time);
     p.fix_time.push(record.time >= 0 ? record.time : NC_FILL_DOUBLE);
     p.fix_satellites.push(record.satellites);
     for (unsigned i = 0; i < record.satellites && record.entries != nullptr; ++i) {
@@ -604,27 +787,26 @@ void tdr_netcdf_writer::info(const info_values& values) {
 void tdr_netcdf_writer::start_writing() {
     detail::tdr_netcdf_state& s = *state_;
     detail::close_cast(s.ctd);
-    for (detail::part_base* p : {static_cast<detail::part_base*>(&s.tdr), static_cast<detail::part_base*>(&s.ctd),
-                                 static_cast<detail::part_base*>(&s.acc), static_cast<detail::part_base*>(&s.gps)}) {
+    s.tdr.coverage.bounds = s.tdr.positions.bounds;
+    if (s.meta.positions.kind == position_source::fixed)
+        s.tdr.coverage.bounds.add(s.meta.positions.lat, s.meta.positions.lon);
+    for (detail::part_base* p : s.parts()) {
         detail::nc_start_writing(p->file);
         p->begun = false;
     }
 }
 
-bool tdr_netcdf_writer::finish(std::string& failed_path, std::string& error) {
+bool tdr_netcdf_writer::finish(std::vector<netcdf_failure>& failures) {
     detail::tdr_netcdf_state& s = *state_;
     s.finished = true;
     detail::close_cast(s.ctd);
     bool ok = true;
-    for (detail::part_base* p : {static_cast<detail::part_base*>(&s.tdr), static_cast<detail::part_base*>(&s.ctd),
-                                 static_cast<detail::part_base*>(&s.acc), static_cast<detail::part_base*>(&s.gps)}) {
+    for (detail::part_base* p : s.parts()) {
         detail::nc_output& f = p->file;
         if (!p->begun || !f.writing) continue;
-        if (ok && f.ok() && detail::nc_commit(f)) continue;
+        if (f.ok() && detail::nc_commit(f)) continue;
         detail::nc_abandon(f);
-        if (!ok) continue;
-        failed_path = f.final_path;
-        error = f.error;
+        failures.push_back({f.final_path, f.error});
         ok = false;
     }
     return ok;

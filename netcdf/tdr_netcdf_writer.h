@@ -1,21 +1,30 @@
 // The TDR stream's tables as CF-1.10 netCDF files, one beside each text
-// table that was written:
-//   PREFIX_tdr.nc  timeSeries (one station): the TDR rows with each channel
-//                  under a fixed name, the runs, haul-outs and wet/dry
-//                  changes on their own dimensions, and the dives when the
-//                  dive table is made.
-//   PREFIX_ctd.nc  profile: one profile per cast, a contiguous ragged array
-//                  (row_size, sample_dimension "obs").
-//   PREFIX_acc.nc  timeSeries: one station per burst, an indexed ragged
-//                  array (burst_index, instance_dimension "burst").
-//   PREFIX_gps.nc  the GPS records as decoded: time and satellite count per
-//                  fix, the (satellite, value) readings as a ragged array.
+// table that was written. The positions decide the files' discrete sampling
+// geometry: with a fixed position the sample series are time series, along
+// a track trajectories (each sample at the track's position at its time);
+// without positions the files make no such claim and have no latitude or
+// longitude.
+//   PREFIX_tdr.nc     the TDR rows, each channel under a fixed name, and
+//                     each row's run (an index into PREFIX_events.nc).
+//   PREFIX_events.nc  the runs, haul-outs and wet/dry changes, each on its
+//                     own dimension with its time; no featureType.
+//   PREFIX_dives.nc   with the dive table, the dives; no featureType.
+//   PREFIX_ctd.nc     profile: one profile per cast (at the position of its
+//                     first sample), a contiguous ragged array (row_size,
+//                     sample_dimension "obs"), pressure the vertical
+//                     coordinate.
+//   PREFIX_acc.nc     one time series or trajectory per burst, an indexed
+//                     ragged array (burst_index, instance_dimension "burst").
+//   PREFIX_gps.nc     the GPS records as decoded: time and satellite count
+//                     per fix, the (satellite, value) readings on their own
+//                     dimension. They are not positions: no featureType.
 // The info block's firmware, intervals and calibration become global
 // attributes of each file.
 #pragma once
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "dives/dive_record.h"
 #include "netcdf/netcdf_metadata.h"
@@ -27,12 +36,21 @@ namespace detail {
 struct tdr_netcdf_state;
 }
 
+// A file that could not be written, and why.
+struct netcdf_failure {
+    std::string path;
+    std::string error;
+};
+
 class tdr_netcdf_writer : public tdr_record_sink, public dive_sink {
 public:
     tdr_netcdf_writer(std::string prefix, netcdf_metadata meta, bool with_dives);
     ~tdr_netcdf_writer() override;
     tdr_netcdf_writer(const tdr_netcdf_writer&) = delete;
     tdr_netcdf_writer& operator=(const tdr_netcdf_writer&) = delete;
+
+    // Every file the writer may make for prefix.
+    static std::vector<std::string> file_names(const std::string& prefix, bool with_dives);
 
     bool tdr_table(const tdr_table_info& info) override;
     void tdr_run(const tdr_run_info& run) override;
@@ -56,9 +74,9 @@ public:
     void start_writing();
 
     // Completes the files whose tables were begun (tdr_table(), ctd_table(),
-    // acc_table(), gps_table() were called). False on the first error:
-    // failed_path is the .nc that failed, error the library's message.
-    bool finish(std::string& failed_path, std::string& error);
+    // acc_table(), gps_table() were called). False when any failed: each
+    // such file is in failures, and none of it is left on disk.
+    bool finish(std::vector<netcdf_failure>& failures);
 
 private:
     std::unique_ptr<detail::tdr_netcdf_state> state_;

@@ -103,17 +103,9 @@ struct packet_report_state {
 };
 
 std::string packet_report_state::data_json() const {
-    std::string out = "{\"title\":";
-    append_json_string(out, "Quick look: " + meta.source_name);
-    out += ",\"meta\":[[\"Input\",";
-    append_json_string(out, meta.source_name);
-    out += "],[\"Size\",";
-    append_json_string(out, count_text(meta.source_size) + " bytes");
-    out += "],[\"Made by\",";
-    append_json_string(out, meta.version);
-    out += "],[\"Created\",";
-    append_json_string(out, utc_text(static_cast<double>(meta.date_created)));
-    out += "]],\"t0\":";
+    std::string out;
+    append_title_and_meta(out, meta);
+    out += ",\"t0\":";
     const double t0 = rows > 0 ? std::floor(first_time) : 0;
     append_number(out, t0, 0);
 
@@ -268,7 +260,7 @@ void packet_report_writer::skipped(packet_skip why, uint64_t byte_offset) {
 bool packet_report_writer::finish(bool table_written, std::string& error) {
     if (!table_written) return true;
     const detail::packet_report_state& s = *state_;
-    return detail::write_page(s.path, "Quick look: " + s.meta.source_name, s.data_json(), error);
+    return detail::write_page(s.path, detail::page_title(s.meta), s.data_json(), error);
 }
 
 }  // namespace vandrel

@@ -235,6 +235,30 @@ std::string utc_text(double t) {
     return std::string(buf, end) + " UTC";
 }
 
+std::string page_title(const report_metadata& meta) {
+    return meta.title.empty() ? "Quick look: " + meta.source_name : meta.title;
+}
+
+void append_title_and_meta(std::string& out, const report_metadata& meta) {
+    out += "{\"title\":";
+    append_json_string(out, page_title(meta));
+    out += ",\"meta\":[";
+    if (!meta.creator.empty()) {
+        out += "[\"Creator\",";
+        append_json_string(out, meta.creator);
+        out += "],";
+    }
+    out += "[\"Input\",";
+    append_json_string(out, meta.source_name);
+    out += "],[\"Size\",";
+    append_json_string(out, count_text(meta.source_size) + " bytes");
+    out += "],[\"Made by\",";
+    append_json_string(out, meta.version);
+    out += "],[\"Created\",";
+    append_json_string(out, utc_text(static_cast<double>(meta.date_created)));
+    out += "]]";
+}
+
 bool write_page(const std::string& path, std::string_view title, const std::string& data_json, std::string& error) {
     const std::string temp = temporary_path_for(path);
     output_file out;

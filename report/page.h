@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "report/decimator.h"
+#include "report/report_writer.h"
 
 namespace vandrel::detail {
 
@@ -76,6 +77,11 @@ std::string utc_text(double t);
 
 // Writes the page to path atomically: under a temporary name in the same
 // folder, renamed at the end; on failure nothing is left and error says why.
+// The page's title: the deployment's, else "Quick look: INPUT".
+std::string page_title(const report_metadata& meta);
+// The data's opening: {"title":...,"meta":[the run's lines]
+void append_title_and_meta(std::string& out, const report_metadata& meta);
+
 bool write_page(const std::string& path, std::string_view title, const std::string& data_json, std::string& error);
 
 }  // namespace vandrel::detail

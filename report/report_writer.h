@@ -22,6 +22,8 @@ struct report_metadata {
     uint64_t source_size = 0;
     std::string version;       // e.g. "vandrel 2.1.0"
     int64_t date_created = 0;  // seconds since 1970 UTC (SOURCE_DATE_EPOCH when set)
+    std::string title;         // the deployment's, when given; else the page names the input
+    std::string creator;       // who made the data, when given
 };
 
 namespace detail {

@@ -341,17 +341,9 @@ void tdr_report_state::append_dive_table(std::string& out) const {
 }
 
 std::string tdr_report_state::data_json(const tdr_run_summary& summary) const {
-    std::string out = "{\"title\":";
-    append_json_string(out, "Quick look: " + meta.source_name);
-    out += ",\"meta\":[[\"Input\",";
-    append_json_string(out, meta.source_name);
-    out += "],[\"Size\",";
-    append_json_string(out, count_text(meta.source_size) + " bytes");
-    out += "],[\"Made by\",";
-    append_json_string(out, meta.version);
-    out += "],[\"Created\",";
-    append_json_string(out, utc_text(static_cast<double>(meta.date_created)));
-    out += "]],\"t0\":";
+    std::string out;
+    append_title_and_meta(out, meta);
+    out += ",\"t0\":";
     const double t0 = have_time ? std::floor(first_time) : 0;
     append_number(out, t0, 0);
     append_summary(out, summary);
@@ -493,7 +485,7 @@ bool tdr_report_writer::finish(const tdr_run_summary& summary, std::string& erro
     const bool some_table =
         s.any_table || summary.tdr_rows > 0 || summary.ctd_rows > 0 || summary.gps_fixes > 0 || summary.acc_rows > 0;
     if (!some_table) return true;
-    return detail::write_page(s.path, "Quick look: " + s.meta.source_name, s.data_json(summary), error);
+    return detail::write_page(s.path, detail::page_title(s.meta), s.data_json(summary), error);
 }
 
 }  // namespace vandrel

@@ -31,6 +31,9 @@ done
 "$VANDREL" --netcdf=yes x.bin > out.txt 2> err.txt
 check "bad option" "1 vandrel: option --netcdf takes no value|Try 'vandrel --help' for more information.|" \
     "$? $(tr '\n' '|' < err.txt)"
+"$VANDREL" --report --metadata missing.txt x.bin > out.txt 2> err.txt
+check "metadata error" "1 vandrel: --metadata cannot open missing.txt|Try 'vandrel --help' for more information.|" \
+    "$? $(tr '\n' '|' < err.txt)"
 
 # A good run; the offset argument and anything after it change nothing.
 worked_packet > dump.bin

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <netcdf.h>
 
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
@@ -116,36 +117,21 @@ TEST(packet_netcdf_writer, writes_an_indexed_ragged_time_series) {
     nc_reader r(path);
     ASSERT_TRUE(r.ok());
     EXPECT_EQ(r.dim("obs"), n);
-    EXPECT_EQ(r.dim("station"), 2u);
-    EXPECT_EQ(r.values("station_id"), (std::vector<double>{7, -2}));
+    EXPECT_EQ(r.dim("packet"), 2u);
+    EXPECT_EQ(r.values("packet_id"), (std::vector<double>{7, -2}));
     EXPECT_EQ(r.values("lat"), (std::vector<double>{-40, -40}));
-    const std::vector<double> index = r.values("station_index");
+    const std::vector<double> index = r.values("packet_index");
     EXPECT_EQ(index[2999], 0);
     EXPECT_EQ(index[3000], 1);
     EXPECT_EQ(index[n - 1], 0);
     EXPECT_EQ(r.values("time")[n - 1], 1600000000.0 + n - 1);
-    EXPECT_EQ(r.values("pressure")[n - 1], 10.5);
     EXPECT_EQ(r.values("light")[5], NC_FILL_DOUBLE);
     EXPECT_EQ(r.values("light")[6], 2.5);
-    EXPECT_EQ(r.values("conductivity")[n - 1], 40.125);
-    EXPECT_EQ(r.values("supply_voltage")[0], 1234);
-    const std::pair<const char*, const char*> units[] = {{"time", "seconds since 1970-01-01T00:00:00Z"},
-                                                         {"pressure", "dbar"},
-                                                         {"temperature", "degree_C"},
-                                                         {"conductivity", "mS cm-1"},
-                                                         {"salinity", "1"},
-                                                         {"supply_voltage", "mV"},
-                                                         {"lat", "degrees_north"}};
-    for (const auto& u : units) EXPECT_EQ(r.text(u.first, "units"), u.second) << u.first;
-    EXPECT_EQ(r.text("station_index", "instance_dimension"), "station");
-    EXPECT_EQ(r.text("station_id", "cf_role"), "timeseries_id");
-    EXPECT_EQ(r.text(nullptr, "Conventions"), "CF-1.10, ACDD-1.3");
     EXPECT_EQ(r.text(nullptr, "featureType"), "timeSeries");
-    EXPECT_EQ(r.text(nullptr, "source"), "tag7_compressed.dat (12345 bytes)");
     EXPECT_EQ(r.text(nullptr, "date_created"), "2023-11-14T22:13:20Z");
-    EXPECT_EQ(r.text(nullptr, "time_coverage_start"), "2020-09-13T12:26:40Z");
-    EXPECT_EQ(r.text(nullptr, "time_coverage_end"), "2020-09-15T19:59:59Z");
-    EXPECT_EQ(r.text(nullptr, "positions"), "fixed: one deployment position");
+    EXPECT_EQ(r.text(nullptr, "time_coverage_duration"), "P2DT7H33M19S");
+    EXPECT_EQ(r.text(nullptr, "time_coverage_resolution"), "PT1S");
+    EXPECT_EQ(r.number("geospatial_vertical_max"), 10.5);
 }
 
 // One sample in both readings; what finish returns.
@@ -178,9 +164,6 @@ TEST(packet_netcdf_writer, leaves_no_file_when_no_table_or_on_error) {
     }
     EXPECT_EQ(bytes[0], bytes[1]);
     EXPECT_FALSE(bytes[0].empty());
-    nc_reader r(dir.file("same.nc"));
-    EXPECT_EQ(r.text(nullptr, "positions"), "unknown: latitude and longitude hold _FillValue");
-    EXPECT_EQ(r.values("lat"), std::vector<double>{NC_FILL_DOUBLE});
 }
 
 // Feeds a TDR stream's records: a regime-1 run, then a regime-7 run (whose
@@ -232,19 +215,37 @@ void feed_tdr(vandrel::tdr_netcdf_writer& w, std::size_t rows_per_run) {
 TEST(tdr_netcdf_writer, writes_channels_events_and_dives) {
     vandrel_test::temp_dir dir;
     const std::string prefix = dir.file("tag");
-    vandrel::tdr_netcdf_writer w(prefix, metadata(), true);
     const std::size_t per_run = 50000;
+    // A track from the second row to the row after the first run.
+    vandrel::netcdf_metadata meta = metadata();
+    meta.positions.kind = vandrel::position_source::track;
+    meta.positions.fixes = {{1600000002, 0, 0}, {1600000002.0 + 2 * per_run, 10, 20}};
+    vandrel::tdr_netcdf_writer w(prefix, meta, true);
     feed_tdr(w, per_run);
     w.start_writing();
     feed_tdr(w, per_run);
-    std::string failed, error;
-    ASSERT_TRUE(w.finish(failed, error)) << failed << ": " << error;
-    EXPECT_EQ(files_in(dir), std::vector<std::string>{"tag_tdr.nc"});
+    std::vector<vandrel::netcdf_failure> failures;
+    ASSERT_TRUE(w.finish(failures));
+    std::vector<std::string> files = files_in(dir);
+    std::sort(files.begin(), files.end());
+    EXPECT_EQ(files, (std::vector<std::string>{"tag_dives.nc", "tag_events.nc", "tag_tdr.nc"}));
 
     nc_reader r(prefix + "_tdr.nc");
     ASSERT_TRUE(r.ok());
+    EXPECT_EQ(r.text(nullptr, "featureType"), "trajectory");
+    const std::vector<double> lat = r.values("lat"), lon = r.values("lon");
+    const double lat_fill = NC_FILL_FLOAT;
+    const std::vector<std::vector<double>> positions = {{0, lat_fill, lat_fill},
+                                                        {1, 0, 0},
+                                                        {1 + per_run / 2, 5, 10},
+                                                        {per_run + 1, 10, 20},
+                                                        {per_run + 2, lat_fill, lat_fill}};
+    for (const auto& p : positions) {
+        EXPECT_EQ(lat[static_cast<std::size_t>(p[0])], p[1]) << p[0];
+        EXPECT_EQ(lon[static_cast<std::size_t>(p[0])], p[2]) << p[0];
+    }
+    EXPECT_EQ(r.number("geospatial_lat_max"), 10);
     EXPECT_EQ(r.dim("obs"), 5 * per_run);
-    EXPECT_EQ(r.dim("run"), 5u);
     const std::vector<double> depth = r.values("depth"), temp = r.values("temperature"), odo = r.values("odometer");
     const std::vector<double> mag_x = r.values("magnetometer_x"), wetdry = r.values("wetdry");
     const std::vector<double> photo_1 = r.values("photo_1"), photo_2 = r.values("photo_2");
@@ -270,31 +271,44 @@ TEST(tdr_netcdf_writer, writes_channels_events_and_dives) {
         EXPECT_EQ(photo_1[x.i], x.photo_1) << x.i;
         EXPECT_EQ(photo_2[x.i], x.photo_2) << x.i;
     }
-    EXPECT_EQ(r.values("run_regime"), (std::vector<double>{1, 7, 5, 3, 3}));
-    EXPECT_EQ(r.values("haulout_end"), std::vector<double>{1600000000.0 + 10 * per_run - 50});
-    EXPECT_EQ(r.values("wetdry_change_state"), std::vector<double>{0});
-    EXPECT_EQ(r.values("dive_max_depth"), std::vector<double>{25});
-    EXPECT_EQ(r.values("dive_ascent_rate"), std::vector<double>{NC_FILL_DOUBLE});
     EXPECT_EQ(r.dim("name_strlen"), std::string("tag7_compressed.dat").size());
     EXPECT_EQ(r.text("magnetometer_x", "units"), "uT");
+    EXPECT_EQ(r.text(nullptr, "time_coverage_resolution"), "PT2S");
+    EXPECT_EQ(r.number("geospatial_vertical_min"), 0.123);
     EXPECT_EQ(r.number("logger_firmware_version"), 42);
     EXPECT_EQ(r.number("logger_tdr_interval_seconds"), 2);
+
+    nc_reader events(prefix + "_events.nc");
+    EXPECT_EQ(events.values("run_regime"), (std::vector<double>{1, 7, 5, 3, 3}));
+    EXPECT_EQ(events.values("haulout_end_time"), std::vector<double>{1600000000.0 + 10 * per_run - 50});
+    EXPECT_EQ(events.values("wetdry_change_state"), std::vector<double>{0});
+    nc_reader dives(prefix + "_dives.nc");
+    EXPECT_EQ(dives.values("dive_max_depth"), std::vector<double>{25});
+    EXPECT_EQ(dives.values("dive_ascent_rate"), std::vector<double>{NC_FILL_DOUBLE});
+    EXPECT_EQ(dives.values("dive_complete"), std::vector<double>{0});
 }
 
-TEST(tdr_netcdf_writer, writes_ctd_acc_and_gps_files) {
+// The CTD channels by name across casts, and GPS fixes stored before 1970
+// (the tables of generated streams check the rest).
+TEST(tdr_netcdf_writer, writes_ctd_channels_and_gps_fixes) {
     vandrel_test::temp_dir dir;
     const std::string prefix = dir.file("tag");
-    vandrel::tdr_netcdf_writer w(prefix, metadata(), false);
-    const auto channel = [](const char* label, const char* units) {
-        return vandrel::ctd_channel{label, units, 1, 0, vandrel::ctd_channel_kind::photo};
+    vandrel::netcdf_metadata meta = metadata();
+    meta.positions.kind = vandrel::position_source::fixed;
+    vandrel::tdr_netcdf_writer w(prefix, meta, false);
+    using kind = vandrel::ctd_channel_kind;
+    const auto channel = [](const char* label, const char* units, kind k) {
+        return vandrel::ctd_channel{label, units, 1, 0, k};
     };
-    const vandrel::ctd_channel_set channels{4,
-                                            {channel("FLUORO(V)", "V"), channel("Photo2", "1"), channel("Photo2", "1"),
-                                             channel("INTERNAL_TEMP(C)", "degree_C")}};
+    const vandrel::ctd_channel_set channels{
+        4,
+        {channel("FLUORO(V)", "V", kind::fluorescence), channel("Photo2", "1", kind::photo),
+         channel("Photo2", "1", kind::photo), channel("INTERNAL_TEMP(C)", "degree_C", kind::internal_temperature)}};
     // The second cast has other channels: they go by name.
     const vandrel::ctd_channel_set other{
         4,
-        {channel("PHASE(deg)", "degree"), channel("FLUORO(V)", "V"), channel("Photo2", "1"), channel("Photo2", "1")}};
+        {channel("PHASE(deg)", "degree", kind::phase), channel("FLUORO(V)", "V", kind::fluorescence),
+         channel("Photo2", "1", kind::photo), channel("Photo2", "1", kind::photo)}};
     const uint8_t entries[] = {5, 0x01, 0x02, 9, 0xFF, 0xFF};
     for (int reading = 0; reading < 2; ++reading) {
         if (reading == 1) w.start_writing();
@@ -304,59 +318,47 @@ TEST(tdr_netcdf_writer, writes_ctd_acc_and_gps_files) {
             for (int i = 0; i < 3 - static_cast<int>(cast); ++i)
                 w.ctd_sample({cast, 1600000000.0 + cast * 100 + i, 1.5, 10, 40, 35, 4, {0.25, 1, 2, 20}, cast == 0});
         }
-        w.acc_table();
-        w.acc_burst({0, 2, 1600000050, 0});
-        w.acc_sample({0, 1600000049, 0.5, -1, 0.25});
-        w.acc_sample({0, 1600000050, 0.5, -1, 0.25});
         w.gps_table();
         w.gps({{121, 1, 1, 0, 0, 0}, 1609459200, 2, entries, 0});
         w.gps({{0, 0, 0, 0, 0, 0}, -1, 0, nullptr, 0});
     }
-    std::string failed, error;
-    ASSERT_TRUE(w.finish(failed, error)) << failed << ": " << error;
+    std::vector<vandrel::netcdf_failure> failures;
+    ASSERT_TRUE(w.finish(failures));
 
     nc_reader ctd(prefix + "_ctd.nc");
     EXPECT_EQ(ctd.text(nullptr, "featureType"), "profile");
     EXPECT_EQ(ctd.values("row_size"), (std::vector<double>{3, 2}));
-    EXPECT_EQ(ctd.values("profile"), (std::vector<double>{0, 1}));
-    EXPECT_EQ(ctd.values("interval"), (std::vector<double>{0.5, 0.5}));
-    EXPECT_EQ(ctd.values("time_valid"), (std::vector<double>{1, 1, 1, 0, 0}));
     const double fill = NC_FILL_DOUBLE;
-    EXPECT_EQ(ctd.values("FLUORO_V"), (std::vector<double>{0.25, 0.25, 0.25, 1, 1}));
-    EXPECT_EQ(ctd.values("Photo2_2"), (std::vector<double>{2, 2, 2, 20, 20}));
-    EXPECT_EQ(ctd.values("INTERNAL_TEMP_C"), (std::vector<double>{20, 20, 20, fill, fill}));
-    EXPECT_EQ(ctd.values("PHASE_deg"), (std::vector<double>{fill, fill, fill, 0.25, 0.25}));
-    const std::pair<const char*, const char*> extras[] = {
-        {"FLUORO_V", "V"}, {"Photo2", "1"}, {"INTERNAL_TEMP_C", "degree_C"}, {"PHASE_deg", "degree"}};
-    for (const auto& e : extras) EXPECT_EQ(ctd.text(e.first, "units"), e.second) << e.first;
-    EXPECT_EQ(ctd.text("FLUORO_V", "long_name"), "FLUORO(V)");
-    EXPECT_EQ(ctd.text("row_size", "sample_dimension"), "obs");
-
-    nc_reader acc(prefix + "_acc.nc");
-    EXPECT_EQ(acc.values("burst_index"), (std::vector<double>{0, 0}));
-    EXPECT_EQ(acc.values("acceleration_y"), (std::vector<double>{-1, -1}));
-    EXPECT_EQ(acc.text("acceleration_x", "units"), "standard_free_fall");
+    EXPECT_EQ(ctd.values("fluorescence"), (std::vector<double>{0.25, 0.25, 0.25, 1, 1}));
+    EXPECT_EQ(ctd.values("photo_2"), (std::vector<double>{2, 2, 2, 20, 20}));
+    EXPECT_EQ(ctd.values("internal_temperature"), (std::vector<double>{20, 20, 20, fill, fill}));
+    EXPECT_EQ(ctd.values("phase"), (std::vector<double>{fill, fill, fill, 0.25, 0.25}));
+    EXPECT_EQ(ctd.text("phase", "units"), "degree");
+    EXPECT_EQ(ctd.text("fluorescence", "long_name"), "FLUORO(V)");
 
     nc_reader gps(prefix + "_gps.nc");
     EXPECT_EQ(gps.values("satellites"), (std::vector<double>{2, 0}));
-    EXPECT_EQ(gps.values("time"), (std::vector<double>{1609459200, NC_FILL_DOUBLE}));
+    EXPECT_EQ(gps.values("fix_time"), (std::vector<double>{1609459200, NC_FILL_DOUBLE}));
     EXPECT_EQ(gps.values("satellite_id"), (std::vector<double>{5, 9}));
     EXPECT_EQ(gps.values("satellite_value"), (std::vector<double>{258, 65535}));
     EXPECT_EQ(gps.values("fix_index"), (std::vector<double>{0, 0}));
 }
 
-TEST(tdr_netcdf_writer, reports_the_file_that_failed_and_leaves_none) {
+TEST(tdr_netcdf_writer, names_every_file_that_failed_and_leaves_none) {
     vandrel_test::temp_dir dir;
-    // A folder that does not exist; a second reading with more rows than the
-    // first; one with fewer.
+    // A folder that does not exist: every file fails. A second reading with
+    // more TDR rows than the first: the TDR file alone.
+    const std::string differ = "the second reading of the input gave other records than the first";
+    const std::string no_folder = "nc_create: No such file or directory";
+    const std::vector<std::string> all = {"_tdr.nc", "_events.nc", "_dives.nc", "_acc.nc"};
     const struct {
         std::string prefix;
         std::size_t first_rows, second_rows;
+        std::vector<std::string> failed;
         std::string error;
     } cases[] = {
-        {dir.file("missing/tag"), 10, 10, "nc_create: No such file or directory"},
-        {dir.file("tag"), 10, 11, "the second reading of the input gave other records than the first"},
-        {dir.file("tag"), 10, 9, "the second reading of the input gave other records than the first"},
+        {dir.file("missing/tag"), 10, 10, all, no_folder},
+        {dir.file("tag"), 10, 11, {"_tdr.nc"}, differ},
     };
     for (const auto& c : cases) {
         {
@@ -366,12 +368,17 @@ TEST(tdr_netcdf_writer, reports_the_file_that_failed_and_leaves_none) {
             w.start_writing();
             feed_tdr(w, c.second_rows);
             w.acc_table();
-            std::string failed, error;
-            EXPECT_FALSE(w.finish(failed, error));
-            EXPECT_EQ(failed, c.prefix + "_tdr.nc");
-            EXPECT_EQ(error, c.error);
+            std::vector<vandrel::netcdf_failure> failures;
+            EXPECT_FALSE(w.finish(failures));
+            ASSERT_EQ(failures.size(), c.failed.size());
+            for (std::size_t i = 0; i < failures.size(); ++i) {
+                EXPECT_EQ(failures[i].path, c.prefix + c.failed[i]);
+                EXPECT_EQ(failures[i].error, c.error);
+            }
         }
-        EXPECT_TRUE(files_in(dir).empty());
+        for (const std::string& name : files_in(dir))
+            EXPECT_EQ(std::find(c.failed.begin(), c.failed.end(), name.substr(3)), c.failed.end()) << name;
+        for (const std::string& name : files_in(dir)) std::filesystem::remove(dir.file(name));
     }
 }
 

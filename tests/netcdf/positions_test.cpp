@@ -55,6 +55,10 @@ TEST(load_track, reads_fixes_or_names_the_line) {
         {"100,1,2\n2021-13-01T00:00:00Z,1,2\n", 0, 0,
          ":2: bad time \"2021-13-01T00:00:00Z\" (ISO 8601 UTC or seconds since 1970)"},
         {"time,lat,lon\n", 0, 0, ": no fixes in the track"},
+        // No such date; a first line with a digit in its time field is a fix.
+        {"2024-02-29T00:00:00Z,1,2\n2026-02-30T00:00:00Z,1,2\n", 0, 0,
+         ":2: bad time \"2026-02-30T00:00:00Z\" (ISO 8601 UTC or seconds since 1970)"},
+        {"1O0,1,2\n200,3,4\n", 0, 0, ":1: bad time \"1O0\" (ISO 8601 UTC or seconds since 1970)"},
     };
     vandrel_test::temp_dir dir;
     const std::string path = dir.file("track.csv");
@@ -90,12 +94,16 @@ TEST(position_at, interpolates_within_the_track_only) {
         {99, false, 0, 0},     {100, true, 10, 170},  {150, true, 15, 180}, {175, true, 17.5, -175},
         {250, true, 25, -165}, {300, true, 30, -160}, {300.5, false, 0, 0},
     };
+    // Searched, and from the segment of the call before.
+    vandrel::track_cursor cursor;
     for (const row& r : rows) {
-        double lat = 0, lon = 0;
-        EXPECT_EQ(vandrel::position_at(track, r.t, lat, lon), r.known) << r.t;
-        if (r.known) {
-            EXPECT_DOUBLE_EQ(lat, r.lat) << r.t;
-            EXPECT_DOUBLE_EQ(lon, r.lon) << r.t;
+        for (vandrel::track_cursor* c : {static_cast<vandrel::track_cursor*>(nullptr), &cursor, &cursor}) {
+            double lat = 0, lon = 0;
+            EXPECT_EQ(vandrel::position_at(track, r.t, lat, lon, c), r.known) << r.t;
+            if (r.known) {
+                EXPECT_DOUBLE_EQ(lat, r.lat) << r.t;
+                EXPECT_DOUBLE_EQ(lon, r.lon) << r.t;
+            }
         }
     }
     double lat = 0, lon = 0;

@@ -57,7 +57,7 @@ void expect_page(const std::string& path, std::initializer_list<const char*> tex
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(std::filesystem::path(path).parent_path()), {}), 1);
 }
 
-vandrel::report_metadata meta(const char* name) { return {name, 4096, "vandrel 9.9.9", 1700000000}; }
+vandrel::report_metadata meta(const char* name) { return {name, 4096, "vandrel 9.9.9", 1700000000, "", ""}; }
 
 TEST(PacketReport, WrittenOnlyWithATableAndSelfContained) {
     temp_dir dir;

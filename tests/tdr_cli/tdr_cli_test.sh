@@ -37,6 +37,25 @@ for args in "" "--bogus w.dat" "-q w.dat" "w.dat w.dat" "--output" "w.dat --outp
 done
 check "nothing made by usage errors" "err.txt out.txt w.dat" "$(echo *)"
 
+# A metadata file that cannot be used is a usage error naming the file, the
+# line and the reason.
+while IFS='|' read -r text error; do
+    printf "$text" > meta.txt
+    tool --netcdf --metadata meta.txt w.dat
+    check "metadata: $error" "2 yes" "$status $(has -F "vandrel-tdr: --metadata $error" err.txt)"
+done <<'END'
+# deployment\n\ntitle|meta.txt:3: expected NAME = VALUE
+_x = 1|meta.txt:1: "_x" is not a netCDF attribute name
+a = 1\nfeatureType = point|meta.txt:2: featureType is set by the program from the data
+a = 1\na = 2|meta.txt:2: a is given twice
+a =  |meta.txt:1: a has no value
+a = caf\351|meta.txt:1: the value of a is not UTF-8 text
+= 1|meta.txt:1: "" is not a netCDF attribute name
+END
+tool --netcdf --metadata missing.txt w.dat
+check "metadata: missing" "2 yes" "$status $(has -F "vandrel-tdr: --metadata cannot open missing.txt" err.txt)"
+rm meta.txt
+
 tool --help
 check "help" "0 yes yes " "$status $(has '^usage: vandrel-tdr ' out.txt) \
 $(has 'tdr=ROWS ctd=ROWS gps=FIXES acc=ROWS end_offset=BYTES' out.txt) $(cat err.txt)"

@@ -25,9 +25,11 @@ int extract_packet_file(const std::string& in_fname, const std::string& out_fnam
         result.errors.push_back("Can't create " + out_fname);
         return 0;
     }
-    packet_record_fanout out;
-    out.add(&table);
-    if (writers != nullptr) out.add(writers);
+    // The table alone is fed directly, without the fan-out's call per row.
+    packet_record_fanout fanout;
+    fanout.add(&table);
+    if (writers != nullptr) fanout.add(writers);
+    packet_record_sink& out = writers != nullptr ? static_cast<packet_record_sink&>(fanout) : table;
     result = extract_packet_records(in, in_fname, now, out, true);
     if (result.read_error) {
         table.close();

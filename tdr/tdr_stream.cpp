@@ -33,12 +33,19 @@ void emit_row(tdr_decoder_state& st, const tdr_sample& s, unsigned mask) {
     row.raw_odo = s.odo;
     for (int i = 0; i < 3; ++i) row.raw_mag[i] = static_cast<int16_t>(s.mag[i]);
     row.raw_mag_temp = static_cast<int8_t>(s.mag_temp & 0xFF);
+    // Most runs hold depth, and temperature or nothing else: the rarer
+    // channels are converted behind one test.
     row.depth = mask & channel_depth ? s.depth * st.depth_unit : no_value;
     row.temperature = mask & channel_temperature ? tdr_temperature_celsius(s.temperature) : no_value;
-    row.odo = mask & channel_odo ? odometer_metres(s.odo) : no_value;
-    const bool mag = (mask & channel_magnetometer) != 0;
-    for (int i = 0; i < 3; ++i) row.mag[i] = mag ? magnetometer_microtesla(row.raw_mag[i]) : no_value;
-    row.mag_temp = mag ? row.raw_mag_temp : no_value;
+    row.odo = no_value;
+    row.mag[0] = row.mag[1] = row.mag[2] = row.mag_temp = no_value;
+    if (mask & (channel_odo | channel_magnetometer)) {
+        if (mask & channel_odo) row.odo = odometer_metres(s.odo);
+        if (mask & channel_magnetometer) {
+            for (int i = 0; i < 3; ++i) row.mag[i] = magnetometer_microtesla(row.raw_mag[i]);
+            row.mag_temp = row.raw_mag_temp;
+        }
+    }
     row.wetdry = st.wetdry_state;
     row.n_photo = mask & channel_photo ? st.n_photo : 0;
     row.photo = s.photo;

@@ -58,6 +58,8 @@ TEST(load_track, reads_fixes_or_names_the_line) {
         // No such date; a first line with a digit in its time field is a fix.
         {"2024-02-29T00:00:00Z,1,2\n2026-02-30T00:00:00Z,1,2\n", 0, 0,
          ":2: bad time \"2026-02-30T00:00:00Z\" (ISO 8601 UTC or seconds since 1970)"},
+        {"2026-12-31T23:59:59Z,1,2\n2026-12-32T00:00:00Z,1,2\n", 0, 0,
+         ":2: bad time \"2026-12-32T00:00:00Z\" (ISO 8601 UTC or seconds since 1970)"},
         {"1O0,1,2\n200,3,4\n", 0, 0, ":1: bad time \"1O0\" (ISO 8601 UTC or seconds since 1970)"},
     };
     vandrel_test::temp_dir dir;

@@ -86,6 +86,9 @@ TEST(MinMaxDecimator, LinesBreakWhereSamplesAreMissingAtEveryZoom) {
         // Stretches between the first and the last of a bucket are merged
         // into one, drawn as points alone: the samples between are unknown.
         {{{0, 40, -1}, {42, 42, -1}, {44, 44, -1}, {46, 63, -1}}, 2, "0:0 29:4 35:0 39:4 | 42:2 | 44:4 | 50:0 59:4"},
+        {{{0, 40, -1}, {42, 42, -1}, {44, 44, -1}, {46, 46, -1}, {48, 48, -1}, {50, 63, -1}},
+         2,
+         "0:0 29:4 35:0 39:4 | 44:4 | 46:1 | 50:0 59:4"},
     };
     for (const auto& [lines, buckets, out] : rows) {
         min_max_decimator d(buckets);

@@ -314,6 +314,9 @@ TEST(Driver, FilesThatCannotBeUsed) {
     };
     std::vector<row> rows = {
         {long_name, missing, "Can't open TDR data file " + long_name, 0, 0},
+        // One character more than the message holds: its line end is cut.
+        {"/no/such/directory/just/so/lon.dat", missing, "Can't open TDR data file /no/such/directory/just/so/lon.dat",
+         0, 0},
         {dir.file("in.dat"), missing, "Can't create ACC data file " + missing + "acc.txt", 1,
          static_cast<uint32_t>(s.bytes.size())},
         {dir.file("gps.dat"), missing, "Can't create GPS data file " + missing + "gps.txt", 2, 20},
@@ -742,7 +745,9 @@ TEST(DebugDump, Lines) {
         std::string console;
     };
     enc info;
-    info.info(info_fields{}, 32).end();
+    info_fields firmware;
+    firmware.fw_version = 258;  // both bytes count
+    info.info(firmware, 32).end();
     enc gps;
     gps.gps(noon, {{1, 0xF1F5}}).end();
     std::vector<uint8_t> skipping(100, 0xF3);
@@ -759,7 +764,7 @@ TEST(DebugDump, Lines) {
         {"skipping", skipping, 100, "Skipping 100 bytes\r\n\r\n      64: F9 End of data:\r\n      65: END OF FILE\r\n",
          "\r      64"},
         {"info", info.bytes, 0,
-         "\r\n       0: F6 info:size=32 ver=140 intvl=100 ctd=100...\r\n"
+         "\r\n       0: F6 info:size=32 ver=258 intvl=100 ctd=100...\r\n"
          "\r\n      22: FF :\r\n      23: END OF FILE\r\n",
          "\r       0\r      22"},
         // The satellite entries are single bytes to the dump: 0xF1 and 0xF5 in

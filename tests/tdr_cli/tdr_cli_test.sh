@@ -50,6 +50,8 @@ a = 1\nfeatureType = point|meta.txt:2: featureType is set by the program from th
 a = 1\na = 2|meta.txt:2: a is given twice
 a =  |meta.txt:1: a has no value
 a = caf\351|meta.txt:1: the value of a is not UTF-8 text
+a = \300\257|meta.txt:1: the value of a is not UTF-8 text
+a = \364\220\200\200|meta.txt:1: the value of a is not UTF-8 text
 = 1|meta.txt:1: "" is not a netCDF attribute name
 END
 tool --netcdf --metadata missing.txt w.dat

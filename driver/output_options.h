@@ -24,7 +24,13 @@ struct output_options {
     std::string track;     // --track FILE
     dive_settings dive;    // --dive-threshold M, --zero-offset M
     bool dive_settings_given = false;
+    // --threads N: threads that decode and write at once; 0 for one per
+    // processor.
+    int threads = 0;
 };
+
+// The threads of a run: --threads, else one per processor.
+int run_threads(const output_options& o);
 
 enum class option_result { not_mine, taken, bad };
 

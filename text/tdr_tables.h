@@ -4,7 +4,11 @@
 //
 // Each file is created when its table begins (tdr_table(), ctd_table(),
 // acc_table(), gps_table()); a file that cannot be created refuses its
-// table, and refusal() says so in the decoder's words.
+// table, and refusal() says so in the decoder's words. The files may be
+// created apart from the rest, by open() in the decoder's thread, while
+// each table's rows are formatted and written in a thread of its own: the
+// tables share no state, and a table's rows are handed on only after its
+// beginning.
 #pragma once
 
 #include <memory>
@@ -24,6 +28,9 @@ public:
 
     const std::string& path(tdr_table_kind kind) const;
     bool is_open(tdr_table_kind kind) const { return file(kind) != nullptr; }
+    // Creates the table's file unless it was: false when it cannot be made.
+    // The header is written when the table begins.
+    bool open(tdr_table_kind kind);
 
     bool tdr_table(const tdr_table_info& info) override;
     void tdr_sample(const tdr_row& s) override;
@@ -63,10 +70,31 @@ private:
         }
     }
     std::unique_ptr<output_file>& slot(tdr_table_kind kind);
-    bool create(tdr_table_kind kind);
+    // The table's file once its table has begun, else nullptr.
+    output_file* begun(tdr_table_kind kind) const { return begun_[static_cast<int>(kind)] ? file(kind) : nullptr; }
+    output_file* begin(tdr_table_kind kind);
 
     paths paths_;
     std::unique_ptr<output_file> tdr_, ctd_, gps_, acc_;
+    // Set in the table's own thread, when the table begins.
+    bool begun_[4] = {};
+};
+
+// The text tables' part in a decoding whose writers run in threads: in the
+// decoder's thread, the tables' files are created as each table begins
+// (the decoder needs the answer), and refusals told. The rest goes to the
+// tables in the writers' threads.
+class tdr_text_tables_gate final : public tdr_record_sink {
+public:
+    explicit tdr_text_tables_gate(tdr_text_tables& tables) : tables_(tables) {}
+    bool tdr_table(const tdr_table_info& /*info*/) override { return tables_.open(tdr_table_kind::tdr); }
+    bool ctd_table(const ctd_channel_set& /*channels*/) override { return tables_.open(tdr_table_kind::ctd); }
+    bool acc_table() override { return tables_.open(tdr_table_kind::acc); }
+    bool gps_table() override { return tables_.open(tdr_table_kind::gps); }
+    std::string refusal(tdr_table_kind kind) const override { return tables_.refusal(kind); }
+
+private:
+    tdr_text_tables& tables_;
 };
 
 }  // namespace vandrel

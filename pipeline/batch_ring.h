@@ -25,18 +25,28 @@ public:
 
     // The next batch to fill, once every consumer has finished with what it
     // held before. The producer clears it itself.
+    //
+    // A producer that finds the ring full waits until half of it is free,
+    // so that it and the consumers take turns in long stretches rather than
+    // waking each other for every batch.
     Batch& next_to_fill() {
         std::unique_lock<std::mutex> lock(mutex_);
-        freed_.wait(lock, [&] { return filled_ < slowest() + slots_.size(); });
+        if (filled_ >= slowest() + slots_.size()) {
+            producer_waiting_ = true;
+            freed_.wait(lock, [&] { return half_free(); });
+            producer_waiting_ = false;
+        }
         return slots_[filled_ % slots_.size()];
     }
     // Hands the batch from next_to_fill() to the consumers.
     void publish() {
+        bool wake;
         {
             std::lock_guard<std::mutex> lock(mutex_);
             ++filled_;
+            wake = consumers_waiting_ > 0;
         }
-        published_.notify_all();
+        if (wake) published_.notify_all();
     }
     // No batch follows.
     void close() {
@@ -53,19 +63,26 @@ public:
     const Batch* next(std::size_t consumer) {
         std::unique_lock<std::mutex> lock(mutex_);
         const uint64_t want = done_[consumer];
-        published_.wait(lock, [&] { return filled_ > want || closed_; });
+        if (filled_ <= want && !closed_) {
+            ++consumers_waiting_;
+            published_.wait(lock, [&] { return filled_ > want || closed_; });
+            --consumers_waiting_;
+        }
         return filled_ > want ? &slots_[want % slots_.size()] : nullptr;
     }
     // The consumer is done with the batch next() gave it.
     void release(std::size_t consumer) {
+        bool wake;
         {
             std::lock_guard<std::mutex> lock(mutex_);
             ++done_[consumer];
+            wake = producer_waiting_ && half_free();
         }
-        freed_.notify_all();
+        if (wake) freed_.notify_one();
     }
 
 private:
+    bool half_free() const { return filled_ + (slots_.size() + 1) / 2 <= slowest() + slots_.size(); }
     uint64_t slowest() const {
         uint64_t least = filled_;
         for (uint64_t d : done_)
@@ -77,6 +94,8 @@ private:
     std::vector<uint64_t> done_;  // batches each consumer has finished
     uint64_t filled_ = 0;         // batches published
     bool closed_ = false;
+    bool producer_waiting_ = false;
+    std::size_t consumers_waiting_ = 0;
     std::mutex mutex_;
     std::condition_variable published_;
     std::condition_variable freed_;

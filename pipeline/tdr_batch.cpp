@@ -6,6 +6,7 @@ namespace vandrel {
 
 void tdr_batch::clear() {
     order.clear();
+    records = 0;
     tables.clear();
     runs.clear();
     rows.clear();
@@ -46,10 +47,14 @@ void tdr_batch_filler::tdr_run(const tdr_run_info& run) {
 
 void tdr_batch_filler::tdr_sample(const tdr_row& row) {
     tdr_batch& b = batch();
-    add(b, tdr_record_type::tdr_sample, b.rows.size(), b.photo.size());
+    if (row.photo == nullptr || row.n_photo == 0) {
+        add_row(b, tdr_record_type::tdr_sample, b.rows.size());
+    } else {
+        add(b, tdr_record_type::tdr_sample, b.rows.size(), b.photo.size());
+        b.photo.insert(b.photo.end(), row.photo, row.photo + row.n_photo);
+    }
     b.rows.push_back(row);
     b.rows.back().photo = nullptr;
-    if (row.photo != nullptr) b.photo.insert(b.photo.end(), row.photo, row.photo + row.n_photo);
 }
 
 void tdr_batch_filler::tdr_run_end() {
@@ -85,7 +90,7 @@ void tdr_batch_filler::ctd_cast(const ctd_cast_info& cast) {
 
 void tdr_batch_filler::ctd_sample(const ctd_row& row) {
     tdr_batch& b = batch();
-    add(b, tdr_record_type::ctd_sample, b.ctd_rows.size());
+    add_row(b, tdr_record_type::ctd_sample, b.ctd_rows.size());
     b.ctd_rows.push_back(row);
 }
 
@@ -103,7 +108,7 @@ void tdr_batch_filler::acc_burst(const acc_burst_info& burst) {
 
 void tdr_batch_filler::acc_sample(const acc_row& row) {
     tdr_batch& b = batch();
-    add(b, tdr_record_type::acc_sample, b.acc_rows.size());
+    add_row(b, tdr_record_type::acc_sample, b.acc_rows.size());
     b.acc_rows.push_back(row);
 }
 
@@ -176,12 +181,15 @@ void hand_on(const tdr_batch& b, const tdr_batch::entry& e, tdr_record_sink& out
         case tdr_record_type::tdr_run:
             out.tdr_run(b.runs[e.index]);
             break;
-        case tdr_record_type::tdr_sample: {
-            tdr_row row = b.rows[e.index];
-            if (row.n_photo > 0 && e.extra < b.photo.size()) row.photo = &b.photo[e.extra];
-            out.tdr_sample(row);
+        case tdr_record_type::tdr_sample:
+            if (e.count == 1 && b.rows[e.index].n_photo > 0 && e.extra < b.photo.size()) {
+                tdr_row row = b.rows[e.index];
+                row.photo = &b.photo[e.extra];
+                out.tdr_sample(row);
+                break;
+            }
+            for (uint32_t i = e.index; i < e.index + e.count; ++i) out.tdr_sample(b.rows[i]);
             break;
-        }
         case tdr_record_type::tdr_run_end:
             out.tdr_run_end();
             break;
@@ -201,7 +209,7 @@ void hand_on(const tdr_batch& b, const tdr_batch::entry& e, tdr_record_sink& out
             break;
         }
         case tdr_record_type::ctd_sample:
-            out.ctd_sample(b.ctd_rows[e.index]);
+            for (uint32_t i = e.index; i < e.index + e.count; ++i) out.ctd_sample(b.ctd_rows[i]);
             break;
         case tdr_record_type::acc_table:
             out.acc_table();
@@ -210,7 +218,7 @@ void hand_on(const tdr_batch& b, const tdr_batch::entry& e, tdr_record_sink& out
             out.acc_burst(b.bursts[e.index]);
             break;
         case tdr_record_type::acc_sample:
-            out.acc_sample(b.acc_rows[e.index]);
+            for (uint32_t i = e.index; i < e.index + e.count; ++i) out.acc_sample(b.acc_rows[i]);
             break;
         case tdr_record_type::gps_table:
             out.gps_table();

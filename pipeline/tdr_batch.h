@@ -36,12 +36,16 @@ enum class tdr_record_type : uint8_t {
 };
 
 struct tdr_batch {
+    // Rows that follow each other (of a TDR run without photo counts, a
+    // cast, a burst) share one entry: handing them on is then a loop.
     struct entry {
         tdr_record_type type;
-        uint32_t index;  // into the vector of its type
-        uint32_t extra;  // into a pool: photo counts, GPS entries, text; a message's input position
+        uint32_t index;  // into the vector of its type; a message's input position
+        uint32_t count;  // records from index on
+        uint32_t extra;  // into a pool: photo counts, GPS entries, text
     };
     std::vector<entry> order;
+    std::size_t records = 0;
     std::vector<tdr_table_info> tables;
     std::vector<tdr_run_info> runs;
     std::vector<tdr_row> rows;
@@ -59,7 +63,7 @@ struct tdr_batch {
     std::vector<char> text;        // table lines and messages, each ended by '\0'
 
     void clear();
-    std::size_t size() const { return order.size(); }
+    std::size_t size() const { return records; }
 };
 
 // Hands the batch's records to out, in order. A table's beginning is handed
@@ -104,8 +108,22 @@ private:
         return threads_.fill();
     }
     static void add(tdr_batch& b, tdr_record_type type, std::size_t index, std::size_t extra = 0) {
-        b.order.push_back({type, static_cast<uint32_t>(index), static_cast<uint32_t>(extra)});
+        ++b.records;
+        b.order.push_back({type, static_cast<uint32_t>(index), 1, static_cast<uint32_t>(extra)});
     }
+    // A row, joined to the entry of the rows before it when it follows them.
+    static void add_row(tdr_batch& b, tdr_record_type type, std::size_t index) {
+        if (!b.order.empty()) {
+            tdr_batch::entry& last = b.order.back();
+            if (last.type == type && last.index + last.count == index) {
+                ++b.records;
+                ++last.count;
+                return;
+            }
+        }
+        add(b, type, index, no_pool);
+    }
+    static constexpr std::size_t no_pool = 0xFFFFFFFF;
     static std::size_t add_text(tdr_batch& b, const char* text);
     tdr_writer_threads& threads_;
 };

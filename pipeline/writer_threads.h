@@ -21,11 +21,12 @@ namespace vandrel {
 constexpr std::size_t batches_in_flight = 8;
 
 // Records in a batch: enough that handing one over costs little per record.
-constexpr std::size_t records_per_batch = 4096;
+constexpr std::size_t records_per_batch = 16384;
 
-// The threads for `writers` writers when `threads` are asked for.
+// The writers' threads for `writers` writers when `threads` are asked for
+// in all, the decoder's among them.
 inline std::size_t writer_thread_count(std::size_t writers, int threads) {
-    std::size_t n = threads < 1 ? 1 : static_cast<std::size_t>(threads);
+    std::size_t n = threads < 2 ? 1 : static_cast<std::size_t>(threads) - 1;
     if (n > writers) n = writers;
     return n < 1 ? 1 : n;
 }

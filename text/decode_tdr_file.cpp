@@ -47,7 +47,9 @@ bool decode_tdr_file(tdr_context& context, progress_fn progress_callback, int32_
             if (prepare) prepare();
         if (context.text_tables) out.set_gate(&tables);
         for (tdr_record_sink* w : context.writers) out.add(w);
-        outcome = decode_tdr_stream(request, out);
+        // The tables alone need no fan-out.
+        const bool alone = context.text_tables && context.writers.empty();
+        outcome = decode_tdr_stream(request, alone ? static_cast<tdr_record_sink&>(tables) : out);
     } else {
         // The tables' files are made in this thread, as the decoder asks;
         // each table's rows, and each writer, go to the threads.
@@ -75,7 +77,7 @@ bool decode_tdr_file(tdr_context& context, progress_fn progress_callback, int32_
         for (std::size_t i = 0; i < n_writers && i < context.prepare.size(); ++i)
             if (!started[i] && context.prepare[i]) context.prepare[i]();
     }
-    context.tdr_table_begun = out.tdr_table_begun();
+    context.tdr_table_begun = context.text_tables ? tables.is_open(tdr_table_kind::tdr) : out.tdr_table_begun();
     // The tables close in this order; each that was not written completely
     // is an error of its own.
     for (tdr_table_kind kind : {tdr_table_kind::tdr, tdr_table_kind::acc, tdr_table_kind::ctd, tdr_table_kind::gps}) {

@@ -37,7 +37,10 @@ int extract_packet_file(const packet_file_request& request, decode_outcome* outc
         out.add(&table);
         for (packet_record_sink* w : request.writers) out.add(w);
         if (request.progress != nullptr) out.add(request.progress);
-        result = extract_packet_records(in, in_fname, request.now, out, true);
+        // The table alone needs no fan-out.
+        const bool alone = request.writers.empty() && request.progress == nullptr;
+        result = extract_packet_records(in, in_fname, request.now,
+                                        alone ? static_cast<packet_record_sink&>(table) : out, true);
     } else {
         std::atomic<bool> stopped{false};
         std::vector<packet_writer_threads::writer_fn> writers = {packet_writer_fn(table, stopped)};

@@ -31,10 +31,11 @@ constexpr int max_threads = 64;
 
 }  // namespace
 
-int run_threads(const output_options& o) {
+int run_threads(const output_options& o, int writers) {
     if (o.threads > 0) return o.threads;
-    const unsigned n = std::thread::hardware_concurrency();
-    return n == 0 ? 1 : static_cast<int>(n < max_threads ? n : max_threads);
+    const int processors = static_cast<int>(std::thread::hardware_concurrency());
+    const int n = processors > writers + 1 ? processors : writers + 1;
+    return n < max_threads ? n : max_threads;
 }
 
 option_result take_output_option(const std::vector<std::string>& args, std::size_t& i, bool with_dives,

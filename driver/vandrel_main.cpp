@@ -45,7 +45,8 @@ constexpr char help_text[] =
     "  --report               also write the quick-look page NAME_report.html\n"
     "  --output-dir DIR       write the outputs in DIR (made if missing), named from\n"
     "                         the input's file name alone\n"
-    "  --threads N            threads that decode and write at once (default: one per\n"
+    "  --threads N            threads that decode and write at once (default: one for\n"
+    "                         the decoding and one per output, at least one per\n"
     "                         processor; 1 does all in one)\n"
     "  --quiet                no progress bar\n"
     "  --batch                process every INPUT as FILE; a folder stands for the\n"
@@ -199,7 +200,7 @@ int run_file(const command_line& c, const std::vector<std::string>& args) {
     request.in_fname = in_fname;
     request.out_fname = out_fname;
     request.now = vandrel::current_utc_seconds();
-    request.threads = vandrel::run_threads(o);
+    request.threads = vandrel::run_threads(o, 1 + (out.netcdf ? 1 : 0) + (out.report ? 1 : 0));
     request.progress = progress.get();
     if (out.netcdf) {
         // The netCDF file is shaped by a first reading of the input, which

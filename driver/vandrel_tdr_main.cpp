@@ -92,7 +92,8 @@ void print_help() {
         "  --dives                also write the dive table PREFIX_dives.txt\n"
         "  --dive-threshold M     depth in metres below which a dive begins (default 4)\n"
         "  --zero-offset M        metres taken off every depth first (default 0)\n"
-        "  --threads N            threads that decode and write at once (default: one per\n"
+        "  --threads N            threads that decode and write at once (default: one for\n"
+        "                         the decoding and one per output, at least one per\n"
         "                         processor; 1 does all in one)\n"
         "  --batch                decode every INPUT; a folder stands for the files in\n"
         "                         it, sorted by name\n"
@@ -263,6 +264,11 @@ struct tdr_outputs {
     std::vector<vandrel::tdr_record_sink*> writers;
 };
 
+// The writers of a run: the four text tables and the further outputs.
+int writers_of(const vandrel::output_options& want) {
+    return 4 + (want.netcdf ? 1 : 0) + (want.report ? 1 : 0) + (want.dives ? 1 : 0);
+}
+
 // Builds the writers that the options ask for; false with the reason in
 // error when an option's value cannot be used (a track file that cannot be
 // read).
@@ -271,7 +277,7 @@ bool build_outputs(const options& o, const std::string& prefix, const std::vecto
     const vandrel::output_options& want = o.outputs;
     if (!want.netcdf && !want.report && !want.dives) return true;
     const vandrel::run_description run = vandrel::describe_run("vandrel-tdr", args, o.input);
-    const bool apart = vandrel::run_threads(want) > 1;
+    const bool apart = vandrel::run_threads(want, writers_of(want)) > 1;
     // A writer and the detector of its dives, fed in one thread.
     auto group = [&](vandrel::tdr_record_fanout& g, auto& writer, std::unique_ptr<vandrel::dive_detector>& dives) {
         if (!apart) {
@@ -464,7 +470,7 @@ int main(int argc, char** argv) {
         return exit_usage;
     }
     context.writers = out.writers;
-    context.threads = vandrel::run_threads(o.outputs);
+    context.threads = vandrel::run_threads(o.outputs, writers_of(o.outputs));
 
     vandrel::progress_fn callback = nullptr;
     vandrel::progress_bar bar(input_size(o.input));

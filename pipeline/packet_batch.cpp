@@ -9,7 +9,7 @@ void replay(const packet_batch& batch, packet_record_sink& out) {
                 out.packet(batch.packets[e.index]);
                 break;
             case packet_batch::type::sample:
-                out.sample(batch.rows[e.index]);
+                for (uint32_t i = e.index; i < e.index + e.count; ++i) out.sample(batch.rows[i]);
                 break;
             case packet_batch::type::skipped:
                 out.skipped(batch.skips[e.index].why, batch.skips[e.index].byte_offset);
@@ -27,19 +27,25 @@ packet_writer_threads::writer_fn packet_writer_fn(packet_record_sink& w, std::at
 
 void packet_batch_filler::packet(const packet_info& info) {
     packet_batch& b = batch();
-    b.order.push_back({packet_batch::type::packet, static_cast<uint32_t>(b.packets.size())});
+    ++b.records;
+    b.order.push_back({packet_batch::type::packet, static_cast<uint32_t>(b.packets.size()), 1});
     b.packets.push_back(info);
 }
 
 void packet_batch_filler::sample(const packet_row& row) {
     packet_batch& b = batch();
-    b.order.push_back({packet_batch::type::sample, static_cast<uint32_t>(b.rows.size())});
+    ++b.records;
+    if (!b.order.empty() && b.order.back().what == packet_batch::type::sample)
+        ++b.order.back().count;
+    else
+        b.order.push_back({packet_batch::type::sample, static_cast<uint32_t>(b.rows.size()), 1});
     b.rows.push_back(row);
 }
 
 void packet_batch_filler::skipped(packet_skip why, uint64_t byte_offset) {
     packet_batch& b = batch();
-    b.order.push_back({packet_batch::type::skipped, static_cast<uint32_t>(b.skips.size())});
+    ++b.records;
+    b.order.push_back({packet_batch::type::skipped, static_cast<uint32_t>(b.skips.size()), 1});
     b.skips.push_back({why, byte_offset});
 }
 

@@ -15,9 +15,11 @@ namespace vandrel {
 
 struct packet_batch {
     enum class type : uint8_t { packet, sample, skipped };
+    // Samples that follow each other share one entry.
     struct entry {
         type what;
         uint32_t index;  // into packets, rows or skips
+        uint32_t count;  // records from index on
     };
     struct skip {
         packet_skip why;
@@ -27,14 +29,16 @@ struct packet_batch {
     std::vector<packet_info> packets;
     std::vector<packet_row> rows;
     std::vector<skip> skips;
+    std::size_t records = 0;
 
     void clear() {
+        records = 0;
         order.clear();
         packets.clear();
         rows.clear();
         skips.clear();
     }
-    std::size_t size() const { return order.size(); }
+    std::size_t size() const { return records; }
 };
 
 // Hands the batch's records to out, in order.

@@ -200,7 +200,7 @@ int run_file(const command_line& c, const std::vector<std::string>& args) {
     request.in_fname = in_fname;
     request.out_fname = out_fname;
     request.now = vandrel::current_utc_seconds();
-    request.threads = vandrel::run_threads(o, 1 + (out.netcdf ? 1 : 0) + (out.report ? 1 : 0));
+    request.threads = vandrel::run_threads(o, vandrel::packet_table_ways + (out.netcdf ? 1 : 0) + (out.report ? 1 : 0));
     request.progress = progress.get();
     if (out.netcdf) {
         // The netCDF file is shaped by a first reading of the input, which

@@ -266,7 +266,7 @@ struct tdr_outputs {
 
 // The writers of a run: the four text tables and the further outputs.
 int writers_of(const vandrel::output_options& want) {
-    return 4 + (want.netcdf ? 1 : 0) + (want.report ? 1 : 0) + (want.dives ? 1 : 0);
+    return 3 + vandrel::acc_table_ways + (want.netcdf ? 1 : 0) + (want.report ? 1 : 0) + (want.dives ? 1 : 0);
 }
 
 // Builds the writers that the options ask for; false with the reason in

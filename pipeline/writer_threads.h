@@ -6,8 +6,14 @@
 // thread, through fill() and hand_over().
 #pragma once
 
+#include <condition_variable>
 #include <cstddef>
+#include <cstdint>
+#include <cstring>
 #include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -43,6 +49,75 @@ std::function<void(const Batch&)> prepared_first(std::function<void()> prepare, 
         }
         fn(batch);
     };
+}
+
+// Text made of a batch: a buffer that grows and is kept, not cleared byte
+// by byte (rows reserve room for their widest and use little of it).
+class batch_text {
+public:
+    // Room for n more bytes at the returned pointer; hand its end to commit().
+    char* room(std::size_t n) {
+        if (capacity_ - size_ < n) {
+            capacity_ = (size_ + n) * 2;
+            std::unique_ptr<char[]> bigger(new char[capacity_]);
+            if (size_ > 0) std::memcpy(bigger.get(), data_.get(), size_);
+            data_ = std::move(bigger);
+        }
+        return data_.get() + size_;
+    }
+    void commit(const char* end) { size_ = static_cast<std::size_t>(end - data_.get()); }
+    void append(const char* s, std::size_t n) { commit(static_cast<char*>(std::memcpy(room(n), s, n)) + n); }
+    void clear() { size_ = 0; }
+    const char* data() const { return data_.get(); }
+    std::size_t size() const { return size_; }
+
+private:
+    std::unique_ptr<char[]> data_;
+    std::size_t capacity_ = 0;
+    std::size_t size_ = 0;
+};
+
+// The order in which text made of batches in several threads goes out:
+// batch after batch, each waiting its turn.
+class batch_turns {
+public:
+    // Runs put once the batches before `batch` have had their turn.
+    template <typename Put>
+    void in_turn(uint64_t batch, Put put) {
+        std::unique_lock<std::mutex> lock(mutex_);
+        turn_changed_.wait(lock, [&] { return next_ == batch; });
+        put();
+        ++next_;
+        lock.unlock();
+        turn_changed_.notify_all();
+    }
+
+private:
+    std::mutex mutex_;
+    std::condition_variable turn_changed_;
+    uint64_t next_ = 0;
+};
+
+// `ways` writers for one text file whose formatting outweighs the rest: the
+// k-th formats batches k, k + ways, ... into text of its own, and hands it
+// to put in batch order (turns serve one file). Writers on one thread keep
+// the order too: a thread hands a batch to its writers before the next.
+template <typename Batch>
+std::vector<std::function<void(const Batch&)>> formatted_in_turns(
+    int ways, const std::function<void(const Batch&, batch_text&)>& format,
+    const std::function<void(const batch_text&)>& put, batch_turns& turns) {
+    std::vector<std::function<void(const Batch&)>> writers;
+    for (int k = 0; k < ways; ++k) {
+        writers.push_back([k, ways, format, put, &turns, seen = uint64_t{0},
+                           text = std::make_shared<batch_text>()](const Batch& batch) mutable {
+            const uint64_t n = seen++;
+            if (n % static_cast<uint64_t>(ways) != static_cast<uint64_t>(k)) return;
+            text->clear();
+            format(batch, *text);
+            turns.in_turn(n, [&] { put(*text); });
+        });
+    }
+    return writers;
 }
 
 template <typename Batch>

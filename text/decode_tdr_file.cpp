@@ -55,12 +55,17 @@ bool decode_tdr_file(tdr_context& context, progress_fn progress_callback, int32_
         // The tables' files are made in this thread, as the decoder asks;
         // each table's rows, and each writer, go to the threads.
         tdr_text_tables_gate gate(tables);
+        batch_turns acc_turns;
         std::vector<tdr_writer_threads::writer_fn> writers;
         if (context.text_tables) {
             out.set_gate(&gate);
-            for (tdr_table_kind kind :
-                 {tdr_table_kind::tdr, tdr_table_kind::ctd, tdr_table_kind::gps, tdr_table_kind::acc})
+            for (tdr_table_kind kind : {tdr_table_kind::tdr, tdr_table_kind::ctd, tdr_table_kind::gps})
                 writers.push_back([&tables, kind](const tdr_batch& b) { replay_table(b, kind, tables); });
+            // The ACC table, the largest, is formatted by several writers.
+            for (auto& w : formatted_in_turns<tdr_batch>(
+                     acc_table_ways, format_acc_text,
+                     [&tables](const batch_text& text) { tables.write_rows(tdr_table_kind::acc, text); }, acc_turns))
+                writers.push_back(std::move(w));
         }
         std::vector<char> started(n_writers, 0);
         for (std::size_t i = 0; i < n_writers; ++i) {

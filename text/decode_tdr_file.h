@@ -17,6 +17,10 @@ namespace vandrel {
 // Room of the message text, terminator included.
 constexpr std::size_t tdr_message_size = 60;
 
+// With writers in threads, the ACC table's rows are formatted by this many
+// writers, each in a thread of its own while there are threads enough.
+constexpr int acc_table_ways = 2;
+
 // One decoding run: the caller fills the paths, the decoder the rest.
 struct tdr_context {
     std::string in_path;                  // TDR stream file to decode

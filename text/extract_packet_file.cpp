@@ -42,8 +42,21 @@ int extract_packet_file(const packet_file_request& request, decode_outcome* outc
         result = extract_packet_records(in, in_fname, request.now,
                                         alone ? static_cast<packet_record_sink&>(table) : out, true);
     } else {
+        // The table's rows are formatted in two threads, batch about.
         std::atomic<bool> stopped{false};
-        std::vector<packet_writer_threads::writer_fn> writers = {packet_writer_fn(table, stopped)};
+        batch_turns turns;
+        std::vector<packet_writer_threads::writer_fn> writers = formatted_in_turns<packet_batch>(
+            packet_table_ways,
+            [](const packet_batch& b, batch_text& text) {
+                char* p = text.room(b.rows.size() * max_packet_row_chars);
+                for (const packet_row& r : b.rows) p = format_packet_row(p, r);
+                text.commit(p);
+            },
+            [&table, &stopped](const batch_text& text) {
+                table.write_rows(text.data(), text.size());
+                if (table.stopped()) stopped.store(true, std::memory_order_relaxed);
+            },
+            turns);
         std::vector<char> started(n_writers, 0);
         for (std::size_t i = 0; i < n_writers; ++i) {
             writers.push_back(prepared_first<packet_batch>(i < request.prepare.size() ? request.prepare[i] : nullptr,

@@ -17,6 +17,11 @@ namespace vandrel {
 constexpr int extract_write_error = -1;  // writing the table failed
 constexpr int extract_read_error = -2;   // reading the input failed (not at its end)
 
+// With writers in threads, the table's rows are formatted by this many
+// writers, each in a thread of its own while there are threads enough: the
+// table outweighs the extraction itself.
+constexpr int packet_table_ways = 2;
+
 // One extraction: the input, the table, and the writers fed besides it.
 struct packet_file_request {
     std::string in_fname;

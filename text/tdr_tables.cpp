@@ -23,7 +23,6 @@ constexpr std::size_t background_buffer_size = 1 << 20;
 // Room for the longest rows: the time and every number at its widest.
 constexpr std::size_t max_tdr_row = 64 + 10 * 24 + max_photo_channels * 8;
 constexpr std::size_t max_ctd_row = 64 + (5 + max_ctd_extra_channels) * max_fixed_chars;
-constexpr std::size_t max_acc_row = 64 + 3 * max_fixed_chars;
 
 // Header lines of the TDR regimes 1..7 (regime 3 builds its own from the
 // photo channel count); any other regime is unknown.
@@ -272,17 +271,16 @@ void tdr_text_tables::ctd_sample(const ctd_row& row) {
 
 // ---- ACC ----
 
+constexpr char acc_header[] = "DATE (UTC)\tX\tY\tZ\r\n";
+
 bool tdr_text_tables::acc_table() {
     output_file* const f = begin(tdr_table_kind::acc);
     if (f == nullptr) return false;
-    f->write("DATE (UTC)\tX\tY\tZ");
-    f->end_line();
+    f->write(acc_header, sizeof acc_header - 1);
     return true;
 }
 
-void tdr_text_tables::acc_sample(const acc_row& row) {
-    output_file* const f = begun(tdr_table_kind::acc);
-    if (f == nullptr) return;
+char* format_acc_row(char* p, const acc_row& row) {
     // Round to the millisecond; a carry goes into the seconds.
     const double u = row.time + 0.0005;
     int64_t seconds = whole_seconds(u);
@@ -292,8 +290,7 @@ void tdr_text_tables::acc_sample(const acc_row& row) {
         ms -= 1000;
         ++seconds;
     }
-    char* const start = f->reserve(max_acc_row);
-    char* p = format_utc(start, seconds, '/');
+    p = format_utc(p, seconds, '/');
     *p++ = '.';
     *p++ = static_cast<char>('0' + ms / 100);
     *p++ = static_cast<char>('0' + ms / 10 % 10);
@@ -302,7 +299,31 @@ void tdr_text_tables::acc_sample(const acc_row& row) {
         *p++ = '\t';
         p = format_fixed(p, axis, 4);
     }
-    f->commit(end_row(p));
+    return end_row(p);
+}
+
+void tdr_text_tables::acc_sample(const acc_row& row) {
+    output_file* const f = begun(tdr_table_kind::acc);
+    if (f == nullptr) return;
+    f->commit(format_acc_row(f->reserve(max_acc_row_chars), row));
+}
+
+void format_acc_text(const tdr_batch& batch, batch_text& text) {
+    // The batch's rows of one burst or more, and the header where the table
+    // begins.
+    for (const tdr_batch::entry& e : batch.order) {
+        if (e.type == tdr_record_type::acc_table) {
+            text.append(acc_header, sizeof acc_header - 1);
+        } else if (e.type == tdr_record_type::acc_sample) {
+            char* p = text.room(e.count * max_acc_row_chars);
+            for (uint32_t i = e.index; i < e.index + e.count; ++i) p = format_acc_row(p, batch.acc_rows[i]);
+            text.commit(p);
+        }
+    }
+}
+
+void tdr_text_tables::write_rows(tdr_table_kind kind, const batch_text& text) {
+    if (output_file* f = file(kind)) f->write(text.data(), text.size());
 }
 
 // ---- GPS ----

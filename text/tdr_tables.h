@@ -14,10 +14,23 @@
 #include <memory>
 #include <string>
 
+#include "pipeline/tdr_batch.h"
+#include "platform/number_format.h"
 #include "platform/output_file.h"
 #include "tdr/tdr_records.h"
 
 namespace vandrel {
+
+// Room for the longest ACC row: the time and three numbers at their widest.
+constexpr std::size_t max_acc_row_chars = 64 + 3 * max_fixed_chars;
+
+// One row of the ACC table at p; returns its end.
+char* format_acc_row(char* p, const acc_row& row);
+
+// The lines of the ACC table in a batch, its header included where the
+// table begins, for writers that format the ACC table apart (the largest
+// table by far in most streams) and hand it to write_rows() in batch order.
+void format_acc_text(const tdr_batch& batch, batch_text& text);
 
 class tdr_text_tables final : public tdr_record_sink {
 public:
@@ -49,6 +62,10 @@ public:
     void gps(const gps_record& r) override;
 
     std::string refusal(tdr_table_kind kind) const override;
+
+    // Lines formatted elsewhere, appended to the table's file as they are
+    // (the table was begun: its file made).
+    void write_rows(tdr_table_kind kind, const batch_text& text);
 
     // Flushes the table's buffer (the process is about to stop).
     void flush(tdr_table_kind kind);

@@ -15,10 +15,14 @@ out=$(mktemp -d "${TMPDIR:-/tmp}/vandrel_bench.XXXXXX")
 trap 'rm -rf "$out"' EXIT
 TIMEFORMAT='%R %U %S'
 
-# least WALL CPU of three runs of a command, in seconds
+# least WALL CPU of three runs of a command, in seconds. Each run starts
+# with the outputs of the last removed and the disk's caches written out, so
+# that no run pays for the write-back of another's.
 least() {
     local t best_wall="" best_cpu=""
     for _ in 1 2 3; do
+        rm -rf "$out"/ours "$out"/in_extracted.* "$out"/t_* "$out"/r_* "$out"/dd.bin
+        sync
         t=$( { time "$@" >/dev/null 2>&1; } 2>&1 )
         read -r best_wall best_cpu < <(awk -v t="$t" -v w="$best_wall" -v c="$best_cpu" 'BEGIN {
             split(t, a, " "); s = a[2] + a[3]
@@ -40,7 +44,6 @@ ratio() {  # label, ours, theirs, target
 report() {  # name, ref text, ours text, ours all, ours one-thread, table bytes
     local name=$1 ref_text=$2 text=$3 all=$4 one=$5 bytes=$6 dd
     dd=$(least dd if=/dev/zero of="$out/dd.bin" bs=1048576 count=$(((bytes + 1048575) / 1048576)))
-    rm -f "$out/dd.bin"
     echo "== $name ($((bytes / 1048576)) MiB of text tables; $(nproc) processors, load $(cut -d' ' -f1-3 /proc/loadavg))"
     ratio "text tables, wall, against the reference's" "${text% *}" "${ref_text% *}" 0.6
     ratio "every output at once, wall, against the reference's text" "${all% *}" "${ref_text% *}" 1.0
@@ -49,12 +52,12 @@ report() {  # name, ref text, ours text, ours all, ours one-thread, table bytes
     ratio "the reference's text tables, wall, against dd" "${ref_text% *}" "${dd% *}" "-"
 }
 
-cp "$packets" "$out/p.bin"
-ref_text=$(cd "$out" && least "$ref/vandrel" p.bin)
-text=$(least "$build/vandrel" --quiet "$out/p.bin")
-bytes=$(wc -c < "$out/p_extracted.txt")
-all=$(least "$build/vandrel" --quiet --netcdf --report "$out/p.bin")
-one=$(least "$build/vandrel" --quiet --threads 1 "$out/p.bin")
+cp "$packets" "$out/in.bin"
+ref_text=$(cd "$out" && least "$ref/vandrel" in.bin)
+text=$(least "$build/vandrel" --quiet --output-dir "$out/ours" "$out/in.bin")
+bytes=$(wc -c < "$out/ours/in_extracted.txt")
+all=$(least "$build/vandrel" --quiet --netcdf --report --output-dir "$out/ours" "$out/in.bin")
+one=$(least "$build/vandrel" --quiet --threads 1 --output-dir "$out/ours" "$out/in.bin")
 report "vandrel on $(basename "$packets")" "$ref_text" "$text" "$all" "$one" "$bytes"
 
 ref_text=$(least "$ref/vandrel-tdr" --quiet --output "$out/r" "$stream")

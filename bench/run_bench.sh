@@ -1,7 +1,10 @@
 #!/bin/sh
-# Runs the benchmarks on generated inputs.   run_bench.sh BUILD_DIR
+# Runs the benchmarks on generated inputs.
+#   run_bench.sh BUILD_DIR [REFERENCE_BUILD_DIR]
+# With a reference build, also both commands against it (bench_parallel.sh).
 set -eu
 build=$1
+ref=${2:-}
 data="$build/bench_data"
 mkdir -p "$data"
 if [ ! -s "$data/packets.bin" ]; then
@@ -16,3 +19,6 @@ if [ ! -s "$data/stream.dat" ]; then
     "$build/gen_tdr_stream" "$data/stream.dat" --bytes 64000000 --seed 5
 fi
 "$(dirname "$0")/bench_outputs.sh" "$build" "$data/packets.bin" "$data/stream.dat"
+if [ -n "$ref" ]; then
+    "$(dirname "$0")/bench_parallel.sh" "$build" "$ref" "$data/packets.bin" "$data/stream.dat"
+fi

@@ -4,8 +4,11 @@ set(CMAKE_SYSTEM_NAME Windows)
 
 # The posix-threads compilers come with a complete C++ thread library; the
 # plain names are tried when a distribution only ships those.
-find_program(VANDREL_MINGW_CXX NAMES ${VANDREL_MINGW_TRIPLE}-g++-posix ${VANDREL_MINGW_TRIPLE}-g++ REQUIRED)
-find_program(VANDREL_MINGW_CC NAMES ${VANDREL_MINGW_TRIPLE}-gcc-posix ${VANDREL_MINGW_TRIPLE}-gcc REQUIRED)
+# The POSIX threads flavour of MinGW-w64: std::thread, std::mutex and
+# std::condition_variable on winpthreads, linked statically below so that
+# the programs need no DLL of it.
+find_program(VANDREL_MINGW_CXX NAMES ${VANDREL_MINGW_TRIPLE}-g++-posix REQUIRED)
+find_program(VANDREL_MINGW_CC NAMES ${VANDREL_MINGW_TRIPLE}-gcc-posix REQUIRED)
 find_program(VANDREL_MINGW_RC NAMES ${VANDREL_MINGW_TRIPLE}-windres)
 set(CMAKE_CXX_COMPILER ${VANDREL_MINGW_CXX})
 set(CMAKE_C_COMPILER ${VANDREL_MINGW_CC})

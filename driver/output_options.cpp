@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <system_error>
+#include <thread>
 
 #include "platform/civil_time.h"
 #include "platform/file_names.h"
@@ -25,7 +26,17 @@ int64_t source_date_epoch() {
     return v;
 }
 
+// More threads than this would only wait on each other.
+constexpr int max_threads = 64;
+
 }  // namespace
+
+int run_threads(const output_options& o, int writers) {
+    if (o.threads > 0) return o.threads;
+    const int processors = static_cast<int>(std::thread::hardware_concurrency());
+    const int n = processors > writers + 1 ? processors : writers + 1;
+    return n < max_threads ? n : max_threads;
+}
 
 option_result take_output_option(const std::vector<std::string>& args, std::size_t& i, bool with_dives,
                                  output_options& o, std::string& error) {
@@ -43,7 +54,8 @@ option_result take_output_option(const std::vector<std::string>& args, std::size
         return option_result::taken;
     }
     const bool dive_value = with_dives && (a == "--dive-threshold" || a == "--zero-offset");
-    if (a != "--position" && a != "--track" && a != "--metadata" && !dive_value) return option_result::not_mine;
+    if (a != "--position" && a != "--track" && a != "--metadata" && a != "--threads" && !dive_value)
+        return option_result::not_mine;
     if (i + 1 >= args.size() || args[i + 1].empty()) {
         error = "option " + a + " needs a value";
         return option_result::bad;
@@ -55,6 +67,15 @@ option_result take_output_option(const std::vector<std::string>& args, std::size
         o.track = value;
     } else if (a == "--metadata") {
         o.metadata = value;
+    } else if (a == "--threads") {
+        int n = 0;
+        for (char c : value) n = c >= '0' && c <= '9' && n <= max_threads ? n * 10 + (c - '0') : max_threads + 1;
+        if (n < 1 || n > max_threads) {
+            error = "--threads takes a number of threads from 1 to " + std::to_string(max_threads) + ", not '" + value +
+                    "'";
+            return option_result::bad;
+        }
+        o.threads = n;
     } else if (a == "--dive-threshold") {
         o.dive_settings_given = true;
         if (!parse_dive_metres(value, false, o.dive.threshold_dm)) {
@@ -95,9 +116,16 @@ run_description describe_run(const std::string& tool, const std::vector<std::str
     d.history.assign(stamp, end);
     d.history += ' ';
     d.history += tool;
-    for (const std::string& a : args) {
+    // The thread count changes no output, so the outputs do not record it.
+    bool operands = false;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        operands = operands || args[i] == "--";
+        if (!operands && args[i] == "--threads") {
+            ++i;
+            continue;
+        }
         d.history += ' ';
-        d.history += a;
+        d.history += args[i];
     }
     return d;
 }

@@ -32,7 +32,7 @@ namespace {
 
 constexpr char help_text[] =
     "usage: vandrel [--netcdf [--position LAT,LON | --track FILE]] [--metadata FILE] [--report]\n"
-    "               [--output-dir DIR] [--quiet] [--] FILE [OFFSET]\n"
+    "               [--output-dir DIR] [--threads N] [--quiet] [--] FILE [OFFSET]\n"
     "       vandrel --batch [OPTIONS] [--jobs N] [--summary FILE] [--recursive] INPUT...\n"
     "\n"
     "Turns the packet file FILE into the table NAME_extracted.txt, NAME being FILE\n"
@@ -47,6 +47,9 @@ constexpr char help_text[] =
     "  --report               also write the quick-look page NAME_report.html\n"
     "  --output-dir DIR       write the outputs in DIR (made if missing), named from\n"
     "                         the input's file name alone\n"
+    "  --threads N            threads that decode and write at once (default: one for\n"
+    "                         the decoding and one per output, at least one per\n"
+    "                         processor; 1 does all in one)\n"
     "  --quiet                no progress bar\n"
     "  --batch                process every INPUT as FILE; a folder stands for the\n"
     "                         files in it, sorted by name\n"
@@ -67,7 +70,6 @@ struct packet_outputs {
     std::string netcdf_path;
     std::unique_ptr<vandrel::packet_report_writer> report;
     std::string report_path;
-    vandrel::packet_record_fanout fanout;
 };
 
 // The progress bar, fed by the extraction's records: the packets' positions
@@ -181,13 +183,11 @@ int run_file(const command_line& c, const std::vector<std::string>& args) {
                 std::fprintf(stderr, "vandrel: %s\n", vandrel::no_positions_note);
             out.netcdf_path = vandrel::make_out_fname("_extracted.nc", base);
             out.netcdf = std::make_unique<vandrel::packet_netcdf_writer>(out.netcdf_path, meta);
-            out.fanout.add(out.netcdf.get());
         }
         if (o.report) {
             out.report_path = vandrel::make_out_fname("_report.html", base);
             out.report =
                 std::make_unique<vandrel::packet_report_writer>(out.report_path, vandrel::report_metadata_for(run, o));
-            out.fanout.add(out.report.get());
         }
     }
     std::unique_ptr<progress_writer> progress;
@@ -195,23 +195,35 @@ int run_file(const command_line& c, const std::vector<std::string>& args) {
         std::error_code ec;
         const uintmax_t size = std::filesystem::file_size(std::filesystem::u8path(in_fname), ec);
         progress = std::make_unique<progress_writer>(ec ? 0 : static_cast<uint64_t>(size));
-        out.fanout.add(progress.get());
     }
 
     std::printf("\nProcessing %s", in_fname.c_str());
     std::fflush(stdout);
-    const int64_t now = vandrel::current_utc_seconds();
+    vandrel::packet_file_request request;
+    request.in_fname = in_fname;
+    request.out_fname = out_fname;
+    request.now = vandrel::current_utc_seconds();
+    request.threads = vandrel::run_threads(o, vandrel::packet_table_ways + (out.netcdf ? 1 : 0) + (out.report ? 1 : 0));
+    request.progress = progress.get();
     if (out.netcdf) {
         // The netCDF file is shaped by a first reading of the input, which
-        // needs the samples' IDs and times only.
-        vandrel::extract_packet_records(in_fname, now, *out.netcdf, false);
-        out.netcdf->start_writing();
+        // needs the samples' IDs and times only: in the netCDF writer's own
+        // thread while the table is written, or first.
+        vandrel::packet_netcdf_writer& netcdf = *out.netcdf;
+        auto shape = [&netcdf, &request] {
+            vandrel::extract_packet_records(request.in_fname, request.now, netcdf, false);
+            netcdf.start_writing();
+        };
+        request.writers.push_back(&netcdf);
+        request.prepare.push_back(shape);
+        if (request.threads <= 1) {
+            shape();
+            request.prepare.clear();
+        }
     }
-    // An interrupt in the first reading leaves the table as it was.
-    const int n =
-        vandrel::interrupt_requested()
-            ? 0
-            : vandrel::extract_packet_file(in_fname, out_fname, now, out.fanout.empty() ? nullptr : &out.fanout);
+    if (out.report) request.writers.push_back(out.report.get());
+    // An interrupt in a first reading of its own leaves the table as it was.
+    const int n = vandrel::interrupt_requested() ? 0 : vandrel::extract_packet_file(request);
     if (progress) progress->clear();
     int status = 0;
     if (vandrel::interrupt_requested()) {
@@ -263,7 +275,7 @@ int main(int argc, char** argv) {
     std::vector<std::string> args = vandrel::utf8_arguments(argc, argv);
     command_line c;
     std::string error;
-    std::vector<std::string> value_options = {"--position", "--track"};
+    std::vector<std::string> value_options = {"--position", "--track", "--threads"};
     for (const std::string& v : vandrel::batch_value_options()) value_options.push_back(v);
     // With --batch, options may follow the inputs too.
     const bool options_first = std::find(args.begin(), args.end(), "--batch") == args.end();

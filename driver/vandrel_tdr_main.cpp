@@ -65,7 +65,8 @@ void print_help() {
         "usage: vandrel-tdr [--output PREFIX | --output-dir DIR] [--skip N] [--debug-dump]\n"
         "                   [--debug-dump-path PATH] [--quiet] [--netcdf] [--report]\n"
         "                   [--position LAT,LON | --track FILE] [--metadata FILE]\n"
-        "                   [--dives [--dive-threshold M] [--zero-offset M]] [--] INPUT\n"
+        "                   [--dives [--dive-threshold M] [--zero-offset M]] [--threads N]\n"
+        "                   [--] INPUT\n"
         "       vandrel-tdr --batch [OPTIONS] [--jobs N] [--summary FILE] [--recursive] INPUT...\n"
         "\n"
         "Decodes the TDR stream file INPUT into PREFIX_tdr.txt, PREFIX_ctd.txt,\n"
@@ -94,6 +95,9 @@ void print_help() {
         "  --dives                also write the dive table PREFIX_dives.txt\n"
         "  --dive-threshold M     depth in metres below which a dive begins (default 4)\n"
         "  --zero-offset M        metres taken off every depth first (default 0)\n"
+        "  --threads N            threads that decode and write at once (default: one for\n"
+        "                         the decoding and one per output, at least one per\n"
+        "                         processor; 1 does all in one)\n"
         "  --batch                decode every INPUT; a folder stands for the files in\n"
         "                         it, sorted by name\n"
         "  --jobs N               with --batch, N inputs at a time (default: one per processor)\n"
@@ -126,7 +130,7 @@ bool parse_skip(const char* s, int32_t& out) {
 // The options that take a value, for "--name=value".
 std::vector<std::string> value_options() {
     std::vector<std::string> v = {"--output", "--skip",           "--debug-dump-path", "--position",
-                                  "--track",  "--dive-threshold", "--zero-offset"};
+                                  "--track",  "--dive-threshold", "--zero-offset",     "--threads"};
     for (const std::string& b : vandrel::batch_value_options()) v.push_back(b);
     return v;
 }
@@ -256,8 +260,17 @@ struct tdr_outputs {
     std::string report_path;
     std::string dive_table_path;
     vandrel::dive_fanout dive_writers;
-    vandrel::tdr_record_fanout writers;
+    // With writers in threads of their own, the netCDF writer and the report
+    // each take the dives from a detector of their own, in their thread.
+    std::unique_ptr<vandrel::dive_detector> netcdf_dives, report_dives;
+    vandrel::tdr_record_fanout netcdf_group, report_group;
+    std::vector<vandrel::tdr_record_sink*> writers;
 };
+
+// The writers of a run: the four text tables and the further outputs.
+int writers_of(const vandrel::output_options& want) {
+    return 3 + vandrel::acc_table_ways + (want.netcdf ? 1 : 0) + (want.report ? 1 : 0) + (want.dives ? 1 : 0);
+}
 
 // Builds the writers that the options ask for; false with the reason in
 // error when an option's value cannot be used (a track file that cannot be
@@ -267,6 +280,21 @@ bool build_outputs(const options& o, const std::string& prefix, const std::vecto
     const vandrel::output_options& want = o.outputs;
     if (!want.netcdf && !want.report && !want.dives) return true;
     const vandrel::run_description run = vandrel::describe_run("vandrel-tdr", args, o.input);
+    const bool apart = vandrel::run_threads(want, writers_of(want)) > 1;
+    // A writer and the detector of its dives, fed in one thread.
+    auto group = [&](vandrel::tdr_record_fanout& g, auto& writer, std::unique_ptr<vandrel::dive_detector>& dives) {
+        if (!apart) {
+            out.writers.push_back(writer.get());
+            out.dive_writers.add(writer.get());
+            return;
+        }
+        g.add(writer.get());
+        if (want.dives) {
+            dives = std::make_unique<vandrel::dive_detector>(want.dive, *writer);
+            g.add(dives.get());
+        }
+        out.writers.push_back(&g);
+    };
     if (want.netcdf) {
         vandrel::netcdf_metadata meta;
         if (!vandrel::netcdf_metadata_for(want, run, meta, error)) {
@@ -275,22 +303,20 @@ bool build_outputs(const options& o, const std::string& prefix, const std::vecto
         if (meta.positions.kind == vandrel::position_source::none)
             std::fprintf(stderr, "vandrel-tdr: %s\n", vandrel::no_positions_note);
         out.netcdf = std::make_unique<vandrel::tdr_netcdf_writer>(prefix, meta, want.dives);
-        out.writers.add(out.netcdf.get());
-        out.dive_writers.add(out.netcdf.get());
+        group(out.netcdf_group, out.netcdf, out.netcdf_dives);
     }
     if (want.report) {
         out.report_path = prefix + "_report.html";
         out.report = std::make_unique<vandrel::tdr_report_writer>(out.report_path,
                                                                   vandrel::report_metadata_for(run, want), want.dives);
-        out.writers.add(out.report.get());
-        out.dive_writers.add(out.report.get());
+        group(out.report_group, out.report, out.report_dives);
     }
     if (want.dives) {
         out.dive_table_path = prefix + "_dives.txt";
         out.dive_table = std::make_unique<vandrel::dive_table_writer>(out.dive_table_path);
         out.dive_writers.add(out.dive_table.get());
         out.dives = std::make_unique<vandrel::dive_detector>(want.dive, out.dive_writers);
-        out.writers.add(out.dives.get());
+        out.writers.push_back(out.dives.get());
     }
     return true;
 }
@@ -298,19 +324,19 @@ bool build_outputs(const options& o, const std::string& prefix, const std::vecto
 // The netCDF files are shaped by a first reading of the stream: the same
 // records, to the netCDF writer (and the dives it stores) alone, no table
 // written.
-void shape_netcdf(const options& o, const vandrel::tdr_context& context, vandrel::tdr_netcdf_writer& netcdf) {
-    vandrel::tdr_context first = context;
+// first is a copy of the run's context, taken before decoding begins.
+void shape_netcdf(const options& o, vandrel::tdr_context first, vandrel::tdr_netcdf_writer& netcdf) {
     first.text_tables = false;
-    vandrel::tdr_record_fanout writers;
-    writers.add(&netcdf);
+    first.threads = 1;
+    first.prepare.clear();
     vandrel::dive_fanout dive_writers;
     dive_writers.add(&netcdf);
     std::unique_ptr<vandrel::dive_detector> dives;
+    first.writers = {&netcdf};
     if (o.outputs.dives) {
         dives = std::make_unique<vandrel::dive_detector>(o.outputs.dive, dive_writers);
-        writers.add(dives.get());
+        first.writers.push_back(dives.get());
     }
-    first.writers = &writers;
     vandrel::decode_tdr_file(first, nullptr, o.skip, false);
     if (dives) dives->finish();
     netcdf.start_writing();
@@ -321,8 +347,9 @@ bool finish_outputs(tdr_outputs& out, const vandrel::tdr_context& context, bool 
                     const std::string& warning) {
     bool all = true;
     std::string error;
-    if (out.dives) out.dives->finish();
-    if (out.dive_table && !out.dive_table->finish(out.writers.tdr_table_begun(), error)) {
+    for (vandrel::dive_detector* d : {out.netcdf_dives.get(), out.report_dives.get(), out.dives.get()})
+        if (d != nullptr) d->finish();
+    if (out.dive_table && !out.dive_table->finish(context.tdr_table_begun, error)) {
         std::fprintf(stderr, "Error: cannot write %s: %s\n", out.dive_table_path.c_str(), error.c_str());
         all = false;
     }
@@ -447,9 +474,8 @@ int main(int argc, char** argv) {
         vandrel::print_usage_error("vandrel-tdr", error);
         return exit_usage;
     }
-    // Without further outputs the decoder hands its records to the text
-    // tables alone.
-    if (!out.writers.empty()) context.writers = &out.writers;
+    context.writers = out.writers;
+    context.threads = vandrel::run_threads(o.outputs, writers_of(o.outputs));
 
     vandrel::progress_fn callback = nullptr;
     vandrel::progress_bar bar(input_size(o.input));
@@ -457,7 +483,17 @@ int main(int argc, char** argv) {
         active_bar = &bar;
         callback = show_progress;
     }
-    if (out.netcdf) shape_netcdf(o, context, *out.netcdf);
+    if (out.netcdf) {
+        // The netCDF files are shaped by a first reading: in the netCDF
+        // writer's own thread while the tables are written, or first.
+        vandrel::tdr_netcdf_writer& netcdf = *out.netcdf;
+        const vandrel::tdr_context first = context;
+        if (context.threads > 1) {
+            context.prepare = {[&o, first, &netcdf] { shape_netcdf(o, first, netcdf); }};
+        } else {
+            shape_netcdf(o, first, netcdf);
+        }
+    }
     const bool ok =
         !vandrel::interrupt_requested() && vandrel::decode_tdr_file(context, callback, o.skip, o.debug_dump);
     bar.clear();

@@ -3,12 +3,16 @@
 // platform. A failed write is remembered and reported by ok() and close().
 #pragma once
 
+#include <atomic>
+#include <condition_variable>
 #include <cstdarg>
 #include <cstddef>
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <mutex>
 #include <string>
+#include <thread>
 
 namespace vandrel {
 
@@ -26,11 +30,16 @@ public:
     bool create(const std::string& path, std::size_t buffer_size = default_buffer_size, bool only_new = false);
     bool is_open() const { return file_ != nullptr; }
 
+    // From now on a full buffer is written by a thread of the file's own
+    // while the caller fills a second one: formatting and writing overlap.
+    // A failed write then shows in ok() a buffer later.
+    void write_in_background();
+
     // Flushes and closes; false if any write since create() failed.
     bool close();
 
     // False once a write has failed.
-    bool ok() const { return !failed_; }
+    bool ok() const { return !failed_ && !background_failed_.load(std::memory_order_relaxed); }
 
     // Room for at least n bytes at the returned pointer; hand the end of what
     // was written to commit(). n must not exceed the buffer size.
@@ -62,11 +71,26 @@ public:
     void flush();
 
 private:
+    void write_out(const char* data, std::size_t n);
+    void background_loop();
+    void wait_until_written();
+    void stop_background();
+
     std::FILE* file_ = nullptr;
     std::unique_ptr<char[]> buf_;
     std::size_t cap_ = 0;
     std::size_t len_ = 0;
     bool failed_ = false;
+
+    // The background writer: spare_ is the buffer it writes (pending_ bytes
+    // of it) or the one to fill next.
+    std::thread writer_;
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    std::unique_ptr<char[]> spare_;
+    std::size_t pending_ = 0;
+    bool stopping_ = false;
+    std::atomic<bool> background_failed_{false};
 };
 
 }  // namespace vandrel

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "pipeline/tdr_batch.h"
 #include "tdr/tdr_record_fanout.h"
 #include "text/tdr_tables.h"
 
@@ -37,18 +38,52 @@ bool decode_tdr_file(tdr_context& context, progress_fn progress_callback, int32_
     request.read_buffer_size = context.read_buffer_size;
     request.progress = progress_callback;
 
-    tdr_text_tables tables({context.tdr_path, context.ctd_path, context.gps_path, context.acc_path});
-    tdr_record_fanout out;
-    if (context.text_tables) out.set_gate(&tables);
-    if (context.writers != nullptr) out.add(context.writers);
-
-    // A single writer is fed directly, without the fan-out's call per row.
-    tdr_record_sink* sink = &out;
-    if (context.text_tables && context.writers == nullptr) sink = &tables;
-    if (!context.text_tables && context.writers != nullptr) sink = context.writers;
-
+    tdr_text_tables tables({context.tdr_path, context.ctd_path, context.gps_path, context.acc_path},
+                           context.threads > 1);
     decode_outcome& outcome = context.outcome;
-    outcome = decode_tdr_stream(request, *sink);
+    tdr_record_fanout out;
+    const std::size_t n_writers = context.writers.size();
+    if (context.threads <= 1) {
+        for (const std::function<void()>& prepare : context.prepare)
+            if (prepare) prepare();
+        if (context.text_tables) out.set_gate(&tables);
+        for (tdr_record_sink* w : context.writers) out.add(w);
+        // The tables alone need no fan-out.
+        const bool alone = context.text_tables && context.writers.empty();
+        outcome = decode_tdr_stream(request, alone ? static_cast<tdr_record_sink&>(tables) : out);
+    } else {
+        // The tables' files are made in this thread, as the decoder asks;
+        // each table's rows, and each writer, go to the threads.
+        tdr_text_tables_gate gate(tables);
+        batch_turns acc_turns;
+        std::vector<tdr_writer_threads::writer_fn> writers;
+        if (context.text_tables) {
+            out.set_gate(&gate);
+            for (tdr_table_kind kind : {tdr_table_kind::tdr, tdr_table_kind::ctd, tdr_table_kind::gps})
+                writers.push_back([&tables, kind](const tdr_batch& b) { replay_table(b, kind, tables); });
+            // The ACC table, the largest, is formatted by several writers.
+            for (auto& w : formatted_in_turns<tdr_batch>(
+                     acc_table_ways, format_acc_text,
+                     [&tables](const batch_text& text) { tables.write_rows(tdr_table_kind::acc, text); }, acc_turns))
+                writers.push_back(std::move(w));
+        }
+        std::vector<char> started(n_writers, 0);
+        for (std::size_t i = 0; i < n_writers; ++i) {
+            tdr_record_sink* w = context.writers[i];
+            writers.push_back(prepared_first<tdr_batch>(
+                i < context.prepare.size() ? context.prepare[i] : nullptr, [w](const tdr_batch& b) { replay(b, *w); },
+                started[i]));
+        }
+        tdr_writer_threads threads(std::move(writers), context.threads);
+        tdr_batch_filler filler(threads);
+        out.add(&filler);
+        outcome = decode_tdr_stream(request, out);
+        threads.finish();
+        // A writer given no record is prepared all the same.
+        for (std::size_t i = 0; i < n_writers && i < context.prepare.size(); ++i)
+            if (!started[i] && context.prepare[i]) context.prepare[i]();
+    }
+    context.tdr_table_begun = context.text_tables ? tables.is_open(tdr_table_kind::tdr) : out.tdr_table_begun();
     // The tables close in this order; each that was not written completely
     // is an error of its own.
     for (tdr_table_kind kind : {tdr_table_kind::tdr, tdr_table_kind::acc, tdr_table_kind::ctd, tdr_table_kind::gps}) {
@@ -56,7 +91,7 @@ bool decode_tdr_file(tdr_context& context, progress_fn progress_callback, int32_
         if (tables.close(kind, error)) continue;
         outcome.write_error = true;
         outcome.errors.push_back(error);
-        out.message(static_cast<uint32_t>(outcome.end_offset), error.c_str());
+        for (tdr_record_sink* w : context.writers) w->message(static_cast<uint32_t>(outcome.end_offset), error.c_str());
     }
 
     context.tdr_records = static_cast<uint32_t>(outcome.tdr_rows);

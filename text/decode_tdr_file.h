@@ -4,7 +4,9 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
+#include <vector>
 
 #include "coding/decode_outcome.h"
 #include "tdr/decode_tdr_stream.h"
@@ -14,6 +16,10 @@ namespace vandrel {
 
 // Room of the message text, terminator included.
 constexpr std::size_t tdr_message_size = 60;
+
+// With writers in threads, the ACC table's rows are formatted by this many
+// writers, each in a thread of its own while there are threads enough.
+constexpr int acc_table_ways = 2;
 
 // One decoding run: the caller fills the paths, the decoder the rest.
 struct tdr_context {
@@ -35,8 +41,18 @@ struct tdr_context {
     // Input buffer size; 1 reads one byte per system call (for measurements).
     std::size_t read_buffer_size = 1 << 16;
     // Writers that receive the decoded records besides the text tables
-    // (netCDF files, a report, the dive detector); nullptr for none.
-    tdr_record_sink* writers = nullptr;
+    // (netCDF files, a report, the dive detector), in this order.
+    std::vector<tdr_record_sink*> writers;
+    // Threads for the writers: with 1 every writer runs in the decoder's
+    // thread; with more, each text table and each writer above runs in a
+    // thread of its own (they share the threads when there are fewer),
+    // fed batches of records while the decoder goes on. The outputs are the
+    // same whatever the count.
+    int threads = 1;
+    // What a writer needs done before its first record, in its own thread
+    // (the netCDF files' first reading), one per writer or none: an empty
+    // function for nothing. With one thread, done before decoding begins.
+    std::vector<std::function<void()>> prepare;
     // Set when decoding stopped at an accelerometer burst of more than 998
     // samples; "ACC OVERFLOW" is then the last line of the TDR data file.
     bool acc_overflow = false;
@@ -53,6 +69,8 @@ struct tdr_context {
     // False for a reading that hands the records to the writers alone: no
     // data file is made, the paths are not used, and nothing is printed.
     bool text_tables = true;
+    // Set when the TDR table was begun (its file made).
+    bool tdr_table_begun = false;
     // How the decoding ended, every error included (the message holds the
     // last one).
     decode_outcome outcome;

@@ -1,5 +1,8 @@
 #include "text/extract_packet_file.h"
 
+#include <atomic>
+
+#include "pipeline/packet_batch.h"
 #include "platform/civil_time.h"
 #include "platform/file_names.h"
 #include "platform/input_file.h"
@@ -7,8 +10,9 @@
 
 namespace vandrel {
 
-int extract_packet_file(const std::string& in_fname, const std::string& out_fname, int64_t now,
-                        packet_record_sink* writers, decode_outcome* outcome) {
+int extract_packet_file(const packet_file_request& request, decode_outcome* outcome) {
+    const std::string& in_fname = request.in_fname;
+    const std::string& out_fname = request.out_fname;
     decode_outcome local;
     decode_outcome& result = outcome != nullptr ? *outcome : local;
     result = decode_outcome{};
@@ -20,17 +24,54 @@ int extract_packet_file(const std::string& in_fname, const std::string& out_fnam
         return 0;
     }
     packet_table_writer table;
-    if (!table.create(out_fname)) {
+    if (!table.create(out_fname, request.threads > 1)) {
         result.write_error = true;
         result.errors.push_back("Can't create " + out_fname);
         return 0;
     }
-    // The table alone is fed directly, without the fan-out's call per row.
-    packet_record_fanout fanout;
-    fanout.add(&table);
-    if (writers != nullptr) fanout.add(writers);
-    packet_record_sink& out = writers != nullptr ? static_cast<packet_record_sink&>(fanout) : table;
-    result = extract_packet_records(in, in_fname, now, out, true);
+    packet_record_fanout out;
+    const std::size_t n_writers = request.writers.size();
+    if (request.threads <= 1) {
+        for (const std::function<void()>& prepare : request.prepare)
+            if (prepare) prepare();
+        out.add(&table);
+        for (packet_record_sink* w : request.writers) out.add(w);
+        if (request.progress != nullptr) out.add(request.progress);
+        // The table alone needs no fan-out.
+        const bool alone = request.writers.empty() && request.progress == nullptr;
+        result = extract_packet_records(in, in_fname, request.now,
+                                        alone ? static_cast<packet_record_sink&>(table) : out, true);
+    } else {
+        // The table's rows are formatted in two threads, batch about.
+        std::atomic<bool> stopped{false};
+        batch_turns turns;
+        std::vector<packet_writer_threads::writer_fn> writers = formatted_in_turns<packet_batch>(
+            packet_table_ways,
+            [](const packet_batch& b, batch_text& text) {
+                char* p = text.room(b.rows.size() * max_packet_row_chars);
+                for (const packet_row& r : b.rows) p = format_packet_row(p, r);
+                text.commit(p);
+            },
+            [&table, &stopped](const batch_text& text) {
+                table.write_rows(text.data(), text.size());
+                if (table.stopped()) stopped.store(true, std::memory_order_relaxed);
+            },
+            turns);
+        std::vector<char> started(n_writers, 0);
+        for (std::size_t i = 0; i < n_writers; ++i) {
+            writers.push_back(prepared_first<packet_batch>(i < request.prepare.size() ? request.prepare[i] : nullptr,
+                                                           packet_writer_fn(*request.writers[i], stopped), started[i]));
+        }
+        packet_writer_threads threads(std::move(writers), request.threads);
+        packet_batch_filler filler(threads, stopped);
+        out.add(&filler);
+        if (request.progress != nullptr) out.add(request.progress);
+        result = extract_packet_records(in, in_fname, request.now, out, true);
+        threads.finish();
+        // A writer given no record is prepared all the same.
+        for (std::size_t i = 0; i < n_writers && i < request.prepare.size(); ++i)
+            if (!started[i] && request.prepare[i]) request.prepare[i]();
+    }
     if (result.read_error) {
         table.close();
         return extract_read_error;
@@ -41,6 +82,14 @@ int extract_packet_file(const std::string& in_fname, const std::string& out_fnam
         return extract_write_error;
     }
     return static_cast<int>(result.samples);
+}
+
+int extract_packet_file(const std::string& in_fname, const std::string& out_fname, int64_t now) {
+    packet_file_request request;
+    request.in_fname = in_fname;
+    request.out_fname = out_fname;
+    request.now = now;
+    return extract_packet_file(request);
 }
 
 int extract_packet_file(const std::string& in_fname, const std::string& out_fname) {

@@ -8,10 +8,6 @@ namespace {
 
 constexpr char table_header[] = "ID\tdt\tPressure\tTemperature\tConductivity\tSalinity\tFluoro\tLight\tmV\r\n";
 
-// Longest row: ID, time, six numbers, mV, tabs and line end, with room to
-// spare for numbers far outside their usual range.
-constexpr std::size_t max_row_chars = 12 + 32 + 6 * 48 + 8 + 16;
-
 char* put_fixed(char* p, double v, int decimals) {
     *p++ = '\t';
     return format_fixed(p, v, decimals);
@@ -19,14 +15,14 @@ char* put_fixed(char* p, double v, int decimals) {
 
 }  // namespace
 
-bool packet_table_writer::create(const std::string& path) {
+bool packet_table_writer::create(const std::string& path, bool background) {
     if (!out_.create(path)) return false;
+    if (background) out_.write_in_background();
     out_.write(table_header, sizeof table_header - 1);
     return true;
 }
 
-void packet_table_writer::sample(const packet_row& r) {
-    char* p = out_.reserve(max_row_chars);
+char* format_packet_row(char* p, const packet_row& r) {
     p = format_int(p, static_cast<int32_t>(r.id));
     *p++ = '\t';
     p = format_utc(p, r.time, '-');
@@ -41,7 +37,11 @@ void packet_table_writer::sample(const packet_row& r) {
     p = format_uint(p, r.mV, 4);
     *p++ = '\r';
     *p++ = '\n';
-    out_.commit(p);
+    return p;
+}
+
+void packet_table_writer::sample(const packet_row& r) {
+    out_.commit(format_packet_row(out_.reserve(max_packet_row_chars), r));
 }
 
 }  // namespace vandrel

@@ -17,11 +17,12 @@ using detail::whole_seconds;
 // Buffer of each data file: large enough that writes are few, small enough
 // that a run over a short stream costs little.
 constexpr std::size_t table_buffer_size = 1 << 16;
+// Written in the background, a file takes larger pieces: fewer hand-overs.
+constexpr std::size_t background_buffer_size = 1 << 20;
 
 // Room for the longest rows: the time and every number at its widest.
 constexpr std::size_t max_tdr_row = 64 + 10 * 24 + max_photo_channels * 8;
 constexpr std::size_t max_ctd_row = 64 + (5 + max_ctd_extra_channels) * max_fixed_chars;
-constexpr std::size_t max_acc_row = 64 + 3 * max_fixed_chars;
 
 // Header lines of the TDR regimes 1..7 (regime 3 builds its own from the
 // photo channel count); any other regime is unknown.
@@ -119,12 +120,22 @@ std::string tdr_text_tables::refusal(tdr_table_kind kind) const {
     return std::string("Can't create ") + table_name(kind) + " data file " + path(kind);
 }
 
-bool tdr_text_tables::create(tdr_table_kind kind) {
+bool tdr_text_tables::open(tdr_table_kind kind) {
+    // A file is only ever set once made, so that a thread writing another
+    // table's rows never sees a file come and go.
     std::unique_ptr<output_file>& f = slot(kind);
-    f = std::make_unique<output_file>();
-    if (f->create(path(kind), table_buffer_size)) return true;
-    f.reset();
-    return false;
+    if (f) return true;
+    auto made = std::make_unique<output_file>();
+    if (!made->create(path(kind), background_ ? background_buffer_size : table_buffer_size)) return false;
+    if (background_) made->write_in_background();
+    f = std::move(made);
+    return true;
+}
+
+output_file* tdr_text_tables::begin(tdr_table_kind kind) {
+    if (!open(kind)) return nullptr;
+    begun_[static_cast<int>(kind)] = true;
+    return file(kind);
 }
 
 void tdr_text_tables::flush(tdr_table_kind kind) {
@@ -136,6 +147,7 @@ bool tdr_text_tables::close(tdr_table_kind kind, std::string& error) {
     if (!f) return true;
     const bool ok = f->close();
     f.reset();
+    begun_[static_cast<int>(kind)] = false;
     if (!ok) error = std::string("Can't write ") + table_name(kind) + " data file " + path(kind);
     return ok;
 }
@@ -143,8 +155,9 @@ bool tdr_text_tables::close(tdr_table_kind kind, std::string& error) {
 // ---- TDR ----
 
 bool tdr_text_tables::tdr_table(const tdr_table_info& info) {
-    if (!create(tdr_table_kind::tdr)) return false;
-    output_file& f = *tdr_;
+    output_file* const file = begin(tdr_table_kind::tdr);
+    if (file == nullptr) return false;
+    output_file& f = *file;
     if (info.regime == 3) {
         f.write("DATE (UTC)\tDEPTH (m)");
         for (unsigned i = 0; i < info.n_photo; ++i) f.printf("\tPHOTO%u", i);
@@ -158,8 +171,9 @@ bool tdr_text_tables::tdr_table(const tdr_table_info& info) {
 }
 
 void tdr_text_tables::tdr_sample(const tdr_row& s) {
-    if (!tdr_) return;
-    char* const start = tdr_->reserve(max_tdr_row);
+    output_file* const f = begun(tdr_table_kind::tdr);
+    if (f == nullptr) return;
+    char* const start = f->reserve(max_tdr_row);
     char* p = format_time_text(s.time, start);
     *p++ = '\t';
     // The raw depth in tenths: metres, or centimetres in regime 5.
@@ -192,33 +206,36 @@ void tdr_text_tables::tdr_sample(const tdr_row& s) {
         *p++ = '\t';
         p = format_uint(p, s.wetdry);
     }
-    tdr_->commit(end_row(p));
+    f->commit(end_row(p));
 }
 
 void tdr_text_tables::haulout(const haulout_event& event) {
-    if (!tdr_) return;
+    output_file* const f = begun(tdr_table_kind::tdr);
+    if (f == nullptr) return;
     char sstr[time_text_size];
     char estr[time_text_size];
     const char* send = format_time_text(event.start, sstr);
     const char* eend = format_time_text(event.end, estr);
-    tdr_->write("HAULOUT: ");
-    tdr_->write(sstr, static_cast<std::size_t>(send - sstr));
-    tdr_->put(' ');
-    tdr_->write(estr, static_cast<std::size_t>(eend - estr));
-    tdr_->end_line();
+    f->write("HAULOUT: ");
+    f->write(sstr, static_cast<std::size_t>(send - sstr));
+    f->put(' ');
+    f->write(estr, static_cast<std::size_t>(eend - estr));
+    f->end_line();
 }
 
 void tdr_text_tables::tdr_table_line(const char* text) {
-    if (!tdr_) return;
-    tdr_->write(text);
-    tdr_->end_line();
+    output_file* const f = begun(tdr_table_kind::tdr);
+    if (f == nullptr) return;
+    f->write(text);
+    f->end_line();
 }
 
 // ---- CTD ----
 
 bool tdr_text_tables::ctd_table(const ctd_channel_set& channels) {
-    if (!create(tdr_table_kind::ctd)) return false;
-    output_file& f = *ctd_;
+    output_file* const file = begin(tdr_table_kind::ctd);
+    if (file == nullptr) return false;
+    output_file& f = *file;
     f.write("DATE (UTC)\tPRESSURE (dbar)\tTEMP (C)\tCOND (mS/cm)\tSAL_LAGGED (PSU)");
     for (int i = 0; i < channels.count; ++i) {
         f.put('\t');
@@ -230,8 +247,9 @@ bool tdr_text_tables::ctd_table(const ctd_channel_set& channels) {
 }
 
 void tdr_text_tables::ctd_sample(const ctd_row& row) {
-    if (!ctd_) return;
-    char* const start = ctd_->reserve(max_ctd_row);
+    output_file* const f = begun(tdr_table_kind::ctd);
+    if (f == nullptr) return;
+    char* const start = f->reserve(max_ctd_row);
     // Rounded to the hundredth, then cut to the second.
     char* p = format_utc(start, whole_seconds(row.time + 0.005), '/');
     *p++ = '\t';
@@ -248,20 +266,21 @@ void tdr_text_tables::ctd_sample(const ctd_row& row) {
     }
     *p++ = '\t';
     *p++ = row.time_valid ? 'Y' : 'N';
-    ctd_->commit(end_row(p));
+    f->commit(end_row(p));
 }
 
 // ---- ACC ----
 
+constexpr char acc_header[] = "DATE (UTC)\tX\tY\tZ\r\n";
+
 bool tdr_text_tables::acc_table() {
-    if (!create(tdr_table_kind::acc)) return false;
-    acc_->write("DATE (UTC)\tX\tY\tZ");
-    acc_->end_line();
+    output_file* const f = begin(tdr_table_kind::acc);
+    if (f == nullptr) return false;
+    f->write(acc_header, sizeof acc_header - 1);
     return true;
 }
 
-void tdr_text_tables::acc_sample(const acc_row& row) {
-    if (!acc_) return;
+char* format_acc_row(char* p, const acc_row& row) {
     // Round to the millisecond; a carry goes into the seconds.
     const double u = row.time + 0.0005;
     int64_t seconds = whole_seconds(u);
@@ -271,8 +290,7 @@ void tdr_text_tables::acc_sample(const acc_row& row) {
         ms -= 1000;
         ++seconds;
     }
-    char* const start = acc_->reserve(max_acc_row);
-    char* p = format_utc(start, seconds, '/');
+    p = format_utc(p, seconds, '/');
     *p++ = '.';
     *p++ = static_cast<char>('0' + ms / 100);
     *p++ = static_cast<char>('0' + ms / 10 % 10);
@@ -281,17 +299,42 @@ void tdr_text_tables::acc_sample(const acc_row& row) {
         *p++ = '\t';
         p = format_fixed(p, axis, 4);
     }
-    acc_->commit(end_row(p));
+    return end_row(p);
+}
+
+void tdr_text_tables::acc_sample(const acc_row& row) {
+    output_file* const f = begun(tdr_table_kind::acc);
+    if (f == nullptr) return;
+    f->commit(format_acc_row(f->reserve(max_acc_row_chars), row));
+}
+
+void format_acc_text(const tdr_batch& batch, batch_text& text) {
+    // The batch's rows of one burst or more, and the header where the table
+    // begins.
+    for (const tdr_batch::entry& e : batch.order) {
+        if (e.type == tdr_record_type::acc_table) {
+            text.append(acc_header, sizeof acc_header - 1);
+        } else if (e.type == tdr_record_type::acc_sample) {
+            char* p = text.room(e.count * max_acc_row_chars);
+            for (uint32_t i = e.index; i < e.index + e.count; ++i) p = format_acc_row(p, batch.acc_rows[i]);
+            text.commit(p);
+        }
+    }
+}
+
+void tdr_text_tables::write_rows(tdr_table_kind kind, const batch_text& text) {
+    if (output_file* f = file(kind)) f->write(text.data(), text.size());
 }
 
 // ---- GPS ----
 
-bool tdr_text_tables::gps_table() { return create(tdr_table_kind::gps); }
+bool tdr_text_tables::gps_table() { return begin(tdr_table_kind::gps) != nullptr; }
 
 void tdr_text_tables::gps(const gps_record& r) {
-    if (!gps_) return;
+    output_file* const file = begun(tdr_table_kind::gps);
+    if (file == nullptr) return;
     // "year/mm/dd hh:mm:ss n 3 0" then " id value" per satellite.
-    output_file& f = *gps_;
+    output_file& f = *file;
     const uint8_t* t = r.time_fields;
     f.printf("%04d/%02hu/%02hu %02hu:%02hu:%02hu %hu 3 0", t[0] + 1900, (unsigned short)t[1], (unsigned short)t[2],
              (unsigned short)t[3], (unsigned short)t[4], (unsigned short)t[5], (unsigned short)r.satellites);

@@ -6,7 +6,7 @@ cd "$(dirname "$0")/.."
 build=${1:-build-lint}
 sources=$(git ls-files '*.cpp' '*.h')
 production=$(git ls-files 'platform/*.cpp' 'packet/*.cpp' 'tdr/*.cpp' 'driver/*.cpp' 'tools/*.cpp' 'science/*.cpp' \
-    'text/*.cpp' 'netcdf/*.cpp' 'report/*.cpp' 'dives/*.cpp')
+    'text/*.cpp' 'pipeline/*.cpp' 'netcdf/*.cpp' 'report/*.cpp' 'dives/*.cpp')
 
 echo "== clang-format =="
 clang-format --dry-run --Werror $sources
@@ -23,7 +23,7 @@ fi
 
 echo "== cppcheck =="
 cppcheck --enable=warning,performance,portability --inline-suppr --error-exitcode=1 -q \
-    --std=c++17 --library=googletest -I . platform packet driver tools tdr bench tests coding science text netcdf \
+    --std=c++17 --library=googletest -I . platform packet driver tools tdr bench tests coding science text pipeline netcdf \
     report dives
 
 echo "static analysis: no findings"

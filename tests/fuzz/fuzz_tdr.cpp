@@ -70,6 +70,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     context.acc_path = fuzz::scratch_file("acc.txt");
     context.debug_dump_path = fuzz::scratch_file("dump.txt");
     if ((switches[0] & 0x20) != 0) context.read_buffer_size = 7;
+    // The tables and a further writer in threads of their own, unless the
+    // switch asks for one thread.
+    tdr_record_sink further_writer;
+    context.writers = {&further_writer};
+    context.threads = (switches[0] & 0x40) != 0 ? 1 : 3;
     fuzz::write_file(context.in_path, stream, stream_size);
 
     last_progress_offset = 0;

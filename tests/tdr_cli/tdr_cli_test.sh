@@ -31,7 +31,7 @@ for args in "" "--bogus w.dat" "-q w.dat" "w.dat w.dat" "--output" "w.dat --outp
     "--skip -1 w.dat" "--skip +1 w.dat" "--skip 1x w.dat" "--skip 0x10 w.dat" "--skip 2147483648 w.dat" \
     "--skip 99999999999999999999 w.dat" "--debug-dump-path" "--quiet" "--output= w.dat" "--skip '' w.dat" \
     "--output '' w.dat" "--quiet=1 w.dat" "--skip=x w.dat" "--batch --output o w.dat" "--jobs 2 w.dat" \
-    "--batch --jobs 0 w.dat"; do
+    "--batch --jobs 0 w.dat" "--threads 0 w.dat" "--threads 65 w.dat" "--threads= w.dat" "--threads x w.dat"; do
     eval "tool $args"
     check "usage: $args" "2 2 yes " "$status $(wc -l < err.txt) $(has "^Try 'vandrel-tdr --help'" err.txt) $(cat out.txt)"
 done
@@ -71,6 +71,11 @@ tool w.dat
 check "worked" "0 $worked_summary " "$status $(cat out.txt) $(cat err.txt)"
 check "worked table" "$worked_table" "$(cat w_tdr.txt; printf end)"
 check "no ctd/gps/acc file" "no no no" "$(exists w_ctd.txt) $(exists w_gps.txt) $(exists w_acc.txt)"
+# The thread count changes nothing written.
+for n in 1 2 64; do
+    tool --threads=$n w.dat
+    check "threads $n" "0 $worked_summary $worked_table" "$status $(cat out.txt) $(cat w_tdr.txt; printf end)"
+done
 tool --skip 2147483647 w.dat
 check "skip limit" "0 tdr=0 ctd=0 gps=0 acc=0 end_offset=2147483647" "$status $(cat out.txt)"
 

@@ -1,6 +1,8 @@
 #include "netcdf/deployment_metadata.h"
 
+#include <algorithm>
 #include <cstdint>
+#include <iterator>
 
 #include "netcdf/text_lines.h"
 
@@ -17,19 +19,18 @@ bool is_letter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z')
 // (names beginning with '_' are the library's).
 bool is_nc_name(const std::string& name) {
     if (name.empty() || !is_letter(name[0])) return false;
-    for (const char c : name)
-        if (!is_letter(c) && !(c >= '0' && c <= '9') && c != '_' && c != '.' && c != '@' && c != '+' && c != '-')
-            return false;
-    return true;
+    return std::all_of(name.begin(), name.end(), [](char c) {
+        return is_letter(c) || (c >= '0' && c <= '9') || c == '_' || c == '.' || c == '@' || c == '+' || c == '-';
+    });
 }
 
 // The attributes the files set from the data or the run.
 bool is_set_by_us(const std::string& name) {
-    for (const char* exact : {"Conventions", "featureType", "history", "date_created"})
-        if (name == exact) return true;
-    for (const char* prefix : {"time_coverage_", "geospatial_"})
-        if (name.rfind(prefix, 0) == 0) return true;
-    return false;
+    const char* const exact[] = {"Conventions", "featureType", "history", "date_created"};
+    if (std::any_of(std::begin(exact), std::end(exact), [&name](const char* e) { return name == e; })) return true;
+    const char* const prefixes[] = {"time_coverage_", "geospatial_"};
+    return std::any_of(std::begin(prefixes), std::end(prefixes),
+                       [&name](const char* prefix) { return name.rfind(prefix, 0) == 0; });
 }
 
 // Well-formed UTF-8: no stray continuation bytes, no overlong forms, no
@@ -103,7 +104,8 @@ bool load_deployment_metadata(const std::string& path, std::vector<metadata_attr
         metadata_attribute attribute;
         if (problem.empty()) problem = check_line(line, attributes, attribute);
         if (!problem.empty()) {
-            error = path + ":" + std::to_string(number) + ": " + problem;
+            error = path;
+            error.append(":").append(std::to_string(number)).append(": ").append(problem);
             return false;
         }
         attributes.push_back(std::move(attribute));

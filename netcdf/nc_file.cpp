@@ -327,7 +327,7 @@ void nc_global_atts(nc_output& f, const netcdf_metadata& meta, const nc_descript
     for (const metadata_attribute& a : meta.attributes) {
         // The deployment's title names every file; the file's own says what
         // it holds. Keywords add to the file's own.
-        if (a.name == "title") title = a.value + ": " + title;
+        if (a.name == "title") title = std::string(a.value).append(": ").append(title);
         if (a.name == "keywords") keywords += ", " + a.value;
     }
     const std::pair<const char*, std::string> atts[] = {

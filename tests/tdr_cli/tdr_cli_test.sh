@@ -248,11 +248,14 @@ check "overflow" "1 yes  ACC OVERFLOW$CR 1" \
 # --- Ctrl-C, sent once the run reading a pipe has written part of its TDR
 # table: every table ends with a whole row, the unfinished outputs are gone
 # with their temporary files, the status is 130. (Job control, so that the
-# run in the background is not made to ignore SIGINT.)
+# run in the background is not made to ignore SIGINT. VANDREL_INTERRUPT_THREADS
+# sets --threads for a runner whose emulator cannot deliver a signal to a
+# program running threads.)
 if [ -z "${VANDREL_NO_TERMINAL_TESTS:-}" ] && mkfifo int.fifo 2> /dev/null; then
     "$GEN" big.dat --bytes 3000000 --seed 5
     set -m
-    "$TOOL" --dives --report --output int int.fifo > out.txt 2> err.txt &
+    "$TOOL" ${VANDREL_INTERRUPT_THREADS:+--threads "$VANDREL_INTERRUPT_THREADS"} --dives --report --output int int.fifo \
+        > out.txt 2> err.txt &
     pid=$!
     set +m
     exec 3<> int.fifo  # (read-write: never waits for the reader)

@@ -7,8 +7,9 @@
 # system's write-back make single runs vary.
 #   bench_parallel.sh BUILD_DIR REFERENCE_BUILD_DIR PACKET_FILE TDR_STREAM
 set -euo pipefail
-build=$1
-ref=$2
+# Absolute paths: the reference runs from the scratch folder.
+build=$(cd "$1" && pwd)
+ref=$(cd "$2" && pwd)
 packets=$3
 stream=$4
 out=$(mktemp -d "${TMPDIR:-/tmp}/vandrel_bench.XXXXXX")
@@ -23,7 +24,11 @@ least() {
     for _ in 1 2 3; do
         rm -rf "$out"/ours "$out"/in_extracted.* "$out"/t_* "$out"/r_* "$out"/dd.bin
         sync
-        t=$( { time "$@" >/dev/null 2>&1; } 2>&1 )
+        # A run that fails would time nothing: the bench stops instead.
+        if ! t=$( { time "$@" >/dev/null 2>&1; } 2>&1 ); then
+            echo "bench_parallel.sh: failed: $*" >&2
+            exit 1
+        fi
         read -r best_wall best_cpu < <(awk -v t="$t" -v w="$best_wall" -v c="$best_cpu" 'BEGIN {
             split(t, a, " "); s = a[2] + a[3]
             if (w == "" || a[1] < w) w = a[1]

@@ -37,19 +37,41 @@ inline std::size_t writer_thread_count(std::size_t writers, int threads) {
     return n < 1 ? 1 : n;
 }
 
-// A writer's function that first runs prepare (when given) in the writer's
-// thread, before the writer's first batch; started tells whether it has.
-template <typename Batch>
-std::function<void(const Batch&)> prepared_first(std::function<void()> prepare, std::function<void(const Batch&)> fn,
-                                                 char& started) {
-    return [prepare = std::move(prepare), fn = std::move(fn), &started](const Batch& batch) {
-        if (!started) {
-            started = 1;
-            if (prepare) prepare();
+// The steps that prepare the writers (the netCDF files' first reading),
+// prepare[i] for writer i, an empty function for none. Each runs once: in
+// the writer's thread before its first batch, or, for a writer that got no
+// batch or a run without threads, from run_left().
+class writer_preparations {
+public:
+    explicit writer_preparations(const std::vector<std::function<void()>>& prepare)
+        : prepare_(prepare), started_(prepare.size(), 0) {}
+
+    // Writer i's function, preparing it first.
+    template <typename Batch>
+    std::function<void(const Batch&)> first(std::size_t i, std::function<void(const Batch&)> fn) {
+        if (i >= prepare_.size() || !prepare_[i]) return fn;
+        return [this, i, fn = std::move(fn)](const Batch& batch) {
+            if (!started_[i]) {
+                started_[i] = 1;
+                prepare_[i]();
+            }
+            fn(batch);
+        };
+    }
+    // The preparations that have not run yet; call once the writers'
+    // threads have ended.
+    void run_left() {
+        for (std::size_t i = 0; i < prepare_.size(); ++i) {
+            if (started_[i] || !prepare_[i]) continue;
+            started_[i] = 1;
+            prepare_[i]();
         }
-        fn(batch);
-    };
-}
+    }
+
+private:
+    const std::vector<std::function<void()>>& prepare_;
+    std::vector<char> started_;  // one writer's thread each
+};
 
 // Text made of a batch: a buffer that grows and is kept, not cleared byte
 // by byte (rows reserve room for their widest and use little of it).

@@ -42,10 +42,9 @@ bool decode_tdr_file(tdr_context& context, progress_fn progress_callback, int32_
                            context.threads > 1);
     decode_outcome& outcome = context.outcome;
     tdr_record_fanout out;
-    const std::size_t n_writers = context.writers.size();
+    writer_preparations preparations(context.prepare);
     if (context.threads <= 1) {
-        for (const std::function<void()>& prepare : context.prepare)
-            if (prepare) prepare();
+        preparations.run_left();
         if (context.text_tables) out.set_gate(&tables);
         for (tdr_record_sink* w : context.writers) out.add(w);
         // The tables alone need no fan-out.
@@ -67,12 +66,9 @@ bool decode_tdr_file(tdr_context& context, progress_fn progress_callback, int32_
                      [&tables](const batch_text& text) { tables.write_rows(tdr_table_kind::acc, text); }, acc_turns))
                 writers.push_back(std::move(w));
         }
-        std::vector<char> started(n_writers, 0);
-        for (std::size_t i = 0; i < n_writers; ++i) {
+        for (std::size_t i = 0; i < context.writers.size(); ++i) {
             tdr_record_sink* w = context.writers[i];
-            writers.push_back(prepared_first<tdr_batch>(
-                i < context.prepare.size() ? context.prepare[i] : nullptr, [w](const tdr_batch& b) { replay(b, *w); },
-                started[i]));
+            writers.push_back(preparations.first<tdr_batch>(i, [w](const tdr_batch& b) { replay(b, *w); }));
         }
         tdr_writer_threads threads(std::move(writers), context.threads);
         tdr_batch_filler filler(threads);
@@ -80,8 +76,7 @@ bool decode_tdr_file(tdr_context& context, progress_fn progress_callback, int32_
         outcome = decode_tdr_stream(request, out);
         threads.finish();
         // A writer given no record is prepared all the same.
-        for (std::size_t i = 0; i < n_writers && i < context.prepare.size(); ++i)
-            if (!started[i] && context.prepare[i]) context.prepare[i]();
+        preparations.run_left();
     }
     context.tdr_table_begun = context.text_tables ? tables.is_open(tdr_table_kind::tdr) : out.tdr_table_begun();
     // The tables close in this order; each that was not written completely

@@ -30,10 +30,9 @@ int extract_packet_file(const packet_file_request& request, decode_outcome* outc
         return 0;
     }
     packet_record_fanout out;
-    const std::size_t n_writers = request.writers.size();
+    writer_preparations preparations(request.prepare);
     if (request.threads <= 1) {
-        for (const std::function<void()>& prepare : request.prepare)
-            if (prepare) prepare();
+        preparations.run_left();
         out.add(&table);
         for (packet_record_sink* w : request.writers) out.add(w);
         if (request.progress != nullptr) out.add(request.progress);
@@ -57,11 +56,8 @@ int extract_packet_file(const packet_file_request& request, decode_outcome* outc
                 if (table.stopped()) stopped.store(true, std::memory_order_relaxed);
             },
             turns);
-        std::vector<char> started(n_writers, 0);
-        for (std::size_t i = 0; i < n_writers; ++i) {
-            writers.push_back(prepared_first<packet_batch>(i < request.prepare.size() ? request.prepare[i] : nullptr,
-                                                           packet_writer_fn(*request.writers[i], stopped), started[i]));
-        }
+        for (std::size_t i = 0; i < request.writers.size(); ++i)
+            writers.push_back(preparations.first<packet_batch>(i, packet_writer_fn(*request.writers[i], stopped)));
         packet_writer_threads threads(std::move(writers), request.threads);
         packet_batch_filler filler(threads, stopped);
         out.add(&filler);
@@ -69,8 +65,7 @@ int extract_packet_file(const packet_file_request& request, decode_outcome* outc
         result = extract_packet_records(in, in_fname, request.now, out, true);
         threads.finish();
         // A writer given no record is prepared all the same.
-        for (std::size_t i = 0; i < n_writers && i < request.prepare.size(); ++i)
-            if (!started[i] && request.prepare[i]) request.prepare[i]();
+        preparations.run_left();
     }
     if (result.read_error) {
         table.close();

@@ -63,6 +63,10 @@ struct date_text {
     char sep = 0;
     char text[32] = {};
     int len = 0;
+    // The last second written, whole: a burst of samples shares it.
+    int64_t second = INT64_MIN;
+    char second_text[48] = {};
+    int second_len = 0;
 };
 
 void make_date_text(date_text& d, int64_t day, char date_sep) {
@@ -104,6 +108,11 @@ char* format_utc(char* out, int64_t t, char date_sep) {
     // Tables hold many rows per day: the date text is kept from one call to
     // the next and only the time of day is formatted each time.
     thread_local date_text last;
+    if (t == last.second && date_sep == last.sep) {
+        std::memcpy(out, last.second_text, static_cast<std::size_t>(last.second_len));
+        return out + last.second_len;
+    }
+    char* const start = out;
     const int64_t day = floor_div(t, seconds_per_day);
     const auto secs = static_cast<unsigned>(t - day * seconds_per_day);
     if (day != last.day || date_sep != last.sep) make_date_text(last, day, date_sep);
@@ -114,6 +123,9 @@ char* format_utc(char* out, int64_t t, char date_sep) {
     out = put2(out, secs / 60 % 60);
     *out++ = ':';
     out = put2(out, secs % 60);
+    last.second = t;
+    last.second_len = static_cast<int>(out - start);
+    std::memcpy(last.second_text, start, static_cast<std::size_t>(last.second_len));
     return out;
 }
 

@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <iterator>
 #include <random>
 #include <string>
 
@@ -100,11 +101,18 @@ std::string text(int64_t t, char sep = '-') {
     return std::string(buf, vandrel::format_utc(buf, t, sep));
 }
 
+// In this order: the text kept from the call before must never leak into
+// the next (same second with the other separator, the next second, the same
+// time of day on another day).
 TEST(CivilTime, FormatsKnownInstants) {
-    EXPECT_EQ(text(-1, '/'), "1969/12/31 23:59:59");
-    EXPECT_EQ(text(951782400), "2000-02-29 00:00:00");
-    EXPECT_EQ(text(-2208988800, '/'), "1900/01/01 00:00:00");
-    EXPECT_EQ(text(7983792000), "2222-12-31 00:00:00");
+    const std::pair<int64_t, char> calls[] = {{-1, '/'},         {-1, '-'},         {-1, '/'},
+                                              {0, '/'},          {951782400, '-'},  {951782400, '-'},
+                                              {951868800, '-'},  {-2208988800, '/'}, {7983792000, '-'}};
+    const char* const expected[] = {"1969/12/31 23:59:59", "1969-12-31 23:59:59", "1969/12/31 23:59:59",
+                                    "1970/01/01 00:00:00", "2000-02-29 00:00:00", "2000-02-29 00:00:00",
+                                    "2000-03-01 00:00:00", "1900/01/01 00:00:00", "2222-12-31 00:00:00"};
+    for (std::size_t i = 0; i < std::size(calls); ++i)
+        EXPECT_EQ(text(calls[i].first, calls[i].second), expected[i]) << "call " << i;
 }
 
 // Every day over four centuries round-trips through both conversions.

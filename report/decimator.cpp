@@ -14,6 +14,15 @@ namespace {
 constexpr double finest_width = 1.0 / 1024;
 
 bool finite(const series_point& p) { return std::isfinite(p.x) && std::isfinite(p.y); }
+
+// floor(v), but for the sign of a zero, without the library call of
+// processors that have no rounding instruction. Beyond 2^52 every double is
+// a whole number already.
+double floor_of(double v) {
+    if (!(std::fabs(v) < 4503599627370496.0)) return std::floor(v);
+    const auto t = static_cast<double>(static_cast<int64_t>(v));
+    return t > v ? t - 1 : t;
+}
 }  // namespace
 
 // ---- min_max_decimator ------------------------------------------------------
@@ -82,18 +91,17 @@ void min_max_decimator::add_in_order(const series_point& p, double key) {
     const bool joins = line_ == 0 || (!stretches_.empty() && line_ == max_line_ && p.x - max_x_ <= step_);
     max_x_ = p.x;
     max_line_ = line_;
+    if (joins && !stretches_.empty() && stretches_.back().key == key) {  // most points
+        extend(stretches_.back(), p);
+        return;
+    }
     const stretch alone{key, p, p, p.x, p.x, 1, joins, true, true};
     if (stretches_.empty() || stretches_.back().key != key) {
         stretches_.push_back(alone);
         ++buckets_;
         return;
     }
-    stretch& last = stretches_.back();
-    if (joins) {
-        extend(last, p);
-        return;
-    }
-    last.open_end = false;
+    stretches_.back().open_end = false;
     stretches_.push_back(alone);
     stretches_.back().open_start = false;
     std::size_t start = stretches_.size() - 1;
@@ -208,19 +216,68 @@ bool min_max_decimator::decimated() const {
 
 // ---- scatter_thinner --------------------------------------------------------
 
+namespace {
+constexpr double free_slot = std::numeric_limits<double>::quiet_NaN();
+
+// A bijection of 64 bits in which every bit of the input moves about half
+// of the output's.
+uint64_t mix_bits(uint64_t h) {
+    h ^= h >> 30;
+    h *= 0xBF58476D1CE4E5B9u;
+    h ^= h >> 27;
+    h *= 0x94D049BB133111EBu;
+    return h ^ (h >> 31);
+}
+
+std::size_t slots_for(std::size_t max_points) {
+    std::size_t n = 16;
+    while (n < 2 * (max_points + 1)) n *= 2;
+    return n;
+}
+}  // namespace
+
+scatter_thinner::grid::grid(std::size_t slots)
+    : keys(slots, cell_key{free_slot, free_slot}), points(slots) {}
+
+// Keys are whole numbers held in doubles (-0.0 never occurs, see add()), so
+// their bit patterns are equal exactly when the keys are.
+std::size_t scatter_thinner::grid::slot(double kx, double ky) const {
+    uint64_t a = 0, b = 0;
+    std::memcpy(&a, &kx, sizeof a);
+    std::memcpy(&b, &ky, sizeof b);
+    // A whole number's bits vary at the top (exponent, leading mantissa):
+    // each key is mixed through all 64 bits before the next joins it.
+    const uint64_t h = mix_bits(mix_bits(a) ^ b);
+    const std::size_t mask = keys.size() - 1;
+    for (auto i = static_cast<std::size_t>(h) & mask;; i = (i + 1) & mask) {
+        if ((keys[i].kx == kx && keys[i].ky == ky) || !used(i)) return i;
+    }
+}
+
 scatter_thinner::scatter_thinner(std::size_t max_points)
-    : max_points_(std::max<std::size_t>(max_points, 4)), wx_(finest_width), wy_(finest_width) {}
+    : max_points_(std::max<std::size_t>(max_points, 4)),
+      wx_(finest_width),
+      wy_(finest_width),
+      inverse_wx_(1 / finest_width),
+      inverse_wy_(1 / finest_width),
+      grid_(slots_for(max_points_)) {}
 
 void scatter_thinner::add(double x, double y) {
     if (!std::isfinite(x) || !std::isfinite(y)) return;
     ++count_;
-    // + 0.0 makes a key of -0.0 the same as 0.0, for the hash as for ==.
-    const cell_key key{std::floor(x / wx_) + 0.0, std::floor(y / wy_) + 0.0};
-    if (have_last_ && key == last_) return;
-    last_ = key;
+    // + 0.0 makes a key of -0.0 the same as 0.0. The widths are powers of
+    // two: multiplying by the inverse is exact, the same as dividing.
+    const double kx = floor_of(x * inverse_wx_) + 0.0;
+    const double ky = floor_of(y * inverse_wy_) + 0.0;
+    if (have_last_ && kx == last_x_ && ky == last_y_) return;
+    last_x_ = kx;
+    last_y_ = ky;
     have_last_ = true;
-    if (!cells_.emplace(key, series_point{x, y, 0, 0}).second) return;
-    if (cells_.size() > max_points_) coarsen();
+    const std::size_t i = grid_.slot(kx, ky);
+    if (grid_.used(i)) return;  // the cell keeps its first point
+    grid_.keys[i] = cell_key{kx, ky};
+    grid_.points[i] = series_point{x, y, 0, 0};
+    if (++cells_ > max_points_) coarsen();
 }
 
 void scatter_thinner::coarsen() {
@@ -230,58 +287,66 @@ void scatter_thinner::coarsen() {
     // a doubling joins few cells, does not coarsen again at every point.
     // Keys of -1 and 0 never merge: four cells are always allowed.
     const std::size_t target = std::max<std::size_t>(max_points_ / 4 * 3, 4);
-    while (cells_.size() > target) {
+    grid merged(grid_.keys.size());
+    while (cells_ > target) {
         // Double the cells along the axis that spans more of them.
         double x_lo = 0, x_hi = 0, y_lo = 0, y_hi = 0;
         bool first = true;
-        for (const auto& c : cells_) {
-            if (first || c.first.first < x_lo) x_lo = c.first.first;
-            if (first || c.first.first > x_hi) x_hi = c.first.first;
-            if (first || c.first.second < y_lo) y_lo = c.first.second;
-            if (first || c.first.second > y_hi) y_hi = c.first.second;
+        for (std::size_t i = 0; i < grid_.keys.size(); ++i) {
+            if (!grid_.used(i)) continue;
+            const cell_key& k = grid_.keys[i];
+            if (first || k.kx < x_lo) x_lo = k.kx;
+            if (first || k.kx > x_hi) x_hi = k.kx;
+            if (first || k.ky < y_lo) y_lo = k.ky;
+            if (first || k.ky > y_hi) y_hi = k.ky;
             first = false;
         }
         const bool along_x = x_hi - x_lo >= y_hi - y_lo;
         if (along_x) {
             wx_ *= 2;
+            inverse_wx_ = 1 / wx_;  // 0 once the width overflows, as x / inf
         } else {
             wy_ *= 2;
+            inverse_wy_ = 1 / wy_;
         }
-        std::unordered_map<cell_key, series_point, key_hash> merged;
-        for (const auto& c : cells_) {
+        std::fill(merged.keys.begin(), merged.keys.end(), cell_key{free_slot, free_slot});
+        cells_ = 0;
+        for (std::size_t i = 0; i < grid_.keys.size(); ++i) {
+            if (!grid_.used(i)) continue;
+            const series_point& p = grid_.points[i];
             // From the cell's point rather than its old key, as in merge().
-            const cell_key k = along_x ? cell_key{std::floor(c.second.x / wx_) + 0.0, c.first.second}
-                                       : cell_key{c.first.first, std::floor(c.second.y / wy_) + 0.0};
+            const double kx = along_x ? std::floor(p.x / wx_) + 0.0 : grid_.keys[i].kx;
+            const double ky = along_x ? grid_.keys[i].ky : std::floor(p.y / wy_) + 0.0;
+            const std::size_t at = merged.slot(kx, ky);
             // A merged cell keeps the point of least x (then y) of the cells
-            // it joins, whatever order the hash table visits them in.
-            const auto [at, inserted] = merged.emplace(k, c.second);
-            const series_point& kept = at->second;
-            if (!inserted && (c.second.x < kept.x || (c.second.x == kept.x && c.second.y < kept.y))) {
-                at->second = c.second;
+            // it joins, whatever order the table holds them in.
+            series_point& kept = merged.points[at];
+            if (!merged.used(at)) {
+                merged.keys[at] = cell_key{kx, ky};
+                kept = p;
+                ++cells_;
+            } else if (p.x < kept.x || (p.x == kept.x && p.y < kept.y)) {
+                kept = p;
             }
         }
-        cells_.swap(merged);
+        std::swap(grid_, merged);
     }
 }
 
 std::vector<series_point> scatter_thinner::points() const {
-    std::vector<std::pair<cell_key, series_point>> sorted(cells_.begin(), cells_.end());
-    std::sort(sorted.begin(), sorted.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+    std::vector<std::size_t> used;
+    used.reserve(cells_);
+    for (std::size_t i = 0; i < grid_.keys.size(); ++i)
+        if (grid_.used(i)) used.push_back(i);
+    std::sort(used.begin(), used.end(), [this](std::size_t a, std::size_t b) {
+        const cell_key& ka = grid_.keys[a];
+        const cell_key& kb = grid_.keys[b];
+        return ka.kx < kb.kx || (ka.kx == kb.kx && ka.ky < kb.ky);
+    });
     std::vector<series_point> out;
-    out.reserve(sorted.size());
-    for (const auto& c : sorted) out.push_back(c.second);
+    out.reserve(used.size());
+    for (const std::size_t i : used) out.push_back(grid_.points[i]);
     return out;
-}
-
-// Keys are whole numbers held in doubles (-0.0 never occurs, see add()), so
-// their bit patterns are equal exactly when the keys are.
-std::size_t scatter_thinner::key_hash::operator()(const cell_key& k) const noexcept {
-    uint64_t a = 0, b = 0;
-    std::memcpy(&a, &k.first, sizeof a);
-    std::memcpy(&b, &k.second, sizeof b);
-    uint64_t h = (a ^ (b * 0x9E3779B97F4A7C15u)) * 0xBF58476D1CE4E5B9u;
-    h ^= h >> 31;
-    return static_cast<std::size_t>(h);
 }
 
 // ---- doubling_histogram -----------------------------------------------------

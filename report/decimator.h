@@ -13,7 +13,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -118,23 +117,36 @@ public:
     // then y cell.
     std::vector<series_point> points() const;
     uint64_t count() const { return count_; }
-    std::size_t kept() const { return cells_.size(); }  // points()'s size
+    std::size_t kept() const { return cells_; }  // points()'s size
     // True once the grid has been coarsened; points repeated within a cell
     // of the finest grid (a thousandth of a unit) are not counted as such.
     bool decimated() const { return dropped_; }
 
 private:
-    using cell_key = std::pair<double, double>;  // floor(x / wx), floor(y / wy)
-    struct key_hash {
-        std::size_t operator()(const cell_key& k) const noexcept;
+    // The cells of the grid: keys floor(x / wx), floor(y / wy), whole
+    // numbers held in doubles, in an open-addressed table at most half full
+    // (a slot of NaN key is free), the cells' points beside it. Only the
+    // keys are read to find a cell, and they stay in the processor's cache.
+    struct cell_key {
+        double kx, ky;
+    };
+    struct grid {
+        std::vector<cell_key> keys;
+        std::vector<series_point> points;
+        explicit grid(std::size_t slots);
+        // The slot of key (kx, ky): its own or the free one where it belongs.
+        std::size_t slot(double kx, double ky) const;
+        bool used(std::size_t i) const { return keys[i].kx == keys[i].kx; }
     };
     void coarsen();
 
     std::size_t max_points_;
     double wx_, wy_;
-    cell_key last_{0, 0};  // the cell of the last point, met again by most points
+    double inverse_wx_, inverse_wy_;  // exact: the widths are powers of two
+    double last_x_ = 0, last_y_ = 0;  // the cell of the last point, met again by most points
     bool have_last_ = false;
-    std::unordered_map<cell_key, series_point, key_hash> cells_;  // sorted on output
+    grid grid_;              // a power of two of slots; sorted on output
+    std::size_t cells_ = 0;  // slots in use
     uint64_t count_ = 0;
     bool dropped_ = false;
 };

@@ -112,6 +112,38 @@ TEST(ScatterThinner, BoundedAndDropsRepeats) {
     EXPECT_TRUE(t.decimated());
 }
 
+// Each cell keeps its first point, and the points come out by x cell, then
+// y cell, whatever their order of arrival and the table's.
+TEST(ScatterThinner, FirstPointPerCellInCellOrder) {
+    scatter_thinner t(50);
+    // Cells are 1/1024 wide at first: these pairs share a cell.
+    for (const xy& p : std::vector<xy>{{3, -1}, {-2, 5}, {3.0004, -0.9999}, {-0.0001, 0}, {-2, 5.0005}, {0, 0}})
+        t.add(p.first, p.second);
+    EXPECT_EQ(xys(t.points()), (std::vector<xy>{{-2, 5}, {-0.0001, 0}, {0, 0}, {3, -1}}));
+    EXPECT_EQ(t.kept(), 4u);
+    EXPECT_FALSE(t.decimated());
+}
+
+// When the grid coarsens, a merged cell keeps the point of least x (then
+// y) of the cells it joins, whatever order they came in; the grid doubles
+// along the axis its cells span more of, until they fit the budget.
+TEST(ScatterThinner, CoarseningKeepsTheLeastPointOfEachMergedCell) {
+    const std::pair<std::vector<xy>, std::vector<xy>> rows[] = {
+        // Five cells along x for a budget of four: cells 2 wide hold three.
+        {{{0, 0}, {1, 0}, {2, 0}, {3, 0}, {4, 0}}, {{0, 0}, {2, 0}, {4, 0}}},
+        {{{1, 0}, {0, 0}, {3, 0}, {2, 0}, {4, 0}}, {{0, 0}, {2, 0}, {4, 0}}},
+        // The same along y; ties in x go to the least y.
+        {{{0, 3}, {0, 2}, {0, 1}, {0, 0}, {0, 4}}, {{0, 0}, {0, 2}, {0, 4}}},
+    };
+    for (const auto& [in, out] : rows) {
+        scatter_thinner t(4);
+        for (const xy& p : in) t.add(p.first, p.second);
+        EXPECT_EQ(xys(t.points()), out);
+        EXPECT_TRUE(t.decimated());
+        EXPECT_EQ(t.count(), in.size());
+    }
+}
+
 TEST(Decimators, HugeValuesEndInBoundedOutput) {
     min_max_decimator d(2);
     scatter_thinner t(4);

@@ -19,68 +19,9 @@ bool output_file::create(const std::string& path, std::size_t buffer_size, bool 
     return true;
 }
 
-void output_file::write_in_background() {
-    if (file_ == nullptr || writer_.joinable()) return;
-    spare_.reset(new char[cap_]);
-    pending_ = 0;
-    stopping_ = false;
-    writer_ = std::thread([this] { background_loop(); });
-}
-
-void output_file::write_out(const char* data, std::size_t n) {
-    // After a failed write the rest is not tried.
-    if (!background_failed_.load(std::memory_order_relaxed) && std::fwrite(data, 1, n, file_) != n)
-        background_failed_.store(true, std::memory_order_relaxed);
-}
-
-void output_file::background_loop() {
-    std::unique_lock<std::mutex> lock(mutex_);
-    for (;;) {
-        wake_.wait(lock, [&] { return pending_ > 0 || stopping_; });
-        if (pending_ == 0) return;
-        // The caller fills the other buffer meanwhile.
-        lock.unlock();
-        write_out(spare_.get(), pending_);
-        lock.lock();
-        pending_ = 0;
-        wake_.notify_all();
-    }
-}
-
-void output_file::wait_until_written() {
-    std::unique_lock<std::mutex> lock(mutex_);
-    wake_.wait(lock, [&] { return pending_ == 0; });
-}
-
-void output_file::stop_background() {
-    if (!writer_.joinable()) return;
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        stopping_ = true;
-    }
-    wake_.notify_all();
-    writer_.join();
-    spare_.reset();
-    if (background_failed_.load(std::memory_order_relaxed)) failed_ = true;
-    background_failed_.store(false, std::memory_order_relaxed);
-}
-
 void output_file::flush() {
     if (len_ == 0) return;
     if (file_ == nullptr) {
-        len_ = 0;
-        return;
-    }
-    if (writer_.joinable()) {
-        // The writer takes this buffer once done with the last; the caller
-        // goes on in the one it wrote.
-        wait_until_written();
-        {
-            std::lock_guard<std::mutex> lock(mutex_);
-            buf_.swap(spare_);
-            pending_ = len_;
-        }
-        wake_.notify_all();
         len_ = 0;
         return;
     }
@@ -91,10 +32,6 @@ void output_file::flush() {
 bool output_file::close() {
     if (file_ == nullptr) return !failed_;
     flush();
-    if (writer_.joinable()) {
-        wait_until_written();
-        stop_background();
-    }
     if (std::fclose(file_) != 0) failed_ = true;
     file_ = nullptr;
     buf_.reset();
@@ -103,6 +40,16 @@ bool output_file::close() {
 }
 
 void output_file::write(const char* s, std::size_t n) {
+    if (n >= cap_ && file_ != nullptr) {
+        // Text made elsewhere in one piece goes out as it is, in pieces of
+        // the buffer's size.
+        flush();
+        for (std::size_t done = 0; done < n; done += cap_) {
+            const std::size_t piece = n - done < cap_ ? n - done : cap_;
+            if (!failed_ && std::fwrite(s + done, 1, piece, file_) != piece) failed_ = true;
+        }
+        return;
+    }
     while (n > 0) {
         if (len_ == cap_) flush();
         std::size_t take = cap_ - len_;

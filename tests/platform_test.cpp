@@ -12,8 +12,10 @@
 #include "driver/progress_bar.h"
 #include "platform/civil_time.h"
 #include "platform/number_format.h"
+#include "platform/output_file.h"
 #include "platform/portable_exp.h"
 #include "science/salinity.h"
+#include "test_files.h"
 
 namespace {
 
@@ -128,6 +130,25 @@ TEST(CivilTime, DaysRoundTrip) {
             }
         }
     }
+}
+
+// Pieces smaller than the buffer, as large and larger (these go out without
+// a copy) reach the file whole and in order, the buffered bytes first.
+TEST(OutputFile, PiecesOfEverySizeKeepTheirOrder) {
+    const vandrel_test::temp_dir dir;
+    const std::string path = dir.file("out.txt");
+    vandrel::output_file f;
+    ASSERT_TRUE(f.create(path, 4096));
+    std::string expected;
+    char next = 'a';
+    for (const std::size_t n : {10, 5000, 3, 4096, 4095, 9000, 1, 8192}) {
+        const std::string piece(n, next);
+        next = next == 'z' ? 'a' : static_cast<char>(next + 1);
+        f.write(piece);
+        expected += piece;
+    }
+    ASSERT_TRUE(f.close());
+    EXPECT_EQ(vandrel_test::read_text(path), expected);
 }
 
 // e^x rounded to the nearest double, from a 400-digit decimal computation,

@@ -38,8 +38,7 @@ bool decode_tdr_file(tdr_context& context, progress_fn progress_callback, int32_
     request.read_buffer_size = context.read_buffer_size;
     request.progress = progress_callback;
 
-    tdr_text_tables tables({context.tdr_path, context.ctd_path, context.gps_path, context.acc_path},
-                           context.threads > 1);
+    tdr_text_tables tables({context.tdr_path, context.ctd_path, context.gps_path, context.acc_path});
     decode_outcome& outcome = context.outcome;
     tdr_record_fanout out;
     writer_preparations preparations(context.prepare);

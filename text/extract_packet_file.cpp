@@ -24,7 +24,7 @@ int extract_packet_file(const packet_file_request& request, decode_outcome* outc
         return 0;
     }
     packet_table_writer table;
-    if (!table.create(out_fname, request.threads > 1)) {
+    if (!table.create(out_fname)) {
         result.write_error = true;
         result.errors.push_back("Can't create " + out_fname);
         return 0;

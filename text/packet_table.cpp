@@ -15,9 +15,8 @@ char* put_fixed(char* p, double v, int decimals) {
 
 }  // namespace
 
-bool packet_table_writer::create(const std::string& path, bool background) {
+bool packet_table_writer::create(const std::string& path) {
     if (!out_.create(path)) return false;
-    if (background) out_.write_in_background();
     out_.write(table_header, sizeof table_header - 1);
     return true;
 }

@@ -20,9 +20,8 @@ char* format_packet_row(char* p, const packet_row& r);
 class packet_table_writer final : public packet_record_sink {
 public:
     // Creates (or replaces) the table at path and writes its header; false
-    // when it cannot be created. In the background, a thread of the file's
-    // own writes the rows formatted.
-    bool create(const std::string& path, bool background = false);
+    // when it cannot be created.
+    bool create(const std::string& path);
     void sample(const packet_row& row) override;
     // False once a write has failed.
     bool ok() const { return out_.ok(); }

@@ -14,11 +14,6 @@ using detail::format_time_text;
 using detail::time_text_size;
 using detail::whole_seconds;
 
-// Buffer of each data file: large enough that writes are few, small enough
-// that a run over a short stream costs little.
-constexpr std::size_t table_buffer_size = 1 << 16;
-// Written in the background, a file takes larger pieces: fewer hand-overs.
-constexpr std::size_t background_buffer_size = 1 << 20;
 
 // Room for the longest rows: the time and every number at its widest.
 constexpr std::size_t max_tdr_row = 64 + 10 * 24 + max_photo_channels * 8;
@@ -126,8 +121,7 @@ bool tdr_text_tables::open(tdr_table_kind kind) {
     std::unique_ptr<output_file>& f = slot(kind);
     if (f) return true;
     auto made = std::make_unique<output_file>();
-    if (!made->create(path(kind), background_ ? background_buffer_size : table_buffer_size)) return false;
-    if (background_) made->write_in_background();
+    if (!made->create(path(kind))) return false;
     f = std::move(made);
     return true;
 }

@@ -37,9 +37,7 @@ public:
     struct paths {
         std::string tdr, ctd, gps, acc;
     };
-    // In the background, each file is written by a thread of its own while
-    // its rows are formatted.
-    explicit tdr_text_tables(paths p, bool background = false) : paths_(std::move(p)), background_(background) {}
+    explicit tdr_text_tables(paths p) : paths_(std::move(p)) {}
 
     const std::string& path(tdr_table_kind kind) const;
     bool is_open(tdr_table_kind kind) const { return file(kind) != nullptr; }
@@ -94,7 +92,6 @@ private:
     output_file* begin(tdr_table_kind kind);
 
     paths paths_;
-    bool background_;
     std::unique_ptr<output_file> tdr_, ctd_, gps_, acc_;
     // Set in the table's own thread, when the table begins.
     bool begun_[4] = {};

@@ -74,18 +74,21 @@ decode_outcome extract_packet_records(input_file& in, const std::string& in_fnam
         } else {
             out.packet({msg.ID, msg.start_time, msg.year, msg.dated_year, n, offset});
         }
-        int64_t t = msg.start_time;
+        // The packet's rows are converted together, then handed out: the
+        // samples' divisions and roots are independent of one another, and
+        // the processor overlaps them when no writer's work lies between.
+        packet_row rows[max_samples];
         for (int i = 0; i < n; ++i) {
-            packet_row row{};
+            const int64_t t = msg.start_time + i;
             if (values) {
-                row = convert(msg.ID, t, samples[i]);
+                rows[i] = convert(msg.ID, t, samples[i]);
             } else {
-                row.id = msg.ID;
-                row.time = t;
+                rows[i] = packet_row{};
+                rows[i].id = msg.ID;
+                rows[i].time = t;
             }
-            out.sample(row);
-            ++t;
         }
+        for (int i = 0; i < n; ++i) out.sample(rows[i]);
         outcome.samples += static_cast<uint64_t>(n);
         if (out.stopped()) {
             offset += packet_size;

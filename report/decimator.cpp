@@ -69,7 +69,7 @@ void absorb(Stretch& into, const Stretch& s) {
 bool same_sample(const series_point& a, const series_point& b) { return a.x == b.x && a.y == b.y; }
 }  // namespace
 
-void min_max_decimator::add(const series_point& p) {
+void min_max_decimator::add_any(const series_point& p) {
     if (!finite(p)) return;
     ++count_;
     const std::size_t before = stretches_.size();

@@ -57,7 +57,23 @@ public:
     // the greatest x so far joins the stretch of line (or of gap) it falls
     // into and moves no break; before any begin_line it joins whatever lies
     // beside it.
-    void add(const series_point& p);
+    void add(const series_point& p) {
+        // Most points continue the line in the last bucket: they only widen
+        // its stretch.
+        if (!stretches_.empty() && p.x >= max_x_ && p.x >= last_low_ && p.x < last_high_ &&
+            (line_ == 0 || (line_ == max_line_ && p.x - max_x_ <= step_)) && p.y - p.y == 0) {
+            ++count_;
+            max_x_ = p.x;
+            max_line_ = line_;
+            stretch& s = stretches_.back();
+            if (p.y < s.low.y) s.low = p;
+            if (p.y >= s.high.y) s.high = p;
+            s.last_x = p.x;  // first_x <= max_x_ <= p.x
+            ++s.n;
+            return;
+        }
+        add_any(p);
+    }
     void add(double x, double y) { add(series_point{x, y, 0, 0}); }
 
     // The kept points in order of x: per bucket and stretch of line its
@@ -85,6 +101,7 @@ private:
         bool open_end;    // joins the stretch after it
         bool one_line;    // false once several stretches were merged into it
     };
+    void add_any(const series_point& p);
     void add_in_order(const series_point& p, double key);
     void add_out_of_order(const series_point& p, double key);
     void squeeze(std::size_t bucket_start);

@@ -5,6 +5,7 @@
 
 #include "platform/atomic_file.h"
 #include "platform/civil_time.h"
+#include "platform/file_advice.h"
 #include "platform/file_names.h"
 #include "platform/number_format.h"
 
@@ -85,6 +86,9 @@ bool nc_begin(nc_output& f, const std::string& final_path) {
         f.ncid = -1;
         return false;
     }
+    // The library reads every page before writing it: pages not yet
+    // written are read alone, not with the file's next megabytes.
+    read_at_random(f.temp_path);
     int old_mode = 0;
     return f.check(nc_set_fill(f.ncid, NC_NOFILL, &old_mode), "nc_set_fill");
 }

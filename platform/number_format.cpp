@@ -80,6 +80,17 @@ char* put_digits(char* out, uint64_t v) {
         put_pair(out, static_cast<unsigned>(v));
         return out + 2;
     }
+    if (v < 10000) {
+        const auto u = static_cast<unsigned>(v);
+        if (u < 1000) {
+            *out = static_cast<char>('0' + u / 100);
+            put_pair(out + 1, u % 100);
+            return out + 3;
+        }
+        put_pair(out, u / 100);
+        put_pair(out + 2, u % 100);
+        return out + 4;
+    }
     return put_digits_fixed(out, v, count_digits(v));
 }
 

@@ -88,7 +88,7 @@ decode_outcome extract_packet_records(input_file& in, const std::string& in_fnam
                 rows[i].time = t;
             }
         }
-        for (int i = 0; i < n; ++i) out.sample(rows[i]);
+        out.samples(rows, static_cast<std::size_t>(n));
         outcome.samples += static_cast<uint64_t>(n);
         if (out.stopped()) {
             offset += packet_size;

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <algorithm>
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -56,6 +57,11 @@ public:
     virtual ~packet_record_sink() = default;
     virtual void packet(const packet_info& /*info*/) {}
     virtual void sample(const packet_row& /*row*/) {}
+    // The rows of one packet, in order: each to sample() unless the writer
+    // takes them at once.
+    virtual void samples(const packet_row* rows, std::size_t n) {
+        for (std::size_t i = 0; i < n; ++i) sample(rows[i]);
+    }
     virtual void skipped(packet_skip /*why*/, uint64_t /*byte_offset*/) {}
     virtual bool stopped() const { return false; }
 };
@@ -71,6 +77,9 @@ public:
     }
     void sample(const packet_row& r) override {
         for (packet_record_sink* s : sinks_) s->sample(r);
+    }
+    void samples(const packet_row* rows, std::size_t n) override {
+        for (packet_record_sink* s : sinks_) s->samples(rows, n);
     }
     void skipped(packet_skip why, uint64_t byte_offset) override {
         for (packet_record_sink* s : sinks_) s->skipped(why, byte_offset);

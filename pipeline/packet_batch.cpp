@@ -42,6 +42,17 @@ void packet_batch_filler::sample(const packet_row& row) {
     b.rows.push_back(row);
 }
 
+void packet_batch_filler::samples(const packet_row* rows, std::size_t n) {
+    if (n == 0) return;
+    packet_batch& b = batch();
+    b.records += n;
+    if (!b.order.empty() && b.order.back().what == packet_batch::type::sample)
+        b.order.back().count += static_cast<uint32_t>(n);
+    else
+        b.order.push_back({packet_batch::type::sample, static_cast<uint32_t>(b.rows.size()), static_cast<uint32_t>(n)});
+    b.rows.insert(b.rows.end(), rows, rows + n);
+}
+
 void packet_batch_filler::skipped(packet_skip why, uint64_t byte_offset) {
     packet_batch& b = batch();
     ++b.records;

@@ -60,6 +60,9 @@ public:
 
     void packet(const packet_info& info) override;
     void sample(const packet_row& row) override;
+    // A packet's rows go into one batch, which may then hold a packet's
+    // rows more than records_per_batch.
+    void samples(const packet_row* rows, std::size_t n) override;
     void skipped(packet_skip why, uint64_t byte_offset) override;
     // True once a writer has stopped (its table's disk is full); the
     // extraction stops a few batches later than it would in one thread.

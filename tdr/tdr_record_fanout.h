@@ -14,9 +14,11 @@ namespace vandrel {
 
 class tdr_record_fanout final : public tdr_record_sink {
 public:
-    void set_gate(tdr_record_sink* gate) {
+    // A gate that only decides (its tables take their rows elsewhere) is
+    // handed no other record.
+    void set_gate(tdr_record_sink* gate, bool takes_records = true) {
         gate_ = gate;
-        if (gate != nullptr) sinks_.insert(sinks_.begin(), gate);
+        if (gate != nullptr && takes_records) sinks_.insert(sinks_.begin(), gate);
     }
     void add(tdr_record_sink* s) { sinks_.push_back(s); }
     bool empty() const { return sinks_.empty(); }
@@ -64,7 +66,7 @@ private:
     bool begin(Begin call) {
         if (gate_ != nullptr && !call(*gate_)) return false;
         for (tdr_record_sink* s : sinks_)
-            if (s != gate_) call(*s);
+            if (s != gate_) call(*s);  // a gate among them has answered
         return true;
     }
     // The record's type is deduced from the method alone.

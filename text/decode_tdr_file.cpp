@@ -56,7 +56,7 @@ bool decode_tdr_file(tdr_context& context, progress_fn progress_callback, int32_
         batch_turns acc_turns;
         std::vector<tdr_writer_threads::writer_fn> writers;
         if (context.text_tables) {
-            out.set_gate(&gate);
+            out.set_gate(&gate, false);
             for (tdr_table_kind kind : {tdr_table_kind::tdr, tdr_table_kind::ctd, tdr_table_kind::gps})
                 writers.push_back([&tables, kind](const tdr_batch& b) { replay_table(b, kind, tables); });
             // The ACC table, the largest, is formatted by several writers.

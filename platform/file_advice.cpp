@@ -28,7 +28,10 @@ void read_at_random(const std::string& path) {
         target[n] = '\0';
         // Descriptors of other files are left alone; one of path stays
         // open while its owner writes the file.
-        if (std::strcmp(target, wanted) == 0) posix_fadvise(std::atoi(e->d_name), 0, 0, POSIX_FADV_RANDOM);
+        char* end = nullptr;
+        const long fd = std::strtol(e->d_name, &end, 10);
+        if (std::strcmp(target, wanted) == 0 && *end == '\0')
+            posix_fadvise(static_cast<int>(fd), 0, 0, POSIX_FADV_RANDOM);
     }
     closedir(fds);
 #else

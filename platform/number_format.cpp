@@ -46,7 +46,7 @@ int count_digits(uint64_t v) {
     return n;
 }
 
-void put_pair(char* at, unsigned pair) { std::memcpy(at, digit_pairs + 2 * pair, 2); }
+void put_pair(char* at, unsigned pair) { std::memcpy(at, digit_pairs + std::size_t{2} * pair, 2); }
 
 // Writes exactly `width` digits of v (zero-padded), last digits first, two
 // at a time. Numbers that fit 32 bits (nearly all a table holds) take the
@@ -165,11 +165,12 @@ char* format_fixed(char* out, double v, int precision) {
                 default:
                     break;
             }
-            const uint64_t whole_part = n / integer_powers_of_ten[precision];
+            const uint64_t scale = integer_powers_of_ten[precision];
+            const uint64_t whole_part = n / scale;
             out = put_digits(out, whole_part);
             if (precision > 0) {
                 *out++ = '.';
-                out = put_digits_fixed(out, n - whole_part * integer_powers_of_ten[precision], precision);
+                out = put_digits_fixed(out, n - whole_part * scale, precision);
             }
             return out;
         }

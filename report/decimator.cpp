@@ -236,8 +236,7 @@ std::size_t slots_for(std::size_t max_points) {
 }
 }  // namespace
 
-scatter_thinner::grid::grid(std::size_t slots)
-    : keys(slots, cell_key{free_slot, free_slot}), points(slots) {}
+scatter_thinner::grid::grid(std::size_t slots) : keys(slots, cell_key{free_slot, free_slot}), points(slots) {}
 
 // Keys are whole numbers held in doubles (-0.0 never occurs, see add()), so
 // their bit patterns are equal exactly when the keys are.

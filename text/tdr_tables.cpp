@@ -14,7 +14,6 @@ using detail::format_time_text;
 using detail::time_text_size;
 using detail::whole_seconds;
 
-
 // Room for the longest rows: the time and every number at its widest.
 constexpr std::size_t max_tdr_row = 64 + 10 * 24 + max_photo_channels * 8;
 constexpr std::size_t max_ctd_row = 64 + (5 + max_ctd_extra_channels) * max_fixed_chars;

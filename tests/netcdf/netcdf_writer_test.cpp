@@ -199,8 +199,12 @@ void feed_tdr(vandrel::tdr_netcdf_writer& w, std::size_t rows_per_run) {
                                  mag ? -3 : NAN,
                                  1,
                                  runs[run].n_photo,
-                                 photo};
-            row.raw_mag_temp = -3;
+                                 photo,
+                                 0,
+                                 0,
+                                 0,
+                                 {0, 0, 0},
+                                 -3};
             w.tdr_sample(row);
         }
         w.tdr_run_end();

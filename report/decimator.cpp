@@ -272,11 +272,58 @@ void scatter_thinner::add(double x, double y) {
     last_x_ = kx;
     last_y_ = ky;
     have_last_ = true;
+    const std::size_t bit = occupied_.bit(kx, ky);
+    if (bit != occupancy::none && occupied_.test(bit)) return;  // the cell keeps its first point
     const std::size_t i = grid_.slot(kx, ky);
-    if (grid_.used(i)) return;  // the cell keeps its first point
+    if (grid_.used(i)) return;
     grid_.keys[i] = cell_key{kx, ky};
     grid_.points[i] = series_point{x, y, 0, 0};
-    if (++cells_ > max_points_) coarsen();
+    if (++cells_ > max_points_) {
+        coarsen();
+    } else if (bit != occupancy::none) {
+        occupied_.set(bit);
+    } else {
+        widen_box(kx, ky);
+    }
+}
+
+namespace {
+// The box's bits are made only while it holds at most this many cells
+// (512 KiB of bits: a sparse curve of a few thousand cells may span a
+// box of millions).
+constexpr double max_box_cells = 1 << 22;
+}  // namespace
+
+void scatter_thinner::widen_box(double kx, double ky) {
+    if (cells_ == 1) {
+        box_x_lo_ = box_x_hi_ = kx;
+        box_y_lo_ = box_y_hi_ = ky;
+    } else {
+        box_x_lo_ = std::min(box_x_lo_, kx);
+        box_x_hi_ = std::max(box_x_hi_, kx);
+        box_y_lo_ = std::min(box_y_lo_, ky);
+        box_y_hi_ = std::max(box_y_hi_, ky);
+    }
+    cover_box();
+}
+
+void scatter_thinner::cover_box() {
+    occupied_ = occupancy{};
+    if (cells_ == 0) return;
+    // A margin of a quarter of the box on every side: cells added near its
+    // edge seldom make the bits again.
+    const double mx = std::floor((box_x_hi_ - box_x_lo_) / 4) + 1;
+    const double my = std::floor((box_y_hi_ - box_y_lo_) / 4) + 1;
+    const double width = box_x_hi_ - box_x_lo_ + 1 + 2 * mx;
+    const double height = box_y_hi_ - box_y_lo_ + 1 + 2 * my;
+    if (!(width * height <= max_box_cells)) return;
+    occupied_.x0 = box_x_lo_ - mx;
+    occupied_.y0 = box_y_lo_ - my;
+    occupied_.width = static_cast<std::size_t>(width);
+    occupied_.height = static_cast<std::size_t>(height);
+    occupied_.bits.assign((occupied_.width * occupied_.height + 63) / 64, 0);
+    for (std::size_t i = 0; i < grid_.keys.size(); ++i)
+        if (grid_.used(i)) occupied_.set(occupied_.bit(grid_.keys[i].kx, grid_.keys[i].ky));
 }
 
 void scatter_thinner::coarsen() {
@@ -330,6 +377,18 @@ void scatter_thinner::coarsen() {
         }
         std::swap(grid_, merged);
     }
+    // The box of the cells now in use.
+    bool first = true;
+    for (std::size_t i = 0; i < grid_.keys.size(); ++i) {
+        if (!grid_.used(i)) continue;
+        const cell_key& k = grid_.keys[i];
+        if (first || k.kx < box_x_lo_) box_x_lo_ = k.kx;
+        if (first || k.kx > box_x_hi_) box_x_hi_ = k.kx;
+        if (first || k.ky < box_y_lo_) box_y_lo_ = k.ky;
+        if (first || k.ky > box_y_hi_) box_y_hi_ = k.ky;
+        first = false;
+    }
+    cover_box();
 }
 
 std::vector<series_point> scatter_thinner::points() const {

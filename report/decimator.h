@@ -155,15 +155,42 @@ private:
         std::size_t slot(double kx, double ky) const;
         bool used(std::size_t i) const { return keys[i].kx == keys[i].kx; }
     };
+    // Which cells of a box of the grid are in use, a bit each: most points
+    // fall in a cell met before, and a bit in the processor's cache answers
+    // for them without the table. The box holds the cells in use, with a
+    // margin, when that is small enough; a cell outside it is looked up in
+    // the table.
+    struct occupancy {
+        static constexpr std::size_t none = ~std::size_t{0};
+        double x0 = 0, y0 = 0;
+        std::size_t width = 0, height = 0;
+        std::vector<uint64_t> bits;
+        // The bit of cell (kx, ky), or none outside the box.
+        std::size_t bit(double kx, double ky) const {
+            const double dx = kx - x0;
+            const double dy = ky - y0;
+            if (!(dx >= 0 && dy >= 0 && dx < static_cast<double>(width) && dy < static_cast<double>(height)))
+                return none;
+            return static_cast<std::size_t>(dx) * height + static_cast<std::size_t>(dy);
+        }
+        bool test(std::size_t b) const { return (bits[b / 64] >> (b % 64) & 1) != 0; }
+        void set(std::size_t b) { bits[b / 64] |= uint64_t{1} << (b % 64); }
+    };
     void coarsen();
+    // The box of the cells in use grew to hold (kx, ky).
+    void widen_box(double kx, double ky);
+    // The bits made again for the box of the cells in use.
+    void cover_box();
 
     std::size_t max_points_;
     double wx_, wy_;
     double inverse_wx_, inverse_wy_;  // exact: the widths are powers of two
     double last_x_ = 0, last_y_ = 0;  // the cell of the last point, met again by most points
     bool have_last_ = false;
-    grid grid_;              // a power of two of slots; sorted on output
-    std::size_t cells_ = 0;  // slots in use
+    grid grid_;                                                         // a power of two of slots; sorted on output
+    double box_x_lo_ = 0, box_x_hi_ = 0, box_y_lo_ = 0, box_y_hi_ = 0;  // of the cells in use
+    occupancy occupied_;                                                // empty while the box is too large
+    std::size_t cells_ = 0;                                             // slots in use
     uint64_t count_ = 0;
     bool dropped_ = false;
 };

@@ -132,6 +132,10 @@ TEST(ScatterThinner, CoarseningKeepsTheLeastPointOfEachMergedCell) {
         // Five cells along x for a budget of four: cells 2 wide hold three.
         {{{0, 0}, {1, 0}, {2, 0}, {3, 0}, {4, 0}}, {{0, 0}, {2, 0}, {4, 0}}},
         {{{1, 0}, {0, 0}, {3, 0}, {2, 0}, {4, 0}}, {{0, 0}, {2, 0}, {4, 0}}},
+        // Then cells met again, near and far from those in use, keep their
+        // first point.
+        {{{0, 0}, {1, 0}, {2, 0}, {3, 0}, {4, 0}, {100, 0}, {1.5, 0}, {100.5, 0}, {5, 0}},
+         {{0, 0}, {2, 0}, {4, 0}, {100, 0}}},
         // The same along y; ties in x go to the least y.
         {{{0, 3}, {0, 2}, {0, 1}, {0, 0}, {0, 4}}, {{0, 0}, {0, 2}, {0, 4}}},
     };

@@ -210,6 +210,17 @@ public:
         if (held_ == room_) flush();
         block_[held_++] = v;
     }
+    // value(records[i]) of n records: a column's values of several rows in
+    // one loop.
+    template <class Record, class Value>
+    void push_each(const Record* records, std::size_t n, Value value) {
+        size_ += n;
+        if (!writing_) return;
+        for (std::size_t i = 0; i < n; ++i) {
+            if (held_ == room_) flush();
+            block_[held_++] = value(records[i]);
+        }
+    }
     // n copies of the fill value v: the rows before a column began, or a
     // row without this value. The variable then needs a _FillValue.
     void push_fill(T v, std::size_t n = 1) {

@@ -91,39 +91,46 @@ packet_netcdf_writer::~packet_netcdf_writer() {
     if (!state_->finished) detail::nc_abandon(state_->file);
 }
 
-void packet_netcdf_writer::sample(const packet_row& row) {
+void packet_netcdf_writer::sample(const packet_row& row) { samples(&row, 1); }
+
+void packet_netcdf_writer::samples(const packet_row* rows, std::size_t n) {
     detail::packet_netcdf_state& s = *state_;
     if (!s.begun) {
         s.begun = true;
         if (s.file.writing && detail::nc_begin(s.file, s.file.final_path)) detail::define(s);
     }
     if (!s.file.ok()) return;
-    const auto t = static_cast<double>(row.time);
     const position_source& positions = s.meta.positions;
-    if (s.last_index < 0 || row.id != s.last_id) {
-        const auto found = s.index_of_id.find(row.id);
-        if (found == s.index_of_id.end()) {
-            s.last_index = static_cast<int>(s.packet_ids.size());
-            s.index_of_id.emplace(row.id, s.last_index);
-            s.packet_ids.push(static_cast<int>(row.id));  // the ID as the table prints it: signed
-            if (positions.kind == position_source::fixed) s.positions.add(positions, t);
-        } else {
-            s.last_index = found->second;
+    // Row by row what depends on the rows before; then the values, column
+    // by column.
+    for (std::size_t i = 0; i < n; ++i) {
+        const packet_row& row = rows[i];
+        const auto t = static_cast<double>(row.time);
+        if (s.last_index < 0 || row.id != s.last_id) {
+            const auto found = s.index_of_id.find(row.id);
+            if (found == s.index_of_id.end()) {
+                s.last_index = static_cast<int>(s.packet_ids.size());
+                s.index_of_id.emplace(row.id, s.last_index);
+                s.packet_ids.push(static_cast<int>(row.id));  // the ID as the table prints it: signed
+                if (positions.kind == position_source::fixed) s.positions.add(positions, t);
+            } else {
+                s.last_index = found->second;
+            }
+            s.last_id = row.id;
         }
-        s.last_id = row.id;
+        s.coverage.times.add(t);
+        s.coverage.vertical.add(row.pressure);
+        if (positions.kind == position_source::track) s.track.add(positions, t);
+        s.packet_index.push(s.last_index);
     }
-    s.coverage.times.add(t);
-    s.coverage.vertical.add(row.pressure);
-    s.time.push(t);
-    if (positions.kind == position_source::track) s.track.add(positions, t);
-    s.packet_index.push(s.last_index);
-    s.pressure.push(row.pressure);
-    s.temperature.push(row.temperature);
-    s.conductivity.push(row.conductivity);
-    s.salinity.push(row.salinity);
-    s.fluorescence.push(row.fluorescence);
-    s.light.push(row.raw_light == no_light ? NC_FILL_DOUBLE : row.light);
-    s.supply_voltage.push(row.mV);
+    s.time.push_each(rows, n, [](const packet_row& r) { return static_cast<double>(r.time); });
+    s.pressure.push_each(rows, n, [](const packet_row& r) { return r.pressure; });
+    s.temperature.push_each(rows, n, [](const packet_row& r) { return r.temperature; });
+    s.conductivity.push_each(rows, n, [](const packet_row& r) { return r.conductivity; });
+    s.salinity.push_each(rows, n, [](const packet_row& r) { return r.salinity; });
+    s.fluorescence.push_each(rows, n, [](const packet_row& r) { return r.fluorescence; });
+    s.light.push_each(rows, n, [](const packet_row& r) { return r.raw_light == no_light ? NC_FILL_DOUBLE : r.light; });
+    s.supply_voltage.push_each(rows, n, [](const packet_row& r) { return static_cast<int>(r.mV); });
 }
 
 void packet_netcdf_writer::start_writing() {

@@ -26,6 +26,7 @@ public:
     packet_netcdf_writer& operator=(const packet_netcdf_writer&) = delete;
 
     void sample(const packet_row& row) override;
+    void samples(const packet_row* rows, std::size_t n) override;
 
     // The input is read twice, its samples handed to the writer each time
     // in the same order: the first reading gives the file's shape, the

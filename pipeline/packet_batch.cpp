@@ -9,7 +9,7 @@ void replay(const packet_batch& batch, packet_record_sink& out) {
                 out.packet(batch.packets[e.index]);
                 break;
             case packet_batch::type::sample:
-                for (uint32_t i = e.index; i < e.index + e.count; ++i) out.sample(batch.rows[i]);
+                out.samples(&batch.rows[e.index], e.count);
                 break;
             case packet_batch::type::skipped:
                 out.skipped(batch.skips[e.index].why, batch.skips[e.index].byte_offset);

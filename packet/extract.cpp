@@ -8,12 +8,15 @@
 namespace vandrel {
 namespace {
 
+// Sea pressure in dbar: the sensor gives absolute pressure in mbar.
+double sea_pressure(const sample& s) { return (s.mbar - 1000.0) * 0.01; }
+
 // The numbers of one table row, converted from the raw counts.
 packet_row convert(uint32_t id, int64_t t, const sample& s) {
     packet_row r;
     r.id = id;
     r.time = t;
-    r.pressure = (s.mbar - 1000.0) * 0.01;
+    r.pressure = sea_pressure(s);
     r.temperature = s.temp * 0.001 - 5.0;
     r.conductivity = s.cond * 0.001;
     r.salinity = practical_salinity(r.pressure, r.conductivity, r.temperature);
@@ -86,6 +89,7 @@ decode_outcome extract_packet_records(input_file& in, const std::string& in_fnam
                 rows[i] = packet_row{};
                 rows[i].id = msg.ID;
                 rows[i].time = t;
+                rows[i].pressure = sea_pressure(samples[i]);
             }
         }
         out.samples(rows, static_cast<std::size_t>(n));

@@ -353,12 +353,21 @@ class checker:
         if "lat" in ds.variables and np.ma.count(ds.variables["lat"][:]) > 0:
             e(hasattr(ds, "geospatial_lat_min") and re.match(r"^(POINT|POLYGON) \(", ds.geospatial_bounds),
               f"{path}: geospatial_lat_min, geospatial_bounds")
-        vertical = any(getattr(v, "standard_name", "") in ("depth", "sea_water_pressure_due_to_sea_water")
-                       and np.ma.count(v[:]) > 0 for v in ds.variables.values())
+        verticals = [v[:] for v in ds.variables.values()
+                     if getattr(v, "standard_name", "") in ("depth", "sea_water_pressure_due_to_sea_water")
+                     and np.ma.count(v[:]) > 0]
+        vertical = bool(verticals)
         e(vertical == hasattr(ds, "geospatial_vertical_min"), f"{path}: geospatial_vertical_min")
         if vertical:
             e(ds.geospatial_vertical_min <= ds.geospatial_vertical_max and ds.geospatial_vertical_positive == "down",
               f"{path}: geospatial_vertical")
+            # The extent of the values themselves (a float variable holds
+            # them to about seven digits).
+            low, high = min(float(np.ma.min(v)) for v in verticals), max(float(np.ma.max(v)) for v in verticals)
+            e(np.isclose(ds.geospatial_vertical_min, low, rtol=1e-6, atol=1e-6) and
+              np.isclose(ds.geospatial_vertical_max, high, rtol=1e-6, atol=1e-6),
+              f"{path}: geospatial_vertical {ds.geospatial_vertical_min}..{ds.geospatial_vertical_max}, "
+              f"values {low}..{high}")
             e(units_parse(ds.geospatial_vertical_units), f"{path}: geospatial_vertical_units")
         for name, value in metadata.items():
             got = str(getattr(ds, name, ""))

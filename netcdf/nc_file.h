@@ -126,6 +126,13 @@ struct time_span {
         any = true;
         previous = t;
     }
+    // A time the coverage must reach that is not one of the file's steps
+    // (the end of an event whose start was added).
+    void reach(double t) {
+        if (!any) return;
+        if (t < first) first = t;
+        if (t > last) last = t;
+    }
 };
 
 // The lowest and highest latitude and longitude of the positions written.

@@ -674,7 +674,10 @@ void tdr_netcdf_writer::wetdry(const wetdry_event& event) {
 void tdr_netcdf_writer::dive(const dive_record& record) {
     detail::dives_part& p = state_->dives;
     if (!p.begun || !p.file.ok()) return;
+    // The dives follow each other start to start; the coverage ends with
+    // the last one's end.
     p.coverage.times.add(record.start_time);
+    p.coverage.times.reach(record.end_time);
     for (std::size_t i = 0; i < p.columns.size(); ++i) {
         const double v = dive_columns[i].get(record);
         detail::dive_part_column& c = p.columns[i];

@@ -20,11 +20,13 @@ broken in one way. Exit status 0 when all checks pass.
 import argparse
 import calendar
 import functools
+import math
 import os
 import re
 import subprocess
 import sys
 import tempfile
+import time
 
 import netCDF4
 import numpy as np
@@ -350,6 +352,15 @@ class checker:
               f"{path}: time_coverage_duration")
             if hasattr(ds, "time_coverage_resolution"):
                 e(ISO_DURATION.match(ds.time_coverage_resolution) is not None, f"{path}: time_coverage_resolution")
+            # The coverage spans the times the file holds, to the whole second.
+            times = [v[:] for v in ds.variables.values()
+                     if str(getattr(v, "units", "")).startswith("seconds since 1970") and np.ma.count(v[:]) > 0]
+            if times:
+                start, end = (calendar.timegm(time.strptime(str(getattr(ds, a)), "%Y-%m-%dT%H:%M:%SZ"))
+                              for a in ("time_coverage_start", "time_coverage_end"))
+                low, high = min(float(np.ma.min(t)) for t in times), max(float(np.ma.max(t)) for t in times)
+                e(start == math.floor(low) and end == math.ceil(high),
+                  f"{path}: time_coverage {ds.time_coverage_start}..{ds.time_coverage_end}, times {low}..{high}")
         if "lat" in ds.variables and np.ma.count(ds.variables["lat"][:]) > 0:
             e(hasattr(ds, "geospatial_lat_min") and re.match(r"^(POINT|POLYGON) \(", ds.geospatial_bounds),
               f"{path}: geospatial_lat_min, geospatial_bounds")

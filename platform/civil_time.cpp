@@ -65,7 +65,7 @@ struct date_text {
     int len = 0;
     // The last second written, whole: a burst of samples shares it.
     int64_t second = INT64_MIN;
-    char second_text[48] = {};
+    char second_text[32] = {};
     int second_len = 0;
 };
 
@@ -108,15 +108,17 @@ char* format_utc(char* out, int64_t t, char date_sep) {
     // Tables hold many rows per day: the date text is kept from one call to
     // the next and only the time of day is formatted each time.
     thread_local date_text last;
+    // The texts are copied whole, 32 bytes, which the caller's buffer
+    // holds: a copy of known size takes a few instructions, not a call.
     if (t == last.second && date_sep == last.sep) {
-        std::memcpy(out, last.second_text, static_cast<std::size_t>(last.second_len));
+        std::memcpy(out, last.second_text, sizeof last.second_text);
         return out + last.second_len;
     }
     char* const start = out;
     const int64_t day = floor_div(t, seconds_per_day);
     const auto secs = static_cast<unsigned>(t - day * seconds_per_day);
     if (day != last.day || date_sep != last.sep) make_date_text(last, day, date_sep);
-    std::memcpy(out, last.text, static_cast<std::size_t>(last.len));
+    std::memcpy(out, last.text, sizeof last.text);
     out += last.len;
     out = put2(out, secs / 3600);
     *out++ = ':';
@@ -125,7 +127,7 @@ char* format_utc(char* out, int64_t t, char date_sep) {
     out = put2(out, secs % 60);
     last.second = t;
     last.second_len = static_cast<int>(out - start);
-    std::memcpy(last.second_text, start, static_cast<std::size_t>(last.second_len));
+    std::memcpy(last.second_text, start, sizeof last.second_text);
     return out;
 }
 

@@ -142,8 +142,8 @@ public:
 private:
     // The cells of the grid: keys floor(x / wx), floor(y / wy), whole
     // numbers held in doubles, in an open-addressed table at most half full
-    // (a slot of NaN key is free), the cells' points beside it. Only the
-    // keys are read to find a cell, and they stay in the processor's cache.
+    // (a slot of NaN key is free), the cells' points beside it: only the
+    // keys are read to find a cell.
     struct cell_key {
         double kx, ky;
     };

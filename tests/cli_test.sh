@@ -31,6 +31,17 @@ done
 "$VANDREL" --netcdf=yes x.bin > out.txt 2> err.txt
 check "bad option" "1 vandrel: option --netcdf takes no value|Try 'vandrel --help' for more information.|" \
     "$? $(tr '\n' '|' < err.txt)"
+# A value an option cannot take: the same, and no output begun.
+while IFS='|' read -r args said; do
+    # shellcheck disable=SC2086  # the options are words of their own
+    "$VANDREL" $args > out.txt 2> err.txt
+    check "bad value: $args" "1 $said|Try 'vandrel --help' for more information.| no" \
+        "$? $(tr '\n' '|' < err.txt) $(ls x_* > /dev/null 2>&1 && echo yes || echo no)"
+done << 'CASES'
+--threads 0 x.bin|vandrel: --threads takes a number of threads from 1 to 64, not '0'
+--threads 2x x.bin|vandrel: --threads takes a number of threads from 1 to 64, not '2x'
+--threads|vandrel: option --threads needs a value
+CASES
 "$VANDREL" --report --metadata missing.txt x.bin > out.txt 2> err.txt
 check "metadata error" "1 vandrel: --metadata cannot open missing.txt|Try 'vandrel --help' for more information.|" \
     "$? $(tr '\n' '|' < err.txt)"

@@ -336,18 +336,8 @@ void scatter_thinner::coarsen() {
     grid merged(grid_.keys.size());
     while (cells_ > target) {
         // Double the cells along the axis that spans more of them.
-        double x_lo = 0, x_hi = 0, y_lo = 0, y_hi = 0;
-        bool first = true;
-        for (std::size_t i = 0; i < grid_.keys.size(); ++i) {
-            if (!grid_.used(i)) continue;
-            const cell_key& k = grid_.keys[i];
-            if (first || k.kx < x_lo) x_lo = k.kx;
-            if (first || k.kx > x_hi) x_hi = k.kx;
-            if (first || k.ky < y_lo) y_lo = k.ky;
-            if (first || k.ky > y_hi) y_hi = k.ky;
-            first = false;
-        }
-        const bool along_x = x_hi - x_lo >= y_hi - y_lo;
+        find_box();
+        const bool along_x = box_x_hi_ - box_x_lo_ >= box_y_hi_ - box_y_lo_;
         if (along_x) {
             wx_ *= 2;
             inverse_wx_ = 1 / wx_;  // 0 once the width overflows, as x / inf
@@ -377,7 +367,11 @@ void scatter_thinner::coarsen() {
         }
         std::swap(grid_, merged);
     }
-    // The box of the cells now in use.
+    find_box();
+    cover_box();
+}
+
+void scatter_thinner::find_box() {
     bool first = true;
     for (std::size_t i = 0; i < grid_.keys.size(); ++i) {
         if (!grid_.used(i)) continue;
@@ -388,7 +382,6 @@ void scatter_thinner::coarsen() {
         if (first || k.ky > box_y_hi_) box_y_hi_ = k.ky;
         first = false;
     }
-    cover_box();
 }
 
 std::vector<series_point> scatter_thinner::points() const {

@@ -177,6 +177,8 @@ private:
         void set(std::size_t b) { bits[b / 64] |= uint64_t{1} << (b % 64); }
     };
     void coarsen();
+    // The box of the cells in use, found again.
+    void find_box();
     // The box of the cells in use grew to hold (kx, ky).
     void widen_box(double kx, double ky);
     // The bits made again for the box of the cells in use.

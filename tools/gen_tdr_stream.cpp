@@ -277,7 +277,7 @@ private:
 
     // Strokes along x, gravity on z, now and then the jerk of a prey strike.
     void acc_burst(int n) {
-        uint16_t prev[3] = {};
+        std::vector<uint16_t> prev;
         const double pitch = 0.3 * gauss();
         const double freq = 1.2 + 0.8 * uniform();
         for (int i = 0; i < n; ++i) {
@@ -290,13 +290,7 @@ private:
                 y += 1.2 * gauss();
                 z += 0.8 * gauss();
             }
-            const uint16_t next[3] = {acc_raw(x), acc_raw(y), acc_raw(z)};
-            if (i == 0) {
-                s_.acc_start().u16(next[0]).u16(next[1]).u16(next[2]);
-            } else {
-                s_.delta(prev[0], next[0]).delta(prev[1], next[1]).delta(prev[2], next[2]);
-            }
-            std::copy(next, next + 3, prev);
+            s_.acc_sample(prev, {acc_raw(x), acc_raw(y), acc_raw(z)});
         }
         s_.acc_end();
     }
@@ -424,17 +418,10 @@ void tour_cast(stream_encoder& s, uint8_t config, int extra, int64_t t, int n) {
 
 // An accelerometer burst of n samples.
 void tour_burst(stream_encoder& s, int n) {
-    uint16_t prev[3] = {};
-    for (int i = 0; i < n; ++i) {
-        const uint16_t next[3] = {static_cast<uint16_t>(4096 + 3 * i), static_cast<uint16_t>(4100 - 2 * i),
-                                  static_cast<uint16_t>(4352 + (i % 5))};
-        if (i == 0) {
-            s.acc_start().u16(next[0]).u16(next[1]).u16(next[2]);
-        } else {
-            s.delta(prev[0], next[0]).delta(prev[1], next[1]).delta(prev[2], next[2]);
-        }
-        std::copy(next, next + 3, prev);
-    }
+    std::vector<uint16_t> prev;
+    for (int i = 0; i < n; ++i)
+        s.acc_sample(prev, {static_cast<uint16_t>(4096 + 3 * i), static_cast<uint16_t>(4100 - 2 * i),
+                            static_cast<uint16_t>(4352 + (i % 5))});
     s.acc_end();
 }
 

@@ -36,6 +36,8 @@
 //   ctd_start(ctd_regime, t, interval, pzero)  0xFC header (first sample follows with u16)
 //   wetdry(state)            0xF7 and the wet/dry byte
 //   acc_start() / acc_end()  0xF8 / 0xF9
+//   acc_sample(prev, next)   a burst's sample: with prev empty acc_start() and
+//                            the three fields absolute, else deltas(prev, next)
 //   ctd_end()                0xFD
 //   end()                    0xFF
 //   bytes (member)           everything written so far
@@ -151,6 +153,14 @@ struct stream_encoder {
     // One relative sample: a delta per channel; prev becomes next.
     stream_encoder& deltas(std::vector<uint16_t>& prev, const std::vector<uint16_t>& next) {
         for (std::size_t i = 0; i < next.size() && i < prev.size(); ++i) delta(prev[i], next[i]);
+        prev = next;
+        return *this;
+    }
+    // One sample of an accelerometer burst; prev becomes next.
+    stream_encoder& acc_sample(std::vector<uint16_t>& prev, const std::vector<uint16_t>& next) {
+        if (!prev.empty()) return deltas(prev, next);
+        acc_start();
+        for (const uint16_t v : next) u16(v);
         prev = next;
         return *this;
     }

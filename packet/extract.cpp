@@ -71,7 +71,11 @@ decode_outcome extract_packet_records(input_file& in, const std::string& in_fnam
             continue;
         }
         compute_start_time(now, msg);
-        const int n = unpack_samples(blk + packet_header_size, static_cast<int>(payload_size), samples, 0);
+        // A reading without values only counts, beside the reading that
+        // writes the table: what that one says on the console is not said
+        // twice.
+        const int n = values ? unpack_samples(blk + packet_header_size, static_cast<int>(payload_size), samples, 0)
+                             : count_samples(blk + packet_header_size, static_cast<int>(payload_size), samples);
         if (n == 0) {
             out.skipped(packet_skip::missing_marker, offset);
         } else {

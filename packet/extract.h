@@ -27,9 +27,9 @@ void compute_start_time(int64_t now, packet_header& msg);
 // and skipped packet to out in file order, and stops after a packet once out
 // has stopped. Without values the rows carry only their ID, time and
 // pressure, for a reading that counts them and finds their extent (the
-// netCDF file's shape and vertical extent). The outcome counts the
-// samples, and tells an input that cannot be opened (open_error) or read
-// (read_error).
+// netCDF file's shape and vertical extent), and nothing is printed. The
+// outcome counts the samples, and tells an input that cannot be opened
+// (open_error) or read (read_error).
 decode_outcome extract_packet_records(const std::string& in_fname, int64_t now, packet_record_sink& out, bool values);
 
 // The same from an input already open; in_fname names it in errors.

@@ -53,7 +53,10 @@ uint8_t decode_field(uint16_t* value, const uint8_t* code, std::size_t available
     return 1;
 }
 
-int unpack_samples(const uint8_t* payload, int len, sample* samples, int trace) {
+namespace {
+
+// unpack_samples, and with quiet set not a word on standard output.
+int unpack(const uint8_t* payload, int len, sample* samples, int trace, bool quiet) {
     // The fixed part (number, version, mV, marker, first sample) needs 17
     // bytes at most; a shorter payload is refused outright.
     if (len < 17) return 0;
@@ -79,6 +82,7 @@ int unpack_samples(const uint8_t* payload, int len, sample* samples, int trace) 
         first.mV = 0;
     }
     if (payload[pos] != TDRCODE_START_CTD) {
+        if (quiet) return 0;
         std::printf("Error: TDRCODE b[%d] =%hx\n", pos, static_cast<unsigned short>(payload[pos]));
         return 0;
     }
@@ -119,5 +123,13 @@ int unpack_samples(const uint8_t* payload, int len, sample* samples, int trace) 
     }
     return i + 1;
 }
+
+}  // namespace
+
+int unpack_samples(const uint8_t* payload, int len, sample* samples, int trace) {
+    return unpack(payload, len, samples, trace, false);
+}
+
+int count_samples(const uint8_t* payload, int len, sample* samples) { return unpack(payload, len, samples, 0, true); }
 
 }  // namespace vandrel

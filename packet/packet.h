@@ -62,4 +62,8 @@ uint8_t decode_field(uint16_t* value, const uint8_t* code, std::size_t available
 // each step is printed on standard output.
 int unpack_samples(const uint8_t* payload, int len, sample* samples, int trace);
 
+// The same without a word on standard output (a missing marker gives 0),
+// for a reading that only counts what a first one reports.
+int count_samples(const uint8_t* payload, int len, sample* samples);
+
 }  // namespace vandrel

@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "driver/batch.h"
@@ -68,9 +69,31 @@ void print_usage() { std::printf("\n\nUsage: vandrel filename {offset}\n"); }
 struct packet_outputs {
     std::unique_ptr<vandrel::packet_netcdf_writer> netcdf;
     std::string netcdf_path;
+    vandrel::netcdf_metadata netcdf_meta;
     std::unique_ptr<vandrel::packet_report_writer> report;
     std::string report_path;
 };
+
+// The netCDF file's first reading. With threads, the second half of the
+// packets is read at the same time, in a thread and a writer of its own:
+// the other writers wait for this reading, so it may take both processors.
+void shape_netcdf(const vandrel::packet_file_request& request, packet_outputs& out) {
+    vandrel::packet_netcdf_writer& netcdf = *out.netcdf;
+    std::error_code ec;
+    const uintmax_t size = std::filesystem::file_size(std::filesystem::u8path(request.in_fname), ec);
+    const uint64_t half = ec || request.threads <= 1 ? 0 : size / vandrel::packet_size / 2 * vandrel::packet_size;
+    if (half == 0) {
+        vandrel::extract_packet_records(request.in_fname, request.now, netcdf, false);
+    } else {
+        vandrel::packet_netcdf_writer later(out.netcdf_path, out.netcdf_meta);
+        std::thread second(
+            [&] { vandrel::count_packet_records(request.in_fname, request.now, later, half, UINT64_MAX); });
+        vandrel::count_packet_records(request.in_fname, request.now, netcdf, 0, half);
+        second.join();
+        netcdf.add_counts(later);
+    }
+    netcdf.start_writing();
+}
 
 // The progress bar, fed by the extraction's records: the packets' positions
 // in the file and the rows.
@@ -183,6 +206,7 @@ int run_file(const command_line& c, const std::vector<std::string>& args) {
                 std::fprintf(stderr, "vandrel: %s\n", vandrel::no_positions_note);
             out.netcdf_path = vandrel::make_out_fname("_extracted.nc", base);
             out.netcdf = std::make_unique<vandrel::packet_netcdf_writer>(out.netcdf_path, meta);
+            out.netcdf_meta = meta;
         }
         if (o.report) {
             out.report_path = vandrel::make_out_fname("_report.html", base);
@@ -207,13 +231,10 @@ int run_file(const command_line& c, const std::vector<std::string>& args) {
     request.progress = progress.get();
     if (out.netcdf) {
         // The netCDF file is shaped by a first reading of the input, which
-        // needs the samples' IDs and times only: in the netCDF writer's own
-        // thread while the table is written, or first.
+        // needs the samples' IDs, times and pressures only: in the netCDF
+        // writer's own thread while the table is written, or first.
         vandrel::packet_netcdf_writer& netcdf = *out.netcdf;
-        auto shape = [&netcdf, &request] {
-            vandrel::extract_packet_records(request.in_fname, request.now, netcdf, false);
-            netcdf.start_writing();
-        };
+        auto shape = [&out, &request] { shape_netcdf(request, out); };
         request.writers.push_back(&netcdf);
         request.prepare.push_back(shape);
         if (request.threads <= 1) {

@@ -118,13 +118,28 @@ void nc_lat_lon_vars(nc_output& f, int dim, bool with_fill, int& lat, int& lon, 
 struct time_span {
     bool any = false;
     double first = 0, last = 0;
+    double opening = 0;  // the first time added
     double previous = 0, step = HUGE_VAL;
     void add(double t) {
         if (any && t != previous) step = std::min(step, std::fabs(t - previous));
+        if (!any) opening = t;
         if (!any || t < first) first = t;
         if (!any || t > last) last = t;
         any = true;
         previous = t;
+    }
+    // The span of times added after these, as if added here.
+    void add(const time_span& later) {
+        if (!later.any) return;
+        if (!any) {
+            *this = later;
+            return;
+        }
+        if (later.opening != previous) step = std::min(step, std::fabs(later.opening - previous));
+        step = std::min(step, later.step);
+        first = std::min(first, later.first);
+        last = std::max(last, later.last);
+        previous = later.previous;
     }
     // A time the coverage must reach that is not one of the file's steps
     // (the end of an event whose start was added).
@@ -144,6 +159,12 @@ struct position_bounds {
         lon_min = std::min(lon_min, lon);
         lon_max = std::max(lon_max, lon);
     }
+    void add(const position_bounds& other) {
+        lat_min = std::min(lat_min, other.lat_min);
+        lat_max = std::max(lat_max, other.lat_max);
+        lon_min = std::min(lon_min, other.lon_min);
+        lon_max = std::max(lon_max, other.lon_max);
+    }
 };
 
 // The extent of a file's vertical coordinate (depth or pressure, positive
@@ -153,6 +174,10 @@ struct vertical_span {
     void add(double v) {
         if (v < min) min = v;
         if (v > max) max = v;
+    }
+    void add(const vertical_span& other) {
+        min = std::min(min, other.min);
+        max = std::max(max, other.max);
     }
 };
 
@@ -197,6 +222,9 @@ public:
     // Writes what is left; an error when the second reading gave another
     // number of values than the first.
     virtual void complete() = 0;
+    // In the first reading: counts the values of the same column of a file
+    // of the same shape, counted elsewhere, as if pushed here.
+    virtual void add_count(const nc_column_base& same) = 0;
 };
 
 // The values of one variable, in its netCDF type (double, float, int,
@@ -245,6 +273,11 @@ public:
         length_ = size_;
         size_ = 0;
         writing_ = true;
+    }
+    void add_count(const nc_column_base& same) override {
+        const auto& other = dynamic_cast<const nc_column&>(same);
+        size_ += other.size_;
+        gaps = gaps || other.gaps;
     }
     void complete() override {
         flush();

@@ -26,6 +26,22 @@ struct packet_netcdf_state {
     instance_positions positions{file};
     sample_positions track{file};
     nc_coverage coverage;
+    // The IDs in order of their first sample, and its time.
+    std::vector<std::pair<uint32_t, double>> first_seen;
+
+    // The columns with a value per sample.
+    std::vector<nc_column_base*> per_sample() {
+        return {&time,     &pressure,     &temperature,    &conductivity, &salinity, &fluorescence,
+                &light,    &packet_index, &supply_voltage, &track.lat,    &track.lon};
+    }
+    // Numbers an ID first met at time t.
+    void new_id(uint32_t id, double t) {
+        last_index = static_cast<int>(packet_ids.size());
+        index_of_id.emplace(id, last_index);
+        first_seen.emplace_back(id, t);
+        packet_ids.push(static_cast<int>(id));  // the ID as the table prints it: signed
+        if (meta.positions.kind == position_source::fixed) positions.add(meta.positions, t);
+    }
 };
 
 namespace {
@@ -109,10 +125,7 @@ void packet_netcdf_writer::samples(const packet_row* rows, std::size_t n) {
         if (s.last_index < 0 || row.id != s.last_id) {
             const auto found = s.index_of_id.find(row.id);
             if (found == s.index_of_id.end()) {
-                s.last_index = static_cast<int>(s.packet_ids.size());
-                s.index_of_id.emplace(row.id, s.last_index);
-                s.packet_ids.push(static_cast<int>(row.id));  // the ID as the table prints it: signed
-                if (positions.kind == position_source::fixed) s.positions.add(positions, t);
+                s.new_id(row.id, t);
             } else {
                 s.last_index = found->second;
             }
@@ -133,12 +146,26 @@ void packet_netcdf_writer::samples(const packet_row* rows, std::size_t n) {
     s.supply_voltage.push_each(rows, n, [](const packet_row& r) { return static_cast<int>(r.mV); });
 }
 
+void packet_netcdf_writer::add_counts(const packet_netcdf_writer& later) {
+    detail::packet_netcdf_state& s = *state_;
+    detail::packet_netcdf_state& l = *later.state_;
+    const std::vector<detail::nc_column_base*> mine = s.per_sample(), theirs = l.per_sample();
+    for (std::size_t i = 0; i < mine.size(); ++i) mine[i]->add_count(*theirs[i]);
+    for (const auto& [id, t] : l.first_seen)
+        if (s.index_of_id.find(id) == s.index_of_id.end()) s.new_id(id, t);
+    s.last_index = -1;
+    s.coverage.times.add(l.coverage.times);
+    s.coverage.vertical.add(l.coverage.vertical);
+    s.track.bounds.add(l.track.bounds);
+}
+
 void packet_netcdf_writer::start_writing() {
     detail::packet_netcdf_state& s = *state_;
     detail::nc_start_writing(s.file);
     s.begun = false;
     // The IDs are numbered again, in the same order.
     s.index_of_id.clear();
+    s.first_seen.clear();
     s.last_index = -1;
 }
 

@@ -33,6 +33,11 @@ public:
     // second its values. Call this between the two.
     void start_writing();
 
+    // The first reading in parts read at once: later, a writer of the same
+    // path and metadata, counted the samples that follow this one's. Its
+    // counts join this writer's as if it had counted them itself.
+    void add_counts(const packet_netcdf_writer& later);
+
     // Completes and renames the file; when table_written is false (no text
     // table was written) removes what was begun and writes nothing. False on
     // error, with the library's message in error.

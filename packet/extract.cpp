@@ -51,13 +51,17 @@ decode_outcome extract_packet_records(const std::string& in_fname, int64_t now, 
     return extract_packet_records(in, in_fname, now, out, values);
 }
 
-decode_outcome extract_packet_records(input_file& in, const std::string& in_fname, int64_t now, packet_record_sink& out,
-                                      bool values) {
+namespace {
+
+// The packets that begin at byte offsets from `from` (the input's position)
+// up to `to`.
+decode_outcome read_packets(input_file& in, const std::string& in_fname, int64_t now, packet_record_sink& out,
+                            bool values, uint64_t from, uint64_t to) {
     decode_outcome outcome;
-    uint64_t offset = 0;
+    uint64_t offset = from;
     uint8_t blk[packet_size];
     sample samples[max_samples];
-    for (;; offset += packet_size) {
+    for (; offset < to; offset += packet_size) {
         const std::size_t got = in.read(blk, packet_size);
         if (got != packet_size) {
             // A final piece shorter than a packet is no packet.
@@ -109,6 +113,25 @@ decode_outcome extract_packet_records(input_file& in, const std::string& in_fnam
         outcome.errors.push_back("Can't read packet file " + in_fname);
     }
     return outcome;
+}
+
+}  // namespace
+
+decode_outcome extract_packet_records(input_file& in, const std::string& in_fname, int64_t now, packet_record_sink& out,
+                                      bool values) {
+    return read_packets(in, in_fname, now, out, values, 0, UINT64_MAX);
+}
+
+decode_outcome count_packet_records(const std::string& in_fname, int64_t now, packet_record_sink& out, uint64_t from,
+                                    uint64_t to) {
+    input_file in;
+    if (!in.open(in_fname) || !in.seek(from)) {
+        decode_outcome outcome;
+        outcome.open_error = true;
+        outcome.errors.push_back("Can't open packet file " + in_fname);
+        return outcome;
+    }
+    return read_packets(in, in_fname, now, out, false, from, to);
 }
 
 }  // namespace vandrel

@@ -36,4 +36,10 @@ decode_outcome extract_packet_records(const std::string& in_fname, int64_t now, 
 decode_outcome extract_packet_records(input_file& in, const std::string& in_fname, int64_t now, packet_record_sink& out,
                                       bool values);
 
+// The reading without values of the packets that begin at byte offsets from
+// `from` (a multiple of the packet size) up to `to`: the parts of one
+// counting reading, read at the same time, each into a writer of its own.
+decode_outcome count_packet_records(const std::string& in_fname, int64_t now, packet_record_sink& out, uint64_t from,
+                                    uint64_t to);
+
 }  // namespace vandrel

@@ -134,6 +134,68 @@ TEST(packet_netcdf_writer, writes_an_indexed_ragged_time_series) {
     EXPECT_EQ(r.number("geospatial_vertical_max"), 10.5);
 }
 
+std::string file_bytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// The rows of a file whose IDs recur and whose times repeat; a row's
+// pressure follows its position.
+std::vector<vandrel::packet_row> mixed_rows() {
+    std::vector<vandrel::packet_row> rows;
+    for (int i = 0; i < 40; ++i) {
+        const uint32_t id = i < 10 ? 7u : i < 25 ? 9u : i < 30 ? 7u : 11u;
+        // Steps of 3 s, one back to a repeated time, 1 s only from row 20 to
+        // row 21, then 2 s.
+        const int64_t t = 1700000000 + (i < 20 ? 3 * i : i == 20 ? 57 : 58 + 2 * (i - 21));
+        vandrel::packet_row row = packet_sample(id, t, 100);
+        row.pressure = 50 - std::abs(i - 17) * 1.5;
+        rows.push_back(row);
+    }
+    return rows;
+}
+
+// The file written after a first reading in two parts, the second part
+// from row `split` on, counted by a writer of its own.
+std::string written_after_parts(const std::string& path, const vandrel::netcdf_metadata& meta, std::size_t split) {
+    const std::vector<vandrel::packet_row> rows = mixed_rows();
+    {
+        vandrel::packet_netcdf_writer w(path, meta), later(path, meta);
+        w.samples(rows.data(), split);
+        later.samples(rows.data() + split, rows.size() - split);
+        w.add_counts(later);
+        w.start_writing();
+        w.samples(rows.data(), rows.size());
+        std::string error;
+        if (!w.finish(true, error)) return error;
+    }
+    return file_bytes(path);
+}
+
+TEST(packet_netcdf_writer, counts_a_first_reading_in_parts_as_in_one) {
+    vandrel_test::temp_dir dir;
+    const std::string path = dir.file("p_extracted.nc");
+    vandrel::netcdf_metadata none = metadata(), fixed = metadata(), track = metadata();
+    fixed.positions.kind = vandrel::position_source::fixed;
+    fixed.positions.lat = -40;
+    fixed.positions.lon = 150;
+    track.positions.kind = vandrel::position_source::track;
+    track.positions.fixes = {{1700000000, 10, 20}, {1700000050, 11, 22}, {1700005000, -5, 25}};
+    for (const vandrel::netcdf_metadata* meta : {&none, &fixed, &track}) {
+        const std::string whole = written_after_parts(path, *meta, 40);
+        // A part of no rows; the second part bringing a new ID, a repeated
+        // time, the smallest step.
+        for (std::size_t split : {0, 1, 10, 20, 21, 35, 39}) {
+            SCOPED_TRACE(split);
+            EXPECT_EQ(written_after_parts(path, *meta, split), whole);
+        }
+    }
+    nc_reader r(path);
+    EXPECT_EQ(r.values("packet_id"), (std::vector<double>{7, 9, 11}));
+    EXPECT_EQ(r.number("geospatial_vertical_max"), 50);
+    EXPECT_EQ(r.text(nullptr, "time_coverage_resolution"), "PT1S");
+}
+
 // One sample in both readings; what finish returns.
 bool write_one_sample(const std::string& path, bool table_written, std::string& error) {
     vandrel::packet_netcdf_writer w(path, metadata());
@@ -277,7 +339,7 @@ TEST(tdr_netcdf_writer, writes_channels_events_and_dives) {
     }
     EXPECT_EQ(r.dim("name_strlen"), std::string("tag7_compressed.dat").size());
     EXPECT_EQ(r.text("magnetometer_x", "units"), "uT");
-    EXPECT_EQ(r.text(nullptr, "time_coverage_resolution"), "PT2S");
+    EXPECT_EQ(r.text(nullptr, "time_coverage_resolution"), "PT1S");
     EXPECT_EQ(r.number("geospatial_vertical_min"), 0.123);
     EXPECT_EQ(r.number("logger_firmware_version"), 42);
     EXPECT_EQ(r.number("logger_tdr_interval_seconds"), 2);

@@ -339,7 +339,7 @@ TEST(tdr_netcdf_writer, writes_channels_events_and_dives) {
     }
     EXPECT_EQ(r.dim("name_strlen"), std::string("tag7_compressed.dat").size());
     EXPECT_EQ(r.text("magnetometer_x", "units"), "uT");
-    EXPECT_EQ(r.text(nullptr, "time_coverage_resolution"), "PT1S");
+    EXPECT_EQ(r.text(nullptr, "time_coverage_resolution"), "PT2S");
     EXPECT_EQ(r.number("geospatial_vertical_min"), 0.123);
     EXPECT_EQ(r.number("logger_firmware_version"), 42);
     EXPECT_EQ(r.number("logger_tdr_interval_seconds"), 2);

@@ -2,6 +2,7 @@
 #include <array>
 #include <cmath>
 #include <map>
+#include <unordered_set>
 #include <utility>
 #include <vector>
 
@@ -17,6 +18,10 @@ namespace {
 // Packet IDs with a colour of their own; the samples of further IDs share one
 // series, so a file of random IDs cannot make the page unbounded.
 constexpr std::size_t max_id_series = 8;
+// The IDs of the shared series are told apart up to this many, so that a
+// file of random IDs cannot make the memory unbounded; beyond, the page
+// says "more than".
+constexpr std::size_t max_counted_other_ids = 1 << 16;
 // Distinct year moves listed; more are counted together.
 constexpr std::size_t max_year_moves = 16;
 // Byte offsets listed per skip reason.
@@ -66,18 +71,26 @@ struct packet_report_state {
     scatter_thinner temperature_pressure, salinity_pressure, ts;
     uint64_t rows = 0;
     uint64_t packets = 0;
-    uint64_t distinct_ids = 0;
+    std::unordered_set<uint32_t> other_ids;  // the IDs of the shared series
+    bool more_other_ids = false;             // some were not counted
     std::array<uint64_t, skip_reasons> skips{};
     std::array<std::vector<uint64_t>, skip_reasons> skip_offsets;
     double first_time = 0, last_time = 0;
     std::map<std::pair<int, int>, uint64_t> year_moves;  // (header year, year used) -> packets
     uint64_t other_year_moves = 0;
 
+    void count_other(uint32_t id) {
+        if (other_ids.size() < max_counted_other_ids) {
+            other_ids.insert(id);
+        } else if (other_ids.find(id) == other_ids.end()) {
+            more_other_ids = true;
+        }
+    }
+    // The series of an ID; an ID met again is counted once.
     id_series& series_for(uint32_t id) {
         for (id_series& s : ids) {
             if (!s.others && s.id == id) return s;
         }
-        ++distinct_ids;
         if (ids.size() < max_id_series) {
             ids.emplace_back();
             ids.back().id = id;
@@ -89,9 +102,11 @@ struct packet_report_state {
             if (s.id != id) {  // the shared series breaks where the ID changes
                 s.id = id;
                 s.begin_lines();
+                count_other(id);
             }
             return s;
         }
+        count_other(id);
         ids.emplace_back();
         ids.back().others = true;
         ids.back().id = id;
@@ -129,7 +144,9 @@ std::string packet_report_state::data_json() const {
         summary.emplace_back("First sample", utc_text(first_time));
         summary.emplace_back("Last sample", utc_text(last_time));
     }
-    summary.emplace_back("Packet IDs", count_text(distinct_ids));
+    const std::size_t named = ids.size() - (other_ids.empty() ? 0 : 1);
+    summary.emplace_back("Packet IDs",
+                         (more_other_ids ? "more than " : "") + count_text(named + other_ids.size()));
     if (year_moves.empty() && other_year_moves == 0) {
         summary.emplace_back("Year moves (dating rule)", "none: every packet keeps the year of its header");
     }

@@ -75,6 +75,17 @@ TEST(PacketReport, WrittenOnlyWithATableAndSelfContained) {
     expect_page(path, {"\\u003c/script\\u003edump.bin", R"(["Rows","3"])",
                        R"j(["Skipped: start marker missing","1 (at byte 384)"])j", "header 2013 dated 2017: 1 packets",
                        R"("name":"ID 7","x":[0,1,2,3],"y":[12.25,12.5,null,12.75])"});
+    // Eight IDs have series of their own, the rest share one; each ID
+    // counts once, however often it comes back.
+    vandrel::packet_report_writer many(path, meta("ids.bin"));
+    for (uint32_t i = 0; i < 40; ++i) many.sample({i % 12 + 1, 1500000000 + i, 10.5, 12.25, 40, 35.125, 1, 2, 693, 0});
+    ASSERT_TRUE(many.finish(true, error)) << error;
+    expect_page(path, {R"(["Packet IDs","12"])", R"("name":"other IDs")"});
+    // A file of random IDs: the count stays bounded, and says so.
+    vandrel::packet_report_writer random(path, meta("random.bin"));
+    for (uint32_t i = 0; i < 65546; ++i) random.sample({i, 1500000000 + i, 10.5, 12.25, 40, 35.125, 1, 2, 693, 0});
+    ASSERT_TRUE(random.finish(true, error)) << error;
+    expect_page(path, {R"(["Packet IDs","more than 65,544"])"});
     vandrel::packet_report_writer same_year(path, meta("dump.bin"));
     same_year.packet({7, 1500000000, 2017, 2017, 1, 0});
     same_year.sample({7, 1500000000, 10.5, 12.25, 40, 35.125, 1, 2, 693, 3300});

@@ -327,6 +327,7 @@ bool build_outputs(const options& o, const std::string& prefix, const std::vecto
 // first is a copy of the run's context, taken before decoding begins.
 void shape_netcdf(const options& o, vandrel::tdr_context first, vandrel::tdr_netcdf_writer& netcdf) {
     first.text_tables = false;
+    first.counting = true;
     first.threads = 1;
     first.prepare.clear();
     vandrel::dive_fanout dive_writers;

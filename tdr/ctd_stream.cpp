@@ -85,7 +85,7 @@ void emit_row(tdr_decoder_state& st, const uint16_t* ctd_data, const ctd_channel
         st.cond_lagged = row.conductivity;
     else
         st.cond_lagged = (1 - st.cond_lag_alpha) * row.conductivity + st.cond_lag_alpha * st.cond_lagged;
-    row.salinity = practical_salinity(row.pressure, st.cond_lagged, row.temperature);
+    row.salinity = st.request.counting ? no_value : practical_salinity(row.pressure, st.cond_lagged, row.temperature);
     row.n_extra = channels.count;
     for (int i = 0; i < channels.count; ++i) {
         const uint16_t raw = ctd_data[ctd_fixed_channels + i];

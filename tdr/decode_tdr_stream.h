@@ -30,6 +30,9 @@ struct tdr_stream_request {
     std::string debug_dump_path;             // where; empty for the platform's fixed path
     std::size_t read_buffer_size = 1 << 16;  // 1 reads one byte per system call (for measurements)
     progress_fn progress = nullptr;
+    // A reading that only counts what another one writes: the values no
+    // count or extent depends on (salinity) are left out, as no_value.
+    bool counting = false;
 };
 
 // Decodes request.in_path, handing every record to out in stream order.

@@ -37,6 +37,7 @@ bool decode_tdr_file(tdr_context& context, progress_fn progress_callback, int32_
     request.debug_dump_path = context.debug_dump_path;
     request.read_buffer_size = context.read_buffer_size;
     request.progress = progress_callback;
+    request.counting = context.counting;
 
     tdr_text_tables tables({context.tdr_path, context.ctd_path, context.gps_path, context.acc_path});
     decode_outcome& outcome = context.outcome;

@@ -69,6 +69,9 @@ struct tdr_context {
     // False for a reading that hands the records to the writers alone: no
     // data file is made, the paths are not used, and nothing is printed.
     bool text_tables = true;
+    // Set for a reading that only counts (the netCDF files' first): values
+    // no count or extent depends on are left out (see tdr_stream_request).
+    bool counting = false;
     // Set when the TDR table was begun (its file made).
     bool tdr_table_begun = false;
     // How the decoding ended, every error included (the message holds the

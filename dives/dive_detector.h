@@ -87,6 +87,7 @@ public:
     void tdr_run(const tdr_run_info& run) override;
     void tdr_sample(const tdr_row& row) override;
     void tdr_run_end() override;
+    void acc_samples(const acc_row* /*rows*/, std::size_t /*n*/) override {}  // dives are of depth alone
 
     // Ends a run that the decoder left open (as tdr_run_end does; nothing
     // when no run is open). Call once the decoding is over.

@@ -750,16 +750,20 @@ void tdr_netcdf_writer::acc_burst(const acc_burst_info& burst) {
     }
 }
 
-void tdr_netcdf_writer::acc_sample(const acc_row& row) {
+void tdr_netcdf_writer::acc_sample(const acc_row& row) { acc_samples(&row, 1); }
+
+void tdr_netcdf_writer::acc_samples(const acc_row* rows, std::size_t n) {
     detail::acc_part& p = state_->acc;
     if (!p.begun || !p.file.ok() || p.burst_id.empty()) return;
-    p.coverage.times.add(row.time);
-    p.time.push(row.time);
-    if (state_->along_track()) p.track.add(state_->meta.positions, row.time);
-    p.burst_index.push(static_cast<int>(p.burst_id.size() - 1));
-    p.x.push(row.x);
-    p.y.push(row.y);
-    p.z.push(row.z);
+    for (std::size_t i = 0; i < n; ++i) p.coverage.times.add(rows[i].time);
+    if (state_->along_track())
+        for (std::size_t i = 0; i < n; ++i) p.track.add(state_->meta.positions, rows[i].time);
+    const auto burst = static_cast<int>(p.burst_id.size() - 1);
+    p.burst_index.push_each(rows, n, [burst](const acc_row&) { return burst; });
+    p.time.push_each(rows, n, [](const acc_row& r) { return r.time; });
+    p.x.push_each(rows, n, [](const acc_row& r) { return r.x; });
+    p.y.push_each(rows, n, [](const acc_row& r) { return r.y; });
+    p.z.push_each(rows, n, [](const acc_row& r) { return r.z; });
 }
 
 bool tdr_netcdf_writer::gps_table() {

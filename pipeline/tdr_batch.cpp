@@ -106,10 +106,15 @@ void tdr_batch_filler::acc_burst(const acc_burst_info& burst) {
     b.bursts.push_back(burst);
 }
 
-void tdr_batch_filler::acc_sample(const acc_row& row) {
+void tdr_batch_filler::acc_sample(const acc_row& row) { acc_samples(&row, 1); }
+
+void tdr_batch_filler::acc_samples(const acc_row* rows, std::size_t n) {
+    // A burst stays in one batch, which may thus exceed its size by less
+    // than a burst.
+    if (n == 0) return;
     tdr_batch& b = batch();
-    add_row(b, tdr_record_type::acc_sample, b.acc_rows.size());
-    b.acc_rows.push_back(row);
+    add_row(b, tdr_record_type::acc_sample, b.acc_rows.size(), n);
+    b.acc_rows.insert(b.acc_rows.end(), rows, rows + n);
 }
 
 bool tdr_batch_filler::gps_table() {
@@ -218,7 +223,7 @@ void hand_on(const tdr_batch& b, const tdr_batch::entry& e, tdr_record_sink& out
             out.acc_burst(b.bursts[e.index]);
             break;
         case tdr_record_type::acc_sample:
-            for (uint32_t i = e.index; i < e.index + e.count; ++i) out.acc_sample(b.acc_rows[i]);
+            out.acc_samples(&b.acc_rows[e.index], e.count);
             break;
         case tdr_record_type::gps_table:
             out.gps_table();

@@ -95,6 +95,7 @@ public:
     bool acc_table() override;
     void acc_burst(const acc_burst_info& burst) override;
     void acc_sample(const acc_row& row) override;
+    void acc_samples(const acc_row* rows, std::size_t n) override;
     bool gps_table() override;
     void gps(const gps_record& record) override;
     void info(const info_values& values) override;
@@ -111,17 +112,18 @@ private:
         ++b.records;
         b.order.push_back({type, static_cast<uint32_t>(index), 1, static_cast<uint32_t>(extra)});
     }
-    // A row, joined to the entry of the rows before it when it follows them.
-    static void add_row(tdr_batch& b, tdr_record_type type, std::size_t index) {
+    // n rows from index on, joined to the entry of the rows before them
+    // when they follow those.
+    static void add_row(tdr_batch& b, tdr_record_type type, std::size_t index, std::size_t n = 1) {
+        b.records += n;
         if (!b.order.empty()) {
             tdr_batch::entry& last = b.order.back();
             if (last.type == type && last.index + last.count == index) {
-                ++b.records;
-                ++last.count;
+                last.count += static_cast<uint32_t>(n);
                 return;
             }
         }
-        add(b, type, index, no_pool);
+        b.order.push_back({type, static_cast<uint32_t>(index), static_cast<uint32_t>(n), static_cast<uint32_t>(no_pool)});
     }
     static constexpr std::size_t no_pool = 0xFFFFFFFF;
     static std::size_t add_text(tdr_batch& b, const char* text);

@@ -87,6 +87,7 @@ public:
     bool acc_table() override;
     void acc_burst(const acc_burst_info& info) override;
     void acc_sample(const acc_row& row) override;
+    void acc_samples(const acc_row* rows, std::size_t n) override;
     bool gps_table() override;
     void gps(const gps_record& record) override;
     void info(const info_values& values) override;

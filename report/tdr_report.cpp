@@ -107,7 +107,7 @@ struct tdr_report_state {
     doubling_histogram dive_duration{histogram_bins, 1};
     doubling_histogram dive_depth{histogram_bins, 0.1};
 
-    uint64_t runs = 0, tdr_rows = 0, ctd_rows = 0, bursts = 0, acc_rows = 0, fixes = 0;
+    uint64_t runs = 0, bursts = 0, fixes = 0;  // the rows are counted by the decoder
     bool have_time = false;
     double first_time = 0, last_time = 0;
     bool have_info = false;
@@ -383,7 +383,6 @@ void tdr_report_writer::tdr_run(const tdr_run_info& info) {
 
 void tdr_report_writer::tdr_sample(const tdr_row& row) {
     detail::tdr_report_state& s = *state_;
-    ++s.tdr_rows;
     s.saw_time(row.time);
     if (!std::isnan(row.depth)) s.depth.add(row.time, row.depth);
     if (!std::isnan(row.temperature)) s.temperature.add(row.time, row.temperature);
@@ -410,7 +409,6 @@ void tdr_report_writer::ctd_cast(const ctd_cast_info& info) {
 
 void tdr_report_writer::ctd_sample(const ctd_row& row) {
     detail::tdr_report_state& s = *state_;
-    ++s.ctd_rows;
     if (row.time_valid) s.saw_time(row.time);
     s.ts.add(row.salinity, row.temperature);
     // A profile is decimated along its rows, so the deepest point of each
@@ -433,13 +431,14 @@ void tdr_report_writer::acc_burst(const acc_burst_info& /*info*/) {
     for (min_max_decimator* axis : {&s.acc_x, &s.acc_y, &s.acc_z}) axis->begin_line(any_step);
 }
 
-void tdr_report_writer::acc_sample(const acc_row& row) {
+void tdr_report_writer::acc_sample(const acc_row& row) { acc_samples(&row, 1); }
+
+void tdr_report_writer::acc_samples(const acc_row* rows, std::size_t n) {
     detail::tdr_report_state& s = *state_;
-    ++s.acc_rows;
-    s.saw_time(row.time);
-    s.acc_x.add(row.time, row.x);
-    s.acc_y.add(row.time, row.y);
-    s.acc_z.add(row.time, row.z);
+    for (std::size_t i = 0; i < n; ++i) s.saw_time(rows[i].time);
+    for (std::size_t i = 0; i < n; ++i) s.acc_x.add(rows[i].time, rows[i].x);
+    for (std::size_t i = 0; i < n; ++i) s.acc_y.add(rows[i].time, rows[i].y);
+    for (std::size_t i = 0; i < n; ++i) s.acc_z.add(rows[i].time, rows[i].z);
 }
 
 bool tdr_report_writer::gps_table() {

@@ -49,12 +49,12 @@ uint8_t stream_acc(tdr_decoder_state& st, double block_end_time) {
         double t = block_end_time - static_cast<double>(n) * step + 0.5 * step;
         for (std::size_t i = 0; i < n; ++i) {
             const acc_sample& a = st.acc_samples[i];
-            const acc_row row{burst, t, a.x * st.acc_scale - st.acc_offset, a.y * st.acc_scale - st.acc_offset,
+            st.acc_rows[i] = {burst, t, a.x * st.acc_scale - st.acc_offset, a.y * st.acc_scale - st.acc_offset,
                               a.z * st.acc_scale - st.acc_offset};
-            st.out.acc_sample(row);
-            ++st.outcome.acc_rows;
             t += step;
         }
+        st.out.acc_samples(st.acc_rows, n);
+        st.outcome.acc_rows += n;
     }
     ++st.burst_count;
 

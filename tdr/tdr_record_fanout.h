@@ -52,6 +52,9 @@ public:
     void ctd_sample(const ctd_row& r) override { each(&tdr_record_sink::ctd_sample, r); }
     void acc_burst(const acc_burst_info& r) override { each(&tdr_record_sink::acc_burst, r); }
     void acc_sample(const acc_row& r) override { each(&tdr_record_sink::acc_sample, r); }
+    void acc_samples(const acc_row* rows, std::size_t n) override {
+        for (tdr_record_sink* s : sinks_) s->acc_samples(rows, n);
+    }
     void gps(const gps_record& r) override { each(&tdr_record_sink::gps, r); }
     void info(const info_values& r) override { each(&tdr_record_sink::info, r); }
     void tdr_table_line(const char* text) override { each(&tdr_record_sink::tdr_table_line, text); }

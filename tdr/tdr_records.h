@@ -232,6 +232,11 @@ public:
     virtual bool acc_table() { return true; }
     virtual void acc_burst(const acc_burst_info& /*burst*/) {}
     virtual void acc_sample(const acc_row& /*row*/) {}
+    // The rows of a burst at once, in order: the same as acc_sample for
+    // each, for a writer that takes them column by column.
+    virtual void acc_samples(const acc_row* rows, std::size_t n) {
+        for (std::size_t i = 0; i < n; ++i) acc_sample(rows[i]);
+    }
 
     virtual bool gps_table() { return true; }
     virtual void gps(const gps_record& /*record*/) {}

@@ -189,7 +189,8 @@ struct nc_description {
     const char* vertical_units;  // of its vertical coordinate; nullptr: none
 };
 
-// The extent of a file's data, for its discovery attributes.
+// The extent of a file's data, for its discovery attributes: found in the
+// first reading, as the file is defined before the second brings values.
 struct nc_coverage {
     time_span times;
     position_bounds bounds;

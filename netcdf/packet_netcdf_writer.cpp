@@ -131,8 +131,10 @@ void packet_netcdf_writer::samples(const packet_row* rows, std::size_t n) {
             }
             s.last_id = row.id;
         }
-        s.coverage.times.add(t);
-        s.coverage.vertical.add(row.pressure);
+        if (!s.file.writing) {
+            s.coverage.times.add(t);
+            s.coverage.vertical.add(row.pressure);
+        }
         if (positions.kind == position_source::track) s.track.add(positions, t);
         s.packet_index.push(s.last_index);
     }

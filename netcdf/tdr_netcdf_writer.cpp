@@ -618,8 +618,10 @@ void tdr_netcdf_writer::tdr_run(const tdr_run_info& run) {
 void tdr_netcdf_writer::tdr_sample(const tdr_row& row) {
     detail::tdr_part& p = state_->tdr;
     if (!p.begun || !p.file.ok()) return;
-    p.coverage.times.add(row.time);
-    p.coverage.vertical.add(row.depth);
+    if (!p.file.writing) {
+        p.coverage.times.add(row.time);
+        p.coverage.vertical.add(row.depth);
+    }
     p.time.push(row.time);
     if (state_->along_track()) p.positions.add(state_->meta.positions, row.time);
     p.run.push(static_cast<int>(row.run));
@@ -719,8 +721,10 @@ void tdr_netcdf_writer::ctd_sample(const ctd_row& row) {
     detail::ctd_part& p = state_->ctd;
     if (!p.begun || !p.file.ok() || p.cast_id.empty()) return;
     ++p.cast_rows;
-    p.coverage.times.add(row.time);
-    p.coverage.vertical.add(row.pressure);
+    if (!p.file.writing) {
+        p.coverage.times.add(row.time);
+        p.coverage.vertical.add(row.pressure);
+    }
     p.time.push(row.time);
     p.pressure.push(row.pressure);
     p.temperature.push(detail::or_fill(row.temperature));
@@ -755,7 +759,8 @@ void tdr_netcdf_writer::acc_sample(const acc_row& row) { acc_samples(&row, 1); }
 void tdr_netcdf_writer::acc_samples(const acc_row* rows, std::size_t n) {
     detail::acc_part& p = state_->acc;
     if (!p.begun || !p.file.ok() || p.burst_id.empty()) return;
-    for (std::size_t i = 0; i < n; ++i) p.coverage.times.add(rows[i].time);
+    if (!p.file.writing)
+        for (std::size_t i = 0; i < n; ++i) p.coverage.times.add(rows[i].time);
     if (state_->along_track())
         for (std::size_t i = 0; i < n; ++i) p.track.add(state_->meta.positions, rows[i].time);
     const auto burst = static_cast<int>(p.burst_id.size() - 1);

@@ -252,9 +252,15 @@ public:
     void push_each(const Record* records, std::size_t n, Value value) {
         size_ += n;
         if (!writing_) return;
-        for (std::size_t i = 0; i < n; ++i) {
+        while (n > 0) {
             if (held_ == room_) flush();
-            block_[held_++] = value(records[i]);
+            // As many as the block has room for, in a loop of their own.
+            const std::size_t take = std::min(n, room_ - held_);
+            T* out = block_.get() + held_;
+            for (std::size_t i = 0; i < take; ++i) out[i] = value(records[i]);
+            held_ += take;
+            records += take;
+            n -= take;
         }
     }
     // n copies of the fill value v: the rows before a column began, or a

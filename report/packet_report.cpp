@@ -86,8 +86,19 @@ struct packet_report_state {
             more_other_ids = true;
         }
     }
-    // The series of an ID; an ID met again is counted once.
+    // The series of an ID. A packet's samples share its ID, so most rows
+    // find the series of the row before.
+    std::size_t last_series = 0;  // an index into ids, or ids.size()
+    uint32_t last_id = 0;
     id_series& series_for(uint32_t id) {
+        if (last_series < ids.size() && last_id == id) return ids[last_series];
+        id_series& s = find_series(id);
+        last_series = static_cast<std::size_t>(&s - ids.data());
+        last_id = id;
+        return s;
+    }
+    // The same, looked for; an ID met again is counted once.
+    id_series& find_series(uint32_t id) {
         for (id_series& s : ids) {
             if (!s.others && s.id == id) return s;
         }

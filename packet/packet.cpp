@@ -40,17 +40,26 @@ bool parse_packet_header(const uint8_t* blk, packet_header& msg, packet_skip* wh
     return true;
 }
 
-uint8_t decode_field(uint16_t* value, const uint8_t* code, std::size_t available) {
-    if (available < 1) return 0;
+namespace {
+
+// Applies the field code at code, whose escape bytes are known to be there;
+// returns the bytes used.
+int apply_code(uint16_t& value, const uint8_t* code) {
     const uint8_t c = code[0];
     if (c == TDRCODE_ABSOLUTE) {
-        if (available < 3) return 0;
-        *value = be16(code + 1);
+        value = be16(code + 1);
         return 3;
     }
     // The other codes leave the value unchanged.
-    if (!is_stream_code(c)) *value = apply_delta(*value, c);
+    if (!is_stream_code(c)) value = apply_delta(value, c);
     return 1;
+}
+
+}  // namespace
+
+uint8_t decode_field(uint16_t* value, const uint8_t* code, std::size_t available) {
+    if (available < 1 || (code[0] == TDRCODE_ABSOLUTE && available < 3)) return 0;
+    return static_cast<uint8_t>(apply_code(*value, code));
 }
 
 namespace {
@@ -101,6 +110,20 @@ int unpack(const uint8_t* payload, int len, sample* samples, int trace, bool qui
         if (payload[pos] == TDRCODE_END_CTD) {
             if (trace != 0) std::printf("TDRCODE_END_CTD at byte %d\n", pos);
             break;
+        }
+        if (len - pos >= 5 * 3) {
+            // Five codes of at most three bytes each lie inside: the sample is
+            // whole, whatever its codes.
+            sample& next = samples[i + 1];
+            next = samples[i];
+            pos += apply_code(next.mbar, payload + pos);
+            pos += apply_code(next.temp, payload + pos);
+            pos += apply_code(next.cond, payload + pos);
+            pos += apply_code(next.f, payload + pos);
+            pos += apply_code(next.logl, payload + pos);
+            ++i;
+            if (trace != 0) trace_sample(pos, samples[i]);
+            continue;
         }
         // Build the sample aside; it counts only if all five codes and their
         // escape bytes lie inside the payload.

@@ -31,8 +31,8 @@ struct packet_netcdf_state {
 
     // The columns with a value per sample.
     std::vector<nc_column_base*> per_sample() {
-        return {&time,     &pressure,     &temperature,    &conductivity, &salinity, &fluorescence,
-                &light,    &packet_index, &supply_voltage, &track.lat,    &track.lon};
+        return {&time,  &pressure,     &temperature,    &conductivity, &salinity, &fluorescence,
+                &light, &packet_index, &supply_voltage, &track.lat,    &track.lon};
     }
     // Numbers an ID first met at time t.
     void new_id(uint32_t id, double t) {

@@ -123,7 +123,8 @@ private:
                 return;
             }
         }
-        b.order.push_back({type, static_cast<uint32_t>(index), static_cast<uint32_t>(n), static_cast<uint32_t>(no_pool)});
+        b.order.push_back(
+            {type, static_cast<uint32_t>(index), static_cast<uint32_t>(n), static_cast<uint32_t>(no_pool)});
     }
     static constexpr std::size_t no_pool = 0xFFFFFFFF;
     static std::size_t add_text(tdr_batch& b, const char* text);

@@ -156,8 +156,7 @@ std::string packet_report_state::data_json() const {
         summary.emplace_back("Last sample", utc_text(last_time));
     }
     const std::size_t named = ids.size() - (other_ids.empty() ? 0 : 1);
-    summary.emplace_back("Packet IDs",
-                         (more_other_ids ? "more than " : "") + count_text(named + other_ids.size()));
+    summary.emplace_back("Packet IDs", (more_other_ids ? "more than " : "") + count_text(named + other_ids.size()));
     if (year_moves.empty() && other_year_moves == 0) {
         summary.emplace_back("Year moves (dating rule)", "none: every packet keeps the year of its header");
     }

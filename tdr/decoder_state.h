@@ -109,7 +109,7 @@ struct tdr_decoder_state {
 
     // The samples of the accelerometer burst in hand.
     acc_sample acc_samples[acc_buffer_samples];
-    acc_row acc_rows[acc_buffer_samples];  // the burst's rows, handed on at once
+    acc_row acc_rows[acc_buffer_samples] = {};  // the burst's rows, handed on at once
 };
 
 // Adds an error to the outcome and tells the writer, at the current input

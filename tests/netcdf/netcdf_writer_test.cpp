@@ -7,8 +7,10 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "netcdf/nc_file.h"
 #include "netcdf/packet_netcdf_writer.h"
 #include "netcdf/tdr_netcdf_writer.h"
 #include "test_files.h"
@@ -194,6 +196,14 @@ TEST(packet_netcdf_writer, counts_a_first_reading_in_parts_as_in_one) {
     EXPECT_EQ(r.values("packet_id"), (std::vector<double>{7, 9, 11}));
     EXPECT_EQ(r.number("geospatial_vertical_max"), 50);
     EXPECT_EQ(r.text(nullptr, "time_coverage_resolution"), "PT1S");
+}
+
+TEST(nc_name_from, makes_valid_names_unique) {
+    std::vector<std::string> taken = {"time"};
+    const std::pair<const char*, const char*> names[] = {
+        {"Fluoro(V)", "Fluoro_V"}, {"2nd probe", "channel_2nd_probe"}, {"_x_", "x"},      {"(%)", "channel_"},
+        {"time", "time_2"},        {"Fluoro V", "Fluoro_V_2"},         {"time", "time_3"}};
+    for (const auto& [text, name] : names) EXPECT_EQ(vandrel::detail::nc_name_from(text, taken), name) << text;
 }
 
 // One sample in both readings; what finish returns.

@@ -175,6 +175,7 @@ TEST(DoublingHistogram, BinsDoubleToHoldEveryValue) {
         EXPECT_EQ(h.total(), values.size());
     }
     EXPECT_EQ(doubling_histogram(4, 0.5).width(), 0.5);  // a width under 1 is kept
+    for (const double none : {0.0, -2.0}) EXPECT_EQ(doubling_histogram(4, none).width(), 1) << none;
 }
 
 TEST(StrideSample, KeepsEveryStrideThItemOverTheWholeStream) {

@@ -134,7 +134,7 @@ TEST(TdrReport, SummaryPlotsDivesAndErrors) {
     vandrel::tdr_report_writer no_dives(dir.file("b_report.html"), meta("b"), true);
     no_dives.tdr_table({1, 0});
     ASSERT_TRUE(no_dives.finish({}, error)) << error;
-    for (const char* plot : {"GPS record times", "Dive duration"})  // no plot without data
+    for (const char* plot : {"GPS record times", "Dive duration", "Temperature against time"})  // no plot without data
         EXPECT_EQ(read_text(dir.file("b_report.html")).find(plot), std::string::npos) << plot;
 }
 

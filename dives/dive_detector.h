@@ -86,6 +86,9 @@ public:
 
     void tdr_run(const tdr_run_info& run) override;
     void tdr_sample(const tdr_row& row) override;
+    void tdr_samples(const tdr_row* rows, std::size_t n) override {
+        for (std::size_t i = 0; i < n; ++i) dive_detector::tdr_sample(rows[i]);
+    }
     void tdr_run_end() override;
     void acc_samples(const acc_row* /*rows*/, std::size_t /*n*/) override {}  // dives are of depth alone
 

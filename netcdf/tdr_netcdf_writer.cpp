@@ -615,43 +615,57 @@ void tdr_netcdf_writer::tdr_run(const tdr_run_info& run) {
     }
 }
 
-void tdr_netcdf_writer::tdr_sample(const tdr_row& row) {
+void tdr_netcdf_writer::tdr_sample(const tdr_row& row) { tdr_samples(&row, 1); }
+
+void tdr_netcdf_writer::tdr_samples(const tdr_row* rows, std::size_t n) {
     detail::tdr_part& p = state_->tdr;
     if (!p.begun || !p.file.ok()) return;
     if (!p.file.writing) {
-        p.coverage.times.add(row.time);
-        p.coverage.vertical.add(row.depth);
-    }
-    p.time.push(row.time);
-    if (state_->along_track()) p.positions.add(state_->meta.positions, row.time);
-    p.run.push(static_cast<int>(row.run));
-    p.depth.push(detail::or_fill_float(row.depth));
-    const auto has = [&row](unsigned bit) { return (row.mask & bit) != 0; };
-    if (p.channels & channel_temperature) p.temperature.push(detail::or_fill_float(row.temperature));
-    const bool photo = has(channel_photo) && row.photo != nullptr;
-    for (std::size_t i = 0; i < p.photo.size(); ++i) {
-        if (photo && i < row.n_photo) {
-            p.photo[i]->push(row.photo[i]);
-        } else {
-            p.photo[i]->push_fill(NC_FILL_INT);
+        for (std::size_t i = 0; i < n; ++i) {
+            p.coverage.times.add(rows[i].time);
+            p.coverage.vertical.add(rows[i].depth);
         }
     }
-    if (p.channels & channel_odo) p.odo.push(detail::or_fill_float(row.odo));
+    // The values every row has, column by column; then those a row may
+    // lack, row by row.
+    p.time.push_each(rows, n, [](const tdr_row& r) { return r.time; });
+    if (state_->along_track())
+        for (std::size_t i = 0; i < n; ++i) p.positions.add(state_->meta.positions, rows[i].time);
+    p.run.push_each(rows, n, [](const tdr_row& r) { return static_cast<int>(r.run); });
+    p.depth.push_each(rows, n, [](const tdr_row& r) { return detail::or_fill_float(r.depth); });
+    if (p.channels & channel_temperature)
+        p.temperature.push_each(rows, n, [](const tdr_row& r) { return detail::or_fill_float(r.temperature); });
+    if (p.channels & channel_odo)
+        p.odo.push_each(rows, n, [](const tdr_row& r) { return detail::or_fill_float(r.odo); });
     if (p.channels & channel_magnetometer) {
-        p.mag_x.push(detail::or_fill_float(row.mag[0]));
-        p.mag_y.push(detail::or_fill_float(row.mag[1]));
-        p.mag_z.push(detail::or_fill_float(row.mag[2]));
-        if (has(channel_magnetometer)) {
-            p.mag_temp.push(row.raw_mag_temp);
-        } else {
-            p.mag_temp.push_fill(NC_FILL_SHORT);
-        }
+        p.mag_x.push_each(rows, n, [](const tdr_row& r) { return detail::or_fill_float(r.mag[0]); });
+        p.mag_y.push_each(rows, n, [](const tdr_row& r) { return detail::or_fill_float(r.mag[1]); });
+        p.mag_z.push_each(rows, n, [](const tdr_row& r) { return detail::or_fill_float(r.mag[2]); });
     }
-    if (p.channels & channel_wetdry_column) {
-        if (has(channel_wetdry_column | channel_wetdry_byte)) {
-            p.wetdry.push(row.wetdry);
-        } else {
-            p.wetdry.push_fill(NC_FILL_SHORT);
+    for (std::size_t r = 0; r < n; ++r) {
+        const tdr_row& row = rows[r];
+        const auto has = [&row](unsigned bit) { return (row.mask & bit) != 0; };
+        const bool photo = has(channel_photo) && row.photo != nullptr;
+        for (std::size_t i = 0; i < p.photo.size(); ++i) {
+            if (photo && i < row.n_photo) {
+                p.photo[i]->push(row.photo[i]);
+            } else {
+                p.photo[i]->push_fill(NC_FILL_INT);
+            }
+        }
+        if (p.channels & channel_magnetometer) {
+            if (has(channel_magnetometer)) {
+                p.mag_temp.push(row.raw_mag_temp);
+            } else {
+                p.mag_temp.push_fill(NC_FILL_SHORT);
+            }
+        }
+        if (p.channels & channel_wetdry_column) {
+            if (has(channel_wetdry_column | channel_wetdry_byte)) {
+                p.wetdry.push(row.wetdry);
+            } else {
+                p.wetdry.push_fill(NC_FILL_SHORT);
+            }
         }
     }
 }

@@ -55,6 +55,7 @@ public:
     bool tdr_table(const tdr_table_info& info) override;
     void tdr_run(const tdr_run_info& run) override;
     void tdr_sample(const tdr_row& row) override;
+    void tdr_samples(const tdr_row* rows, std::size_t n) override;
     void haulout(const haulout_event& event) override;
     void wetdry(const wetdry_event& event) override;
     bool ctd_table(const ctd_channel_set& channels) override;

@@ -193,7 +193,7 @@ void hand_on(const tdr_batch& b, const tdr_batch::entry& e, tdr_record_sink& out
                 out.tdr_sample(row);
                 break;
             }
-            for (uint32_t i = e.index; i < e.index + e.count; ++i) out.tdr_sample(b.rows[i]);
+            out.tdr_samples(&b.rows[e.index], e.count);
             break;
         case tdr_record_type::tdr_run_end:
             out.tdr_run_end();

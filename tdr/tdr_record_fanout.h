@@ -43,6 +43,9 @@ public:
 
     void tdr_run(const tdr_run_info& r) override { each(&tdr_record_sink::tdr_run, r); }
     void tdr_sample(const tdr_row& r) override { each(&tdr_record_sink::tdr_sample, r); }
+    void tdr_samples(const tdr_row* rows, std::size_t n) override {
+        for (tdr_record_sink* s : sinks_) s->tdr_samples(rows, n);
+    }
     void tdr_run_end() override {
         for (tdr_record_sink* s : sinks_) s->tdr_run_end();
     }

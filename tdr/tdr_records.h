@@ -221,6 +221,12 @@ public:
     virtual bool tdr_table(const tdr_table_info& /*info*/) { return true; }
     virtual void tdr_run(const tdr_run_info& /*run*/) {}
     virtual void tdr_sample(const tdr_row& /*row*/) {}
+    // Rows of one run that follow each other, none with photo counts: the
+    // same as tdr_sample for each, for a writer that takes them column by
+    // column.
+    virtual void tdr_samples(const tdr_row* rows, std::size_t n) {
+        for (std::size_t i = 0; i < n; ++i) tdr_sample(rows[i]);
+    }
     virtual void tdr_run_end() {}
     virtual void haulout(const haulout_event& /*event*/) {}
     virtual void wetdry(const wetdry_event& /*event*/) {}

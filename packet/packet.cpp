@@ -12,6 +12,19 @@ uint32_t be32(const uint8_t* p) {
 
 uint16_t be16(const uint8_t* p) { return static_cast<uint16_t>((p[0] << 8) | p[1]); }
 
+// Applies the field code at code, whose escape bytes are known to be there;
+// returns the bytes used.
+int apply_code(uint16_t& value, const uint8_t* code) {
+    const uint8_t c = code[0];
+    if (c == TDRCODE_ABSOLUTE) {
+        value = be16(code + 1);
+        return 3;
+    }
+    // The other codes leave the value unchanged.
+    if (!is_stream_code(c)) value = apply_delta(value, c);
+    return 1;
+}
+
 void trace_sample(int pos, const sample& s) {
     std::printf("@%d: mV=%u packet=%lu mbar=%u  temp=%u cond=%u f=%u logl=%u\n", pos, s.mV,
                 static_cast<unsigned long>(s.packet), s.mbar, s.temp, s.cond, s.f, s.logl);
@@ -39,23 +52,6 @@ bool parse_packet_header(const uint8_t* blk, packet_header& msg, packet_skip* wh
     msg.ID = be32(blk);
     return true;
 }
-
-namespace {
-
-// Applies the field code at code, whose escape bytes are known to be there;
-// returns the bytes used.
-int apply_code(uint16_t& value, const uint8_t* code) {
-    const uint8_t c = code[0];
-    if (c == TDRCODE_ABSOLUTE) {
-        value = be16(code + 1);
-        return 3;
-    }
-    // The other codes leave the value unchanged.
-    if (!is_stream_code(c)) value = apply_delta(value, c);
-    return 1;
-}
-
-}  // namespace
 
 uint8_t decode_field(uint16_t* value, const uint8_t* code, std::size_t available) {
     if (available < 1 || (code[0] == TDRCODE_ABSOLUTE && available < 3)) return 0;

@@ -32,15 +32,7 @@ void packet_batch_filler::packet(const packet_info& info) {
     b.packets.push_back(info);
 }
 
-void packet_batch_filler::sample(const packet_row& row) {
-    packet_batch& b = batch();
-    ++b.records;
-    if (!b.order.empty() && b.order.back().what == packet_batch::type::sample)
-        ++b.order.back().count;
-    else
-        b.order.push_back({packet_batch::type::sample, static_cast<uint32_t>(b.rows.size()), 1});
-    b.rows.push_back(row);
-}
+void packet_batch_filler::sample(const packet_row& row) { samples(&row, 1); }
 
 void packet_batch_filler::samples(const packet_row* rows, std::size_t n) {
     if (n == 0) return;

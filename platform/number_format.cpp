@@ -101,16 +101,10 @@ template <int P>
 char* put_scaled(char* out, uint64_t n) {
     constexpr auto scale = static_cast<uint32_t>(integer_powers_of_ten[P]);
     const uint64_t whole = n / scale;
-    auto frac = static_cast<uint32_t>(n - whole * scale);
+    const auto frac = static_cast<uint32_t>(n - whole * scale);
     out = put_digits(out, whole);
     *out++ = '.';
-    char* end = out + P;
-    for (int i = 0; i < P / 2; ++i) {
-        end -= 2;
-        put_pair(end, frac % 100);
-        frac /= 100;
-    }
-    if (P % 2 == 1) end[-1] = static_cast<char>('0' + frac);
+    put_digits_backwards(out + P, frac, P);
     return out + P;
 }
 

@@ -23,6 +23,12 @@ double floor_of(double v) {
     const auto t = static_cast<double>(static_cast<int64_t>(v));
     return t > v ? t - 1 : t;
 }
+
+// The cell of v along an axis of width 1 / inverse. + 0.0 makes a key of
+// -0.0 the same as 0.0. The widths are powers of two: multiplying by the
+// inverse is exact, the same as dividing (an inverse of 0, of a width grown
+// past the largest double, gives 0 as x / inf).
+double cell_of(double v, double inverse) { return floor_of(v * inverse) + 0.0; }
 }  // namespace
 
 // ---- min_max_decimator ------------------------------------------------------
@@ -264,10 +270,8 @@ scatter_thinner::scatter_thinner(std::size_t max_points)
 void scatter_thinner::add(double x, double y) {
     if (!std::isfinite(x) || !std::isfinite(y)) return;
     ++count_;
-    // + 0.0 makes a key of -0.0 the same as 0.0. The widths are powers of
-    // two: multiplying by the inverse is exact, the same as dividing.
-    const double kx = floor_of(x * inverse_wx_) + 0.0;
-    const double ky = floor_of(y * inverse_wy_) + 0.0;
+    const double kx = cell_of(x, inverse_wx_);
+    const double ky = cell_of(y, inverse_wy_);
     if (have_last_ && kx == last_x_ && ky == last_y_) return;
     last_x_ = kx;
     last_y_ = ky;
@@ -340,7 +344,7 @@ void scatter_thinner::coarsen() {
         const bool along_x = box_x_hi_ - box_x_lo_ >= box_y_hi_ - box_y_lo_;
         if (along_x) {
             wx_ *= 2;
-            inverse_wx_ = 1 / wx_;  // 0 once the width overflows, as x / inf
+            inverse_wx_ = 1 / wx_;
         } else {
             wy_ *= 2;
             inverse_wy_ = 1 / wy_;
@@ -351,8 +355,8 @@ void scatter_thinner::coarsen() {
             if (!grid_.used(i)) continue;
             const series_point& p = grid_.points[i];
             // From the cell's point rather than its old key, as in merge().
-            const double kx = along_x ? std::floor(p.x / wx_) + 0.0 : grid_.keys[i].kx;
-            const double ky = along_x ? grid_.keys[i].ky : std::floor(p.y / wy_) + 0.0;
+            const double kx = along_x ? cell_of(p.x, inverse_wx_) : grid_.keys[i].kx;
+            const double ky = along_x ? grid_.keys[i].ky : cell_of(p.y, inverse_wy_);
             const std::size_t at = merged.slot(kx, ky);
             // A merged cell keeps the point of least x (then y) of the cells
             // it joins, whatever order the table holds them in.
